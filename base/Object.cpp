@@ -1,0 +1,6 @@
+#include "base/Object.h"
+
+CObject::~CObject() = default;
+void CObject::Serialize(CArchive&) {}
+void CObject::AssertValid() const {}
+void CObject::Dump(CDumpContext&) const {}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "base/Export.h"
+#include "network/Point.h"
+#include "network/Stats.h"
+#include "network/ZarnError.h"
+#include "network/ZarnPacket.h"
+#include "serial/SerialPort.h"
+
+// The analyser network: one controller (node 0) and many analysers on one shared line. Every
+// request is one packet to one node, read back from the line's echo before the reply is
+// awaited. Results are 1 for success and 0 for failure; GetLastError tells why a request failed.
+class LINTARO_API CZarnPort : public CSerialPort {
+public:
+    static constexpr unsigned long kRxTimeout = 1200;
+    static constexpr unsigned long kTxTimeout = 1000;
+    static constexpr unsigned long kCurveRxTimeout = 6000;
+    static constexpr int kCurvePoints = 500;
+
+    CZarnPort(char const* port, unsigned long baud, unsigned char parity, unsigned char stop);
+    ~CZarnPort() override;
+
+    void SetMaxNodeID(int node) { m_nMaxNodeID = node; }
+    int GetMaxNodeID() const { return m_nMaxNodeID; }
+
+    int RequestACK(unsigned char node);
+
+    // Parameters and results of one analyser.
+    int GetBLO(unsigned int node, unsigned short* value);
+    int SetBLO(unsigned int node, unsigned short value);
+    int GetTFactor(unsigned int node, unsigned short* value);
+    int SetTFactor(unsigned int node, unsigned short value);
+    int GetDFactor(unsigned int node, unsigned short* value);
+    int SetDFactor(unsigned int node, unsigned short value);
+    int GetSFactor(unsigned int node, unsigned short* value);
+    int SetSFactor(unsigned int node, unsigned short value);
+    int SetTeachCycles(unsigned int node, unsigned short value);
+    int GetPeakForce(unsigned int node, int* value);
+    int GetZoneInfo(unsigned int node, int* z1, int* z2, int* z3, int* z4, int* z5);
+    int GetResultInfo(unsigned int node, short* rs1, short* rs2, short* rs3, short* rso,
+                      unsigned short* ru1, unsigned short* ru2, unsigned short* ru3,
+                      unsigned short* ruo);
+    int GetPassFailCount(unsigned int node, unsigned int* pass, unsigned int* fail);
+    int ResetBatchBuffer(unsigned int node);
+    int NewReference(unsigned int node);
+
+    // Downloads. Curves fill exactly kCurvePoints points. The batch fills at most capacity
+    // points and fails when the analyser sends more.
+    int DownloadForceCurve(unsigned char node, tagPOINT* points);
+    int DownloadReference(unsigned char node, tagPOINT* points);
+    int DownloadBatchBuffer(unsigned char node, tagPOINT* points, unsigned short* count,
+                            CStats& stats, unsigned int capacity);
+    int GetStatistics(unsigned int node, CStats& stats);
+
+    // Why the last request failed; ZarnError::none after a success.
+    ZarnError GetLastError() const { return m_lastError; }
+
+protected:
+    unsigned char csum_of(COAXNWKPACKET* packet);
+    unsigned char lrc_of(COAXNWKPACKET* packet);
+    int TransmitPacket(unsigned char command, unsigned char node, unsigned char lo,
+                       unsigned char hi);
+    int ReceivePacket(COAXNWKPACKET* buffer, int count);
+    int ValidatePacket(COAXNWKPACKET* packet, unsigned char src, unsigned char dest);
+    int CheckACKPacket(unsigned char node);
+    int ReceiveAndValidate(COAXNWKPACKET* packet, unsigned int node);
+    int GetParameter(unsigned int node, unsigned int code, unsigned short* value);
+    int SetParameter(unsigned int node, unsigned int code, unsigned short value);
+    int DownloadCurve(unsigned char node, tagPOINT* points);
+
+    int Fail(ZarnError error) {
+        m_lastError = error;
+        return 0;
+    }
+    int Succeed() {
+        m_lastError = ZarnError::none;
+        return 1;
+    }
+
+    int m_nMaxNodeID;
+    ZarnError m_lastError = ZarnError::none;
+
+private:
+    // Receives one whole packet and validates it; sets the failure reason.
+    int ReceiveWhole(COAXNWKPACKET* packet, unsigned char node);
+    int OrderWithAck(unsigned char code, unsigned int node, std::uint16_t value);
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "serial/SerialDevice.h"
+
+#include <memory>
+#include <string>
+
+// A terminal device through termios: opened exclusively (TIOCEXCL and an flock, so a second
+// opener fails even as root), raw mode, reads under one deadline on the steady clock.
+class LINTARO_API CPosixSerialDevice : public CSerialDevice {
+public:
+    // Null with errno set when the device cannot be opened or is held by another opener.
+    static std::unique_ptr<CSerialDevice> Open(const std::string& path);
+    ~CPosixSerialDevice() override;
+
+    bool SetState(const _DCB& dcb) override;
+    bool GetTimeouts(COMMTIMEOUTS& t) override;
+    bool SetTimeouts(const COMMTIMEOUTS& t) override;
+    long Read(unsigned char* buffer, std::size_t count) override;
+    long Write(const unsigned char* data, std::size_t count) override;
+    bool Purge(unsigned long flags) override;
+    bool Escape(unsigned long function) override;
+    bool GetModemStatus(unsigned long& status) override;
+
+    int GetFd() const { return m_fd; }
+
+    // A write that makes no progress for this long fails: the line has no flow control, so a
+    // driver that stops taking bytes means the device is gone or wedged.
+    static constexpr int kWriteStallMs = 5000;
+
+private:
+    explicit CPosixSerialDevice(int fd) : m_fd(fd) {}
+    bool ModemBits(int request, int bits);
+
+    int m_fd;
+    COMMTIMEOUTS m_timeouts{};
+};
