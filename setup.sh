@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and then either runs the program on the built-in
+# simulated analyser line (run) or runs the whole test suite (test).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+          qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool)
+
+install_packages() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() { # dir, extra cmake options...
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir"
+}
+
+case "${1:-}" in
+run)
+    install_packages
+    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    if [ -x build/bin/quorvel ]; then
+        exec build/bin/quorvel --simulate
+    fi
+    # Without the desktop program: a simulated line of twelve analysers, and every node's
+    # statistics read from it.
+    build/bin/zarnsim --nodes 1-12 --link "${TMPDIR:-/tmp}/zarn-demo-line" >/tmp/zarnsim.out &
+    sim=$!
+    trap 'kill $sim 2>/dev/null || true' EXIT
+    for _ in $(seq 50); do [ -s /tmp/zarnsim.out ] && break; sleep 0.1; done
+    build/bin/zarnctl --port "$(head -n1 /tmp/zarnsim.out)" stats $(seq 1 12)
+    ;;
+test)
+    install_packages
+    # One build with warnings as errors under AddressSanitizer and UndefinedBehaviorSanitizer.
+    build build-ci -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WERROR=ON -DQUORVEL_SANITIZE=ON \
+        -DQUORVEL_BUILD_BENCH=OFF
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    export QT_QPA_PLATFORM=offscreen
+    ctest --test-dir build-ci --output-on-failure -j2 --timeout 600
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
