@@ -21,7 +21,7 @@ template <typename T> void PutLE(std::vector<std::uint8_t>& out, T v) {
 
 } // namespace
 
-CArchive::CArchive(std::vector<std::uint8_t>& out) : m_pOut(&out) {}
+CArchive::CArchive(std::vector<std::uint8_t>* pOut) : m_pOut(pOut) {}
 
 CArchive::CArchive(const std::uint8_t* data, std::size_t size) : m_pIn(data), m_nSize(size) {}
 

@@ -23,7 +23,7 @@ public:
         std::uint32_t nIndex = 0;  // the new object's index, or the index referred to
     };
 
-    explicit CArchive(std::vector<std::uint8_t>& out);      // storing
+    explicit CArchive(std::vector<std::uint8_t>* pOut);     // storing: appends to *pOut
     CArchive(const std::uint8_t* data, std::size_t size);   // loading
     explicit CArchive(const std::vector<std::uint8_t>& in); // loading
 
