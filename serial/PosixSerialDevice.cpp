@@ -121,7 +121,8 @@ bool CPosixSerialDevice::SetState(const _DCB& dcb) {
         tio.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
         tio.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
     }
-    tio.c_cc[VMIN] = 0;
+    // With a minimum of one an empty non-blocking read says EAGAIN rather than 0.
+    tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);
@@ -144,6 +145,7 @@ long CPosixSerialDevice::Read(unsigned char* buffer, std::size_t count) {
     const auto deadline = start + std::chrono::milliseconds(plan.nTotalMs);
     Clock::time_point gapDeadline = Clock::time_point::max();
     std::size_t got = 0;
+    bool hungUp = false;
     while (got < count) {
         ssize_t n = ::read(m_fd, buffer + got, count - got);
         if (n > 0) {
@@ -157,8 +159,12 @@ long CPosixSerialDevice::Read(unsigned char* buffer, std::size_t count) {
             continue;
         }
         if (n == 0) {
-            // End of file: the other side of a pseudo-terminal has gone. Nothing more will come.
-            return got ? static_cast<long>(got) : 0;
+            // No data now (a terminal without a minimum count reports that as 0), or the
+            // other side of a pseudo-terminal has gone, which the poll below tells apart.
+            if (hungUp) {
+                break;
+            }
+            errno = EAGAIN;
         }
         if (errno == EINTR) {
             continue;
@@ -185,8 +191,11 @@ long CPosixSerialDevice::Read(unsigned char* buffer, std::size_t count) {
         if (r > 0 && (pfd.revents & (POLLERR | POLLNVAL))) {
             return got ? static_cast<long>(got) : -1;
         }
-        if (r > 0 && (pfd.revents & POLLHUP) && !(pfd.revents & POLLIN)) {
-            return static_cast<long>(got);
+        if (r > 0 && (pfd.revents & POLLHUP)) {
+            if (!(pfd.revents & POLLIN)) {
+                break;
+            }
+            hungUp = true;
         }
     }
     return static_cast<long>(got);
