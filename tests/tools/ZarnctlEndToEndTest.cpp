@@ -1,0 +1,241 @@
+// The zarnctl program itself against the simulated line, over a real pseudo-terminal.
+
+#include "network/ZarnPort.h"
+#include "sim/ZarnSimulator.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+struct ProgramResult {
+    int nExit = -1; // -1: did not exit normally
+    std::string strOut;
+    std::string strErr;
+};
+
+// Runs zarnctl with standard input on /dev/null and collects both outputs. A program that has
+// not ended by the deadline is killed, so a hang fails the test instead of stalling it.
+ProgramResult RunZarnctl(const std::vector<std::string>& args, int timeoutMs = 60000) {
+    ProgramResult result;
+    int outPipe[2], errPipe[2];
+    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "pipe: " << std::strerror(errno);
+        return result;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
+
+    std::vector<std::string> argStrings = {ZARNCTL_PATH};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argStrings) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, ZARNCTL_PATH, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+    if (spawned != 0) {
+        ::close(outPipe[0]);
+        ::close(errPipe[0]);
+        ADD_FAILURE() << "posix_spawn: " << std::strerror(spawned);
+        return result;
+    }
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.strOut, &result.strErr};
+    int open = 2;
+    bool killed = false;
+    while (open > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0) {
+            ::kill(pid, SIGKILL);
+            killed = true;
+            break;
+        }
+        const int n = ::poll(fds, 2, static_cast<int>(left));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
+                char buffer[4096];
+                const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+                if (got > 0) {
+                    sinks[i]->append(buffer, static_cast<std::size_t>(got));
+                } else if (got == 0 || errno != EINTR) {
+                    ::close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open;
+                }
+            }
+        }
+    }
+    for (pollfd& f : fds) {
+        if (f.fd >= 0) {
+            ::close(f.fd);
+        }
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    EXPECT_FALSE(killed) << "zarnctl did not finish in time";
+    if (WIFEXITED(status)) {
+        result.nExit = WEXITSTATUS(status);
+    }
+    return result;
+}
+
+std::string PointsJson(const std::vector<std::uint16_t>& values) {
+    std::string text = "[";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        text +=
+            (i ? ",[" : "[") + std::to_string(i) + "," + std::to_string(values[i] & 0x0FFF) + "]";
+    }
+    return text + "]";
+}
+
+class ZarnctlEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CZarnSimulator::Options options;
+        options.nodes = {3, 7, 9};
+        options.faults = {{9, SimFault::silent}};
+        options.nCrimpIntervalMs = 0; // the batch changes only when the test says so
+        m_pSim = std::make_unique<CZarnSimulator>(options);
+        std::string error;
+        ASSERT_TRUE(m_pSim->Start(&error)) << error;
+        m_strPath = m_pSim->DevicePath();
+        ASSERT_FALSE(m_strPath.empty());
+    }
+
+    ProgramResult Zarnctl(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--port", m_strPath});
+        return RunZarnctl(args);
+    }
+
+    SimAnalyserState State(int node) {
+        SimAnalyserState state;
+        EXPECT_TRUE(m_pSim->GetState(node, state));
+        return state;
+    }
+
+    std::unique_ptr<CZarnSimulator> m_pSim;
+    std::string m_strPath;
+};
+
+TEST_F(ZarnctlEndToEnd, ReadsAndSetsParametersOnTheLine) {
+    SimAnalyserState s = State(3);
+    s.nBLO = 321;
+    s.nPass = 40;
+    s.nFail = 2;
+    ASSERT_TRUE(m_pSim->SetState(3, s));
+
+    ProgramResult blo = Zarnctl({"--json", "get", "3", "blo"});
+    EXPECT_EQ(blo.nExit, 0) << blo.strErr;
+    EXPECT_EQ(blo.strOut, "{\"node\":3,\"blo\":321}\n");
+
+    ProgramResult counts = Zarnctl({"get", "3", "counts"});
+    EXPECT_EQ(counts.nExit, 0) << counts.strErr;
+    EXPECT_EQ(counts.strOut, "node   3  pass 40  fail 2  (total 42, 95.2% pass)\n");
+
+    ProgramResult set = Zarnctl({"--json", "set", "3", "tfactor", "175"});
+    EXPECT_EQ(set.nExit, 0) << set.strErr;
+    EXPECT_EQ(set.strOut, "{\"node\":3,\"ok\":true}\n");
+    EXPECT_EQ(State(3).nTFactor, 175);
+
+    ProgramResult ping = Zarnctl({"--json", "ping", "7", "9"});
+    EXPECT_EQ(ping.nExit, 1);
+    EXPECT_EQ(ping.strOut, "{\"nodes\":[{\"node\":7,\"online\":true},"
+                           "{\"node\":9,\"online\":false,\"error\":\"no reply\"}]}\n");
+}
+
+TEST_F(ZarnctlEndToEnd, DownloadsCurveAndBatchAsTheAnalyserHoldsThem) {
+    ASSERT_TRUE(m_pSim->AddCrimps(3, {100, 4095, 7}));
+    const SimAnalyserState s = State(3);
+    ASSERT_EQ(s.curve.size(), 500u);
+
+    ProgramResult curve = Zarnctl({"--json", "curve", "3"});
+    EXPECT_EQ(curve.nExit, 0) << curve.strErr;
+    EXPECT_EQ(curve.strOut,
+              "{\"node\":3,\"curve\":\"force\",\"points\":" + PointsJson(s.curve) + "}\n");
+
+    ProgramResult reference = Zarnctl({"--json", "curve", "3", "--reference"});
+    EXPECT_EQ(reference.nExit, 0) << reference.strErr;
+    EXPECT_EQ(reference.strOut,
+              "{\"node\":3,\"curve\":\"reference\",\"points\":" + PointsJson(s.reference) + "}\n");
+
+    ProgramResult batch = Zarnctl({"--json", "batch", "3"});
+    EXPECT_EQ(batch.nExit, 0) << batch.strErr;
+    const std::string head =
+        "{\"node\":3,\"ok\":true,\"count\":" + std::to_string(s.batch.size()) + ",";
+    EXPECT_EQ(batch.strOut.rfind(head, 0), 0u) << batch.strOut.substr(0, 200);
+    EXPECT_NE(batch.strOut.find("\"points\":" + PointsJson(s.batch) + ",\"stats_ok\":true,"),
+              std::string::npos);
+    EXPECT_NE(batch.strOut.find("\"blo\":" + std::to_string(s.nBLO) + "}}"), std::string::npos);
+
+    ProgramResult stats = Zarnctl({"stats", "3", "9"});
+    EXPECT_EQ(stats.nExit, 1);
+    EXPECT_EQ(stats.strOut.rfind("node    good     bad   total", 0), 0u) << stats.strOut;
+    EXPECT_NE(stats.strOut.find("\n   9  failed: no reply\n"), std::string::npos);
+}
+
+TEST_F(ZarnctlEndToEnd, ResetNeedsYesWithoutATerminal) {
+    ASSERT_TRUE(m_pSim->AddCrimps(7, {10, 20}));
+    ProgramResult refused = Zarnctl({"reset", "7"});
+    EXPECT_EQ(refused.nExit, 2);
+    EXPECT_EQ(State(7).nResets, 0u);
+
+    ProgramResult done = Zarnctl({"--yes", "--json", "reset", "7"});
+    EXPECT_EQ(done.nExit, 0) << done.strErr;
+    EXPECT_EQ(done.strOut, "{\"node\":7,\"ok\":true}\n");
+    EXPECT_EQ(State(7).nResets, 1u);
+    EXPECT_TRUE(State(7).batch.empty());
+}
+
+TEST_F(ZarnctlEndToEnd, ScanFindsTheAnsweringNodes) {
+    ProgramResult scan = Zarnctl({"--json", "scan", "2-4"});
+    EXPECT_EQ(scan.nExit, 0) << scan.strErr;
+    EXPECT_EQ(scan.strOut, "{\"nodes\":[{\"node\":3,\"online\":true}]}\n");
+    EXPECT_EQ(scan.strErr, ""); // standard error is a pipe here, not a terminal
+}
+
+TEST_F(ZarnctlEndToEnd, PortHeldByAnotherProgramOrMissingExitsThree) {
+    CZarnPort holder(m_strPath.c_str(), 57600, NOPARITY, ONESTOPBIT);
+    ASSERT_EQ(holder.SetCommPort(), 1);
+    ProgramResult held = Zarnctl({"--json", "ping", "3"});
+    EXPECT_EQ(held.nExit, 3);
+    EXPECT_EQ(held.strOut, "{\"ok\":false,\"error\":\"the port is held by another program\","
+                           "\"port\":\"" +
+                               m_strPath + "\"}\n");
+    EXPECT_NE(held.strErr.find("held by another program"), std::string::npos);
+
+    ProgramResult missing = RunZarnctl({"--port", "/dev/zarnctl-no-such-port", "ping", "3"});
+    EXPECT_EQ(missing.nExit, 3);
+    EXPECT_NE(missing.strErr.find("no such serial device"), std::string::npos);
+}
+
+} // namespace

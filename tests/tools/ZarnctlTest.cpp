@@ -1,0 +1,458 @@
+#include "tools/zarnctl/Zarnctl.h"
+
+#include "base/ManualClock.h"
+#include "network/ZarnPort.h"
+#include "serial/PortList.h"
+#include "tests/tools/FakeAnalysers.h"
+#include "tools/zarnctl/JsonWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <locale>
+#include <sstream>
+
+namespace {
+
+struct RunResult {
+    int nExit;
+    std::string strOut;
+    std::string strErr;
+};
+
+std::uint16_t Raw(int v) {
+    return static_cast<std::uint16_t>(v);
+}
+
+// Decimal comma and thousands grouping: what a careless number format would pick up.
+class CCommaPunct : public std::numpunct<char> {
+protected:
+    char do_decimal_point() const override { return ','; }
+    char do_thousands_sep() const override { return '.'; }
+    std::string do_grouping() const override { return "\3"; }
+};
+
+class ZarnctlTest : public ::testing::Test {
+protected:
+    RunResult Run(std::vector<std::string> args, const std::string& input = "",
+                  bool stdinTerminal = false, bool stderrTerminal = false) {
+        args.insert(args.begin(), {"--port", "SIM1"});
+        std::istringstream in(input);
+        std::ostringstream out, err;
+        CZarnctl controller;
+        controller.SetStderrIsTerminal(stderrTerminal);
+        const int code = controller.Run(args, in, out, err, stdinTerminal);
+        return {code, out.str(), err.str()};
+    }
+
+    CFakeAnalyser& AddStatsNode(unsigned node) {
+        CFakeAnalyser& a = m_fakes.Add(node);
+        const std::uint16_t stats[8] = {123, 25, 13, 15, Raw(-40), 260, 90, 10};
+        std::copy(std::begin(stats), std::end(stats), a.m_stats);
+        a.m_nBLO = 77;
+        return a;
+    }
+
+    CManualClock m_clock{1000};
+    CClockScope m_scope{m_clock};
+    std::shared_ptr<CScriptedLine> m_line = CScriptedLine::Create();
+    std::unique_ptr<CScriptedLine::Registration> m_reg = m_line->Register("SIM1");
+    CFakeAnalysers m_fakes{m_line};
+};
+
+TEST_F(ZarnctlTest, UsageErrorsExitTwoBeforeThePortIsOpened) {
+    m_fakes.Add(5);
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate", "5"},
+        {"ping", "300"},
+        {"ping", "5", "--verbose"},
+        {"set", "5", "blo", "65536"},
+        {"set", "5", "peak", "1"},
+        {"scan", "9-3"},
+        {"get", "5"},
+        {"--json", "reset", "5"}, // no terminal to ask and no --yes
+        {"reference", "5"},
+    };
+    for (const auto& args : cases) {
+        RunResult r = Run(args);
+        EXPECT_EQ(r.nExit, CZarnctl::kExitUsage) << testing::PrintToString(args);
+        EXPECT_EQ(r.strOut, "");
+        EXPECT_NE(r.strErr.find("usage: zarnctl"), std::string::npos) << r.strErr;
+    }
+    EXPECT_EQ(m_line->OpenCount(), 0u);
+    EXPECT_EQ(m_fakes.At(5).m_nResets, 0u);
+
+    RunResult help = Run({"--help"});
+    EXPECT_EQ(help.nExit, CZarnctl::kExitOk);
+    EXPECT_NE(help.strOut.find("scan [FIRST-LAST]"), std::string::npos);
+    EXPECT_EQ(Run({"reset", "5"}).strErr.find("reset needs --yes"), 9u);
+}
+
+TEST_F(ZarnctlTest, PingReportsEveryNodeAndFailsWhenOneDoesNotAnswer) {
+    m_fakes.Add(5);
+    m_fakes.Add(6).m_bSilent = true;
+    m_fakes.Add(8).m_nAckCode = 0x81;
+    RunResult r = Run({"--json", "ping", "5", "6", "8"});
+    EXPECT_EQ(r.nExit, CZarnctl::kExitFailed);
+    EXPECT_EQ(r.strOut, R"({"nodes":[{"node":5,"online":true},)"
+                        R"({"node":6,"online":false,"error":"no reply"},)"
+                        R"({"node":8,"online":false,"error":"unexpected reply code"}]})"
+                        "\n");
+
+    RunResult text = Run({"ping", "5", "6"});
+    EXPECT_EQ(text.nExit, CZarnctl::kExitFailed);
+    EXPECT_EQ(text.strOut, "node   5  online\nnode   6  offline: no reply\n");
+    EXPECT_EQ(Run({"ping", "5", "5"}).nExit, CZarnctl::kExitOk);
+}
+
+TEST_F(ZarnctlTest, ScanListsOnlyTheNodesThatAnswer) {
+    m_fakes.Add(4);
+    m_fakes.Add(6);
+    m_fakes.Add(9);
+    RunResult r = Run({"--json", "scan", "3-7"});
+    EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
+    EXPECT_EQ(r.strOut, R"({"nodes":[{"node":4,"online":true},{"node":6,"online":true}]})"
+                        "\n");
+    EXPECT_EQ(r.strErr, ""); // no terminal, no progress
+    EXPECT_EQ(m_fakes.RequestedNodes(), (std::vector<unsigned>{3, 4, 5, 6, 7}));
+
+    RunResult none = Run({"scan", "10-12"});
+    EXPECT_EQ(none.nExit, CZarnctl::kExitFailed);
+    EXPECT_EQ(none.strOut, "no node answered in 10-12\n");
+}
+
+TEST_F(ZarnctlTest, ScanProbesOneTo254ByDefault) {
+    m_fakes.Add(254);
+    m_fakes.Add(255);
+    RunResult r = Run({"--json", "scan"});
+    EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
+    EXPECT_EQ(r.strOut, R"({"nodes":[{"node":254,"online":true}]})"
+                        "\n");
+    const std::vector<unsigned> nodes = m_fakes.RequestedNodes();
+    ASSERT_EQ(nodes.size(), 254u);
+    EXPECT_EQ(nodes.front(), 1u);
+    EXPECT_EQ(nodes.back(), 254u);
+}
+
+TEST_F(ZarnctlTest, ScanProgressUpdatesOneTerminalLineAndClearsIt) {
+    m_fakes.Add(2);
+    RunResult r = Run({"scan", "1-3"}, "", false, true);
+    EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
+    EXPECT_NE(r.strErr.find("\rscanning node 1 (1 of 3), 0 found"), std::string::npos);
+    EXPECT_NE(r.strErr.find("\rscanning node 3 (3 of 3), 1 found"), std::string::npos);
+    EXPECT_EQ(r.strErr.find('\n'), std::string::npos);
+    // The line ends blank, so that the shell's prompt does not land on the progress.
+    ASSERT_FALSE(r.strErr.empty());
+    EXPECT_EQ(r.strErr.back(), '\r');
+    const std::string tail = r.strErr.substr(r.strErr.rfind('\r', r.strErr.size() - 2) + 1);
+    EXPECT_GT(tail.size(), 20u);
+    EXPECT_EQ(tail.find_first_not_of(' '), tail.size() - 1);
+    EXPECT_EQ(r.strOut, "node   2  online\n1 of 3 nodes answered\n");
+}
+
+TEST_F(ZarnctlTest, ScanStopsWhenTheLineNoLongerEchoes) {
+    m_fakes.Add(5);
+    m_line->SetEcho(false);
+    RunResult r = Run({"--json", "scan", "1-10"});
+    EXPECT_EQ(r.nExit, CZarnctl::kExitFailed);
+    EXPECT_EQ(r.strOut, R"({"nodes":[],"ok":false,"error":"the line did not echo the request"})"
+                        "\n");
+    EXPECT_EQ(m_fakes.RequestedNodes().size(), 1u);
+}
+
+TEST_F(ZarnctlTest, GetReturnsEachValueAsTheAnalyserHoldsIt) {
+    CFakeAnalyser& a = m_fakes.Add(5);
+    a.m_nBLO = 77;
+    a.m_nTFactor = 150;
+    a.m_nDFactor = 0xFFFF;
+    a.m_nPeak = 65535;
+    const std::uint16_t zones[5] = {10, 50, 120, 300, 40};
+    std::copy(std::begin(zones), std::end(zones), a.m_zones);
+    const std::uint16_t results[8] = {0xFFFE, 10, 0x8000, 0, 100, 200, 65535, 1500};
+    std::copy(std::begin(results), std::end(results), a.m_results);
+    a.m_nPass = 90;
+    a.m_nFail = 10;
+
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"blo", R"({"node":5,"blo":77})"},
+        {"tfactor", R"({"node":5,"tfactor":150})"},
+        {"dfactor", R"({"node":5,"dfactor":65535})"},
+        {"sfactor", R"({"node":5,"sfactor":0})"},
+        {"peak", R"({"node":5,"peak":65535})"},
+        {"zones", R"({"node":5,"zones":[10,50,120,300,40]})"},
+        {"results", R"({"node":5,"rs":[-2,10,-32768,0],"ru":[100,200,65535,999]})"},
+        {"counts", R"({"node":5,"pass":90,"fail":10})"},
+    };
+    for (const auto& [what, json] : expected) {
+        RunResult r = Run({"--json", "get", "5", what});
+        EXPECT_EQ(r.nExit, CZarnctl::kExitOk) << what;
+        EXPECT_EQ(r.strOut, json + "\n");
+    }
+
+    EXPECT_EQ(Run({"get", "5", "tfactor"}).strOut, "node   5  T factor 150 (1.50)\n");
+    EXPECT_EQ(Run({"get", "5", "counts"}).strOut,
+              "node   5  pass 90  fail 10  (total 100, 90.0% pass)\n");
+    const std::string results_text = Run({"get", "5", "results"}).strOut;
+    EXPECT_NE(
+        results_text.find("     RS1     RS2     RS3     RSO\n      -2      10  -32768       0\n"),
+        std::string::npos)
+        << results_text;
+}
+
+TEST_F(ZarnctlTest, FailedGetCarriesTheReasonAndStopsAtTheFirstFailure) {
+    m_fakes.Add(5).m_bSilent = true;
+    RunResult r = Run({"--json", "get", "5", "zones"});
+    EXPECT_EQ(r.nExit, CZarnctl::kExitFailed);
+    EXPECT_EQ(r.strOut, R"({"node":5,"ok":false,"error":"no reply"})"
+                        "\n");
+    // The library asks a parameter twice, then gives up on the whole group.
+    EXPECT_EQ(m_fakes.RequestCodes(5), (std::vector<unsigned>{50, 50}));
+
+    RunResult text = Run({"get", "5", "blo"});
+    EXPECT_EQ(text.nExit, CZarnctl::kExitFailed);
+    EXPECT_EQ(text.strOut, "");
+    EXPECT_EQ(text.strErr, "zarnctl: node 5: reading blo failed: no reply\n");
+}
+
+TEST_F(ZarnctlTest, SetSendsTheRawValue) {
+    CFakeAnalyser& a = m_fakes.Add(5);
+    EXPECT_EQ(Run({"--json", "set", "5", "blo", "150"}).strOut, R"({"node":5,"ok":true})"
+                                                                "\n");
+    EXPECT_EQ(a.m_nBLO, 150);
+    RunResult t = Run({"set", "5", "TFACTOR", "0x1234"});
+    EXPECT_EQ(t.nExit, CZarnctl::kExitOk);
+    EXPECT_EQ(t.strOut, "node   5  T factor set to 4660 (46.60)\n");
+    EXPECT_EQ(a.m_nTFactor, 0x1234);
+    EXPECT_EQ(Run({"set", "5", "dfactor", "0"}).nExit, CZarnctl::kExitOk);
+    EXPECT_EQ(Run({"set", "5", "sfactor", "65535"}).nExit, CZarnctl::kExitOk);
+    EXPECT_EQ(a.m_nSFactor, 65535);
+    EXPECT_EQ(Run({"set", "5", "teach", "25"}).nExit, CZarnctl::kExitOk);
+    EXPECT_EQ(a.m_nTeach, 25);
+    EXPECT_EQ(m_fakes.RequestCodes(5), (std::vector<unsigned>{67, 69, 71, 73, 19}));
+
+    a.m_nAckCode = 0x81;
+    RunResult bad = Run({"--json", "set", "5", "dfactor", "3"});
+    EXPECT_EQ(bad.nExit, CZarnctl::kExitFailed);
+    EXPECT_EQ(bad.strOut, R"({"node":5,"ok":false,"error":"unexpected reply code"})"
+                          "\n");
+}
+
+TEST_F(ZarnctlTest, ResetAndReferenceAskFirstOnATerminal) {
+    CFakeAnalyser& a = m_fakes.Add(5);
+    RunResult yes = Run({"reset", "5"}, "y\n", true);
+    EXPECT_EQ(yes.nExit, CZarnctl::kExitOk);
+    EXPECT_NE(yes.strErr.find("Clear the batch buffer of node 5?"), std::string::npos);
+    EXPECT_NE(yes.strErr.find("[y/N]"), std::string::npos);
+    EXPECT_EQ(yes.strOut, "node   5  batch buffer cleared\n");
+    EXPECT_EQ(a.m_nResets, 1u);
+    EXPECT_EQ(Run({"reset", "5"}, " YES \n", true).nExit, CZarnctl::kExitOk);
+    EXPECT_EQ(a.m_nResets, 2u);
+
+    for (const char* answer : {"n\n", "\n", "yep\n", ""}) {
+        RunResult no = Run({"reset", "5"}, answer, true);
+        EXPECT_EQ(no.nExit, CZarnctl::kExitFailed) << answer;
+        EXPECT_NE(no.strErr.find("not confirmed"), std::string::npos);
+    }
+    RunResult noJson = Run({"--json", "reference", "5"}, "no\n", true);
+    EXPECT_EQ(noJson.strOut, R"({"node":5,"ok":false,"error":"not confirmed"})"
+                             "\n");
+    EXPECT_EQ(a.m_nResets, 2u);
+    EXPECT_EQ(a.m_nNewReferences, 0u);
+    EXPECT_EQ(m_fakes.RequestCodes(5), (std::vector<unsigned>{5, 5}));
+
+    // --yes skips the question, with or without a terminal.
+    RunResult ref = Run({"--yes", "--json", "reference", "5"});
+    EXPECT_EQ(ref.nExit, CZarnctl::kExitOk);
+    EXPECT_EQ(ref.strOut, R"({"node":5,"ok":true})"
+                          "\n");
+    EXPECT_EQ(ref.strErr, "");
+    EXPECT_EQ(a.m_nNewReferences, 1u);
+    EXPECT_EQ(Run({"--yes", "reset", "5"}, "", true).strErr, "");
+    EXPECT_EQ(a.m_nResets, 3u);
+
+    a.m_bSilent = true;
+    RunResult fail = Run({"--yes", "--json", "reset", "5"});
+    EXPECT_EQ(fail.nExit, CZarnctl::kExitFailed);
+    EXPECT_EQ(fail.strOut, R"({"node":5,"ok":false,"error":"no reply"})"
+                           "\n");
+}
+
+TEST_F(ZarnctlTest, CurveDeliversFiveHundredPoints) {
+    CFakeAnalyser& a = m_fakes.Add(5);
+    for (std::size_t i = 0; i < 500; ++i) {
+        a.m_curve[i] = static_cast<std::uint16_t>(i * 8);
+        a.m_reference[i] = 7;
+    }
+    a.m_curve[1] = 0xF123; // the top four bits are not part of the value
+
+    RunResult r = Run({"--json", "curve", "5"});
+    EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
+    EXPECT_EQ(r.strOut.rfind(R"({"node":5,"curve":"force","points":[[0,0],[1,291],[2,16],)", 0),
+              0u);
+    EXPECT_EQ(r.strOut.substr(r.strOut.size() - 14), ",[499,3992]]}\n");
+    EXPECT_EQ(std::count(r.strOut.begin(), r.strOut.end(), '['), 501);
+
+    RunResult ref = Run({"--json", "curve", "--reference", "5"});
+    EXPECT_EQ(ref.strOut.rfind(R"({"node":5,"curve":"reference","points":[[0,7],[1,7],)", 0), 0u);
+    EXPECT_EQ(m_fakes.RequestCodes(5), (std::vector<unsigned>{2, 3}));
+
+    RunResult text = Run({"curve", "5"});
+    EXPECT_EQ(text.strOut.rfind("node   5  force curve, 500 points, peak 3992 at sample 499\n"
+                                "    0:     0   291    16    24    32    40    48    56    64"
+                                "    72\n   10:    80",
+                                0),
+              0u)
+        << text.strOut.substr(0, 200);
+    EXPECT_EQ(std::count(text.strOut.begin(), text.strOut.end(), '\n'), 51);
+
+    a.m_nCurveEnd = 499;
+    RunResult bad = Run({"--json", "curve", "5"});
+    EXPECT_EQ(bad.nExit, CZarnctl::kExitFailed);
+    EXPECT_EQ(bad.strOut,
+              R"({"node":5,"curve":"force","ok":false,"error":"end value or count wrong"})"
+              "\n");
+}
+
+TEST_F(ZarnctlTest, BatchGivesTheStatisticsThenTheEntries) {
+    CFakeAnalyser& a = AddStatsNode(5);
+    a.m_batch = {100, 4095, 7};
+    RunResult r = Run({"--json", "batch", "5"});
+    EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
+    EXPECT_EQ(r.strOut, R"({"node":5,"ok":true,"count":3,"batch_max":4095,)"
+                        R"("points":[[0,100],[1,4095],[2,7]],"stats_ok":true,)"
+                        R"("stats":{"mean":12.3,"stddev":2.5,"cpk":1.3,"cp":1.5,"min":-40,)"
+                        R"("max":260,"good":90,"bad":10,"blo":77}})"
+                        "\n");
+    // Statistics with their BLO read, then the batch with its own.
+    EXPECT_EQ(m_fakes.RequestCodes(5), (std::vector<unsigned>{74, 66, 4, 66}));
+
+    RunResult text = Run({"batch", "5"});
+    EXPECT_NE(text.strOut.find("90.0%"), std::string::npos) << text.strOut;
+    EXPECT_NE(text.strOut.find("node   5  batch buffer, 3 entries, largest 4095\n"
+                               "  0:   100  4095     7\n"),
+              std::string::npos)
+        << text.strOut;
+
+    a.m_bStatsSilent = true;
+    RunResult noStats = Run({"--json", "batch", "5"});
+    EXPECT_EQ(noStats.nExit, CZarnctl::kExitFailed);
+    EXPECT_EQ(noStats.strOut, R"({"node":5,"ok":true,"count":3,"batch_max":4095,)"
+                              R"("points":[[0,100],[1,4095],[2,7]],"stats_ok":false,)"
+                              R"("stats_error":"no reply"})"
+                              "\n");
+    a.m_bStatsSilent = false;
+
+    a.m_batch.clear();
+    EXPECT_EQ(
+        Run({"--json", "batch", "5"})
+            .strOut.rfind(
+                R"({"node":5,"ok":true,"count":0,"batch_max":0,"points":[],"stats_ok":true,)", 0),
+        0u);
+}
+
+TEST_F(ZarnctlTest, BatchLongerThanTheRoomForItFailsWithoutLosingWhatFits) {
+    CFakeAnalyser& a = AddStatsNode(5);
+    for (int i = 0; i < 1001; ++i) {
+        a.m_batch.push_back(static_cast<std::uint16_t>(i));
+    }
+    RunResult r = Run({"--json", "batch", "5"});
+    EXPECT_EQ(r.nExit, CZarnctl::kExitFailed);
+    EXPECT_EQ(
+        r.strOut.rfind(R"({"node":5,"ok":false,"error":"more batch entries than room for them",)"
+                       R"("count":1000,"batch_max":999,"points":[[0,0],)",
+                       0),
+        0u)
+        << r.strOut.substr(0, 200);
+    EXPECT_NE(r.strOut.find("[999,999]],\"stats_ok\":true"), std::string::npos);
+}
+
+TEST_F(ZarnctlTest, StatsOfEveryNodeWithTheReasonForEachFailure) {
+    AddStatsNode(5);
+    m_fakes.Add(6).m_bSilent = true;
+    m_fakes.Add(7).m_stats[0] = Raw(-5);
+    RunResult r = Run({"--json", "stats", "5", "6", "7"});
+    EXPECT_EQ(r.nExit, CZarnctl::kExitFailed);
+    EXPECT_EQ(r.strOut, R"({"nodes":[{"node":5,"ok":true,"mean":12.3,"stddev":2.5,"cpk":1.3,)"
+                        R"("cp":1.5,"min":-40,"max":260,"good":90,"bad":10,"blo":77},)"
+                        R"({"node":6,"ok":false,"error":"no reply"},)"
+                        R"({"node":7,"ok":true,"mean":-0.5,"stddev":0.0,"cpk":0.0,"cp":0.0,)"
+                        R"("min":0,"max":0,"good":0,"bad":0,"blo":0}]})"
+                        "\n");
+    EXPECT_EQ(Run({"stats", "5", "7"}).nExit, CZarnctl::kExitOk);
+
+    RunResult text = Run({"stats", "5", "6"});
+    EXPECT_EQ(text.strOut,
+              "node    good     bad   total   %good    %bad     min     max    mean  stddev"
+              "      cp     cpk     BLO\n"
+              "   5      90      10     100   90.0%   10.0%     -40     260    12.3     2.5"
+              "     1.5     1.3      77\n"
+              "   6  failed: no reply\n");
+
+    // A statistics run that does not end with the end code is not trusted.
+    m_fakes.At(5).m_nStatsEndCode = 0x01;
+    EXPECT_EQ(Run({"--json", "stats", "5"}).strOut,
+              R"({"nodes":[{"node":5,"ok":false,"error":"unexpected reply code"}]})"
+              "\n");
+}
+
+TEST_F(ZarnctlTest, NumbersIgnoreTheLocale) {
+    CFakeAnalyser& a = AddStatsNode(5);
+    a.m_nBLO = 4095;
+    const std::locale saved =
+        std::locale::global(std::locale(std::locale::classic(), new CCommaPunct));
+    RunResult json = Run({"--json", "stats", "5"});
+    RunResult text = Run({"stats", "5"});
+    std::locale::global(saved);
+    EXPECT_NE(json.strOut.find(R"("mean":12.3,)"), std::string::npos) << json.strOut;
+    EXPECT_NE(json.strOut.find(R"("blo":4095})"), std::string::npos) << json.strOut;
+    EXPECT_NE(text.strOut.find("    12.3     2.5"), std::string::npos) << text.strOut;
+    EXPECT_NE(text.strOut.find("    4095\n"), std::string::npos) << text.strOut;
+}
+
+TEST_F(ZarnctlTest, PortThatCannotBeOpenedExitsThreeWithTheReason) {
+    RunResult missing = Run({"--port", "/nonexistent/zarn", "--json", "ping", "5"});
+    EXPECT_EQ(missing.nExit, CZarnctl::kExitPort);
+    EXPECT_EQ(missing.strOut,
+              R"({"ok":false,"error":"no such serial device","port":"/nonexistent/zarn"})"
+              "\n");
+    EXPECT_EQ(missing.strErr, "zarnctl: cannot open /nonexistent/zarn: no such serial device\n");
+
+    RunResult com = Run({"--port", "COM200", "stats", "5"});
+    EXPECT_EQ(com.nExit, CZarnctl::kExitPort);
+    EXPECT_EQ(com.strOut, "");
+    EXPECT_NE(com.strErr.find("cannot open COM200 (/dev/ttyS199): "), std::string::npos);
+
+    m_line->RefuseOpen(EACCES);
+    RunResult denied = Run({"ping", "5"});
+    EXPECT_EQ(denied.nExit, CZarnctl::kExitPort);
+    EXPECT_NE(denied.strErr.find("permission denied"), std::string::npos);
+}
+
+TEST_F(ZarnctlTest, PortHeldByAnotherOpenerExitsThree) {
+    m_fakes.Add(5);
+    CZarnPort other("SIM1", 57600, NOPARITY, ONESTOPBIT);
+    ASSERT_EQ(other.SetCommPort(), 1);
+    RunResult r = Run({"--json", "ping", "5"});
+    EXPECT_EQ(r.nExit, CZarnctl::kExitPort);
+    EXPECT_EQ(r.strOut,
+              R"({"ok":false,"error":"the port is held by another program","port":"SIM1"})"
+              "\n");
+    EXPECT_TRUE(m_line->Written().empty());
+}
+
+TEST_F(ZarnctlTest, PortsListsTheMachinesPortsWithoutOpeningOne) {
+    CJsonWriter expected;
+    expected.BeginObject().Key("ports").BeginArray();
+    for (const std::string& p : EnumerateSerialPorts()) {
+        expected.String(p);
+    }
+    expected.EndArray().EndObject();
+    RunResult r = Run({"--json", "ports"});
+    EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
+    EXPECT_EQ(r.strOut, expected.GetText() + "\n");
+    EXPECT_EQ(m_line->OpenCount(), 0u);
+}
+
+} // namespace

@@ -1,0 +1,298 @@
+#include "tools/zarnctl/CommandLine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+struct CommandInfo {
+    const char* pszName;
+    ZarnctlCommand command;
+    const char* pszUsage; // after "zarnctl [options] "
+};
+
+const CommandInfo kCommands[] = {
+    {"ping", ZarnctlCommand::ping, "ping NODE..."},
+    {"scan", ZarnctlCommand::scan, "scan [FIRST-LAST]"},
+    {"get", ZarnctlCommand::get, "get NODE blo|tfactor|dfactor|sfactor|peak|zones|results|counts"},
+    {"set", ZarnctlCommand::set, "set NODE blo|tfactor|dfactor|sfactor|teach VALUE"},
+    {"reset", ZarnctlCommand::reset, "reset NODE"},
+    {"reference", ZarnctlCommand::reference, "reference NODE"},
+    {"curve", ZarnctlCommand::curve, "curve NODE [--reference]"},
+    {"batch", ZarnctlCommand::batch, "batch NODE"},
+    {"stats", ZarnctlCommand::stats, "stats NODE..."},
+    {"ports", ZarnctlCommand::ports, "ports"},
+    {"help", ZarnctlCommand::help, "help"},
+};
+
+const char* const kGettable[] = {"blo",  "tfactor", "dfactor", "sfactor",
+                                 "peak", "zones",   "results", "counts"};
+const char* const kSettable[] = {"blo", "tfactor", "dfactor", "sfactor", "teach"};
+
+template <std::size_t N> bool OneOf(const std::string& word, const char* const (&list)[N]) {
+    return std::find_if(std::begin(list), std::end(list),
+                        [&](const char* p) { return word == p; }) != std::end(list);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// A leading '-' followed by a digit is a (bad) number, not an option.
+bool LooksLikeOption(const std::string& arg) {
+    return arg.size() > 1 && arg[0] == '-' && !std::isdigit(static_cast<unsigned char>(arg[1]));
+}
+
+} // namespace
+
+int CCommandLine::Fail(const std::string& error) {
+    m_strError = error;
+    return 0;
+}
+
+int CCommandLine::ParseNumber(const std::string& text, unsigned long max, unsigned long& value) {
+    std::string digits = text;
+    int base = 10;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        digits = digits.substr(2);
+        base = 16;
+    }
+    if (digits.empty() || digits.size() > 12) {
+        return 0;
+    }
+    for (char c : digits) {
+        const auto u = static_cast<unsigned char>(c);
+        if (base == 10 ? !std::isdigit(u) : !std::isxdigit(u)) {
+            return 0;
+        }
+    }
+    errno = 0;
+    const unsigned long long v = std::strtoull(digits.c_str(), nullptr, base);
+    if (errno != 0 || v > max) {
+        return 0;
+    }
+    value = static_cast<unsigned long>(v);
+    return 1;
+}
+
+int CCommandLine::ParseRange(const std::string& text, unsigned& first, unsigned& last) {
+    const std::size_t dash = text.find('-');
+    unsigned long a = 0, b = 0;
+    if (dash == std::string::npos) {
+        if (!ParseNumber(text, 255, a)) {
+            return 0;
+        }
+        b = a;
+    } else if (!ParseNumber(text.substr(0, dash), 255, a) ||
+               !ParseNumber(text.substr(dash + 1), 255, b) || a > b) {
+        return 0;
+    }
+    first = static_cast<unsigned>(a);
+    last = static_cast<unsigned>(b);
+    return 1;
+}
+
+int CCommandLine::ParseNode(const std::string& text, unsigned& node) {
+    unsigned long v = 0;
+    if (!ParseNumber(text, 255, v)) {
+        return Fail("bad node ID '" + text + "' (a number from 0 to 255)");
+    }
+    node = static_cast<unsigned>(v);
+    return 1;
+}
+
+int CCommandLine::Parse(const std::vector<std::string>& args) {
+    std::vector<std::string> positional;
+    bool optionsEnd = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnd || !LooksLikeOption(arg)) {
+            positional.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnd = true;
+        } else if (arg == "--port" || arg == "-p") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                return Fail(arg + " needs a port name");
+            }
+            m_strPort = args[++i];
+        } else if (arg.rfind("--port=", 0) == 0) {
+            m_strPort = arg.substr(7);
+            if (m_strPort.empty()) {
+                return Fail("--port needs a port name");
+            }
+        } else if (arg == "--json") {
+            m_bJson = true;
+        } else if (arg == "--yes" || arg == "-y") {
+            m_bYes = true;
+        } else if (arg == "--reference") {
+            m_bReference = true;
+        } else if (arg == "--help" || arg == "-h") {
+            m_command = ZarnctlCommand::help;
+            return 1;
+        } else {
+            return Fail("unknown option '" + arg + "'");
+        }
+    }
+    if (positional.empty()) {
+        return Fail("no command given");
+    }
+    m_strCommand = positional.front();
+    const auto* info =
+        std::find_if(std::begin(kCommands), std::end(kCommands),
+                     [&](const CommandInfo& c) { return m_strCommand == c.pszName; });
+    if (info == std::end(kCommands)) {
+        return Fail("unknown command '" + m_strCommand + "'");
+    }
+    m_command = info->command;
+    if (m_bReference && m_command != ZarnctlCommand::curve) {
+        return Fail("--reference goes only with curve");
+    }
+    positional.erase(positional.begin());
+    return ParseCommandArgs(positional);
+}
+
+int CCommandLine::ParseCommandArgs(const std::vector<std::string>& p) {
+    auto exactly = [&](std::size_t n) -> int {
+        if (p.size() < n) {
+            return Fail(m_strCommand + ": missing arguments");
+        }
+        if (p.size() > n) {
+            return Fail(m_strCommand + ": unexpected argument '" + p[n] + "'");
+        }
+        return 1;
+    };
+    switch (m_command) {
+    case ZarnctlCommand::help:
+    case ZarnctlCommand::ports:
+        return exactly(0);
+    case ZarnctlCommand::ping:
+    case ZarnctlCommand::stats:
+        if (p.empty()) {
+            return Fail(m_strCommand + ": give at least one node ID");
+        }
+        for (const std::string& text : p) {
+            unsigned node = 0;
+            if (!ParseNode(text, node)) {
+                return 0;
+            }
+            m_nodes.push_back(node);
+        }
+        return 1;
+    case ZarnctlCommand::scan:
+        if (p.size() > 1) {
+            return Fail("scan: unexpected argument '" + p[1] + "'");
+        }
+        if (p.size() == 1 && !ParseRange(p[0], m_nFirst, m_nLast)) {
+            return Fail("bad range '" + p[0] +
+                        "' (FIRST-LAST, node IDs from 0 to 255, FIRST not above LAST)");
+        }
+        return 1;
+    case ZarnctlCommand::get:
+    case ZarnctlCommand::set: {
+        const bool set = m_command == ZarnctlCommand::set;
+        if (!exactly(set ? 3 : 2)) {
+            return 0;
+        }
+        unsigned node = 0;
+        if (!ParseNode(p[0], node)) {
+            return 0;
+        }
+        m_nodes.push_back(node);
+        m_strWhat = Lower(p[1]);
+        if (!set && !OneOf(m_strWhat, kGettable)) {
+            return Fail("get: unknown value '" + p[1] +
+                        "' (blo, tfactor, dfactor, sfactor, peak, zones, results or counts)");
+        }
+        if (set && !OneOf(m_strWhat, kSettable)) {
+            return Fail("set: unknown value '" + p[1] +
+                        "' (blo, tfactor, dfactor, sfactor or teach)");
+        }
+        if (set) {
+            unsigned long v = 0;
+            if (!ParseNumber(p[2], 0xFFFF, v)) {
+                return Fail("set: value '" + p[2] + "' is not a number from 0 to 65535");
+            }
+            m_nValue = static_cast<unsigned>(v);
+        }
+        return 1;
+    }
+    case ZarnctlCommand::reset:
+    case ZarnctlCommand::reference:
+    case ZarnctlCommand::curve:
+    case ZarnctlCommand::batch: {
+        if (!exactly(1)) {
+            return 0;
+        }
+        unsigned node = 0;
+        if (!ParseNode(p[0], node)) {
+            return 0;
+        }
+        m_nodes.push_back(node);
+        return 1;
+    }
+    case ZarnctlCommand::none:
+        break;
+    }
+    return Fail("no command given");
+}
+
+std::string CCommandLine::GetUsageLine() const {
+    for (const CommandInfo& c : kCommands) {
+        if (c.command == m_command && m_command != ZarnctlCommand::help) {
+            return std::string("usage: zarnctl [--port NAME] [--json] [--yes] ") + c.pszUsage;
+        }
+    }
+    return "usage: zarnctl [--port NAME] [--json] [--yes] COMMAND ...";
+}
+
+std::string CCommandLine::GetHelpText() {
+    return R"(usage: zarnctl [--port NAME] [--json] [--yes] COMMAND ...
+
+Talks to the Zarn crimp-force analysers on one serial line (57600 baud 8N1).
+
+Commands:
+  ping NODE...            test whether each node answers
+  scan [FIRST-LAST]       test every node of a range (default 1-254) and list only the
+                          nodes that answer, with --json too; progress goes to standard
+                          error
+  get NODE WHAT           read a value; WHAT is one of
+                            blo      BLO limit
+                            tfactor  T factor (raw; hundredths)
+                            dfactor  D factor (raw; hundredths)
+                            sfactor  S factor (raw; hundredths)
+                            peak     peak force
+                            zones    the five zone positions
+                            results  the result values RS1-RSO and RU1-RUO
+                            counts   pass and fail counts
+  set NODE WHAT VALUE     set blo, tfactor, dfactor, sfactor or teach (teach cycles);
+                          VALUE is raw, 0-65535, as the analyser holds it (T 1.50 is 150)
+  reset NODE              clear the batch buffer (asks first)
+  reference NODE          take a new reference (asks first)
+  curve NODE [--reference]  the force curve (or the reference curve), 500 points
+  batch NODE              the batch statistics, then the batch buffer
+  stats NODE...           the batch statistics of each node
+  ports                   list the machine's serial ports
+
+Options:
+  --port NAME   the serial port (default COM1); COMn is /dev/ttyS(n-1), a path is used
+                as given
+  --json        print one JSON document on standard output instead of text
+  --yes         do not ask before reset and reference; needed when standard input is
+                not a terminal
+  --help        show this text
+
+NODE is a node ID from 0 to 255; numbers may also be given as 0x hexadecimal.
+
+Exit status:
+  0  every request succeeded (scan: at least one node answered)
+  1  a request to an analyser failed, or a question was answered no
+     (scan: no node answered, or the line failed)
+  2  usage error
+  3  the port cannot be opened
+)";
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class ZarnctlCommand {
+    none,
+    help,
+    ping,
+    scan,
+    get,
+    set,
+    reset,
+    reference,
+    curve,
+    batch,
+    stats,
+    ports
+};
+
+// zarnctl's command line: the options, the command and its checked arguments. Parse accepts
+// the options anywhere on the line; everything it lets through is in range, so the commands
+// never see a malformed node ID or value.
+class CCommandLine {
+public:
+    static constexpr const char* kDefaultPort = "COM1";
+    static constexpr unsigned kDefaultFirst = 1;
+    static constexpr unsigned kDefaultLast = 254;
+
+    // 1 when the line is usable, 0 for a usage error (GetError tells what is wrong).
+    int Parse(const std::vector<std::string>& args);
+    const std::string& GetError() const { return m_strError; }
+
+    // The usage line of the command given (the general one when there is none).
+    std::string GetUsageLine() const;
+    static std::string GetHelpText();
+
+    // A number in decimal or 0x hexadecimal, 0 to max; 1 if valid.
+    static int ParseNumber(const std::string& text, unsigned long max, unsigned long& value);
+    // "FIRST-LAST" or a single node ID; 1 if valid and FIRST is not above LAST.
+    static int ParseRange(const std::string& text, unsigned& first, unsigned& last);
+
+    ZarnctlCommand m_command = ZarnctlCommand::none;
+    std::string m_strCommand;
+    std::string m_strPort = kDefaultPort;
+    bool m_bJson = false;
+    bool m_bYes = false;
+    bool m_bReference = false;
+    std::vector<unsigned> m_nodes;     // every command that talks to analysers names at least one
+    std::string m_strWhat;             // get and set: lower case
+    unsigned m_nValue = 0;             // set
+    unsigned m_nFirst = kDefaultFirst; // scan
+    unsigned m_nLast = kDefaultLast;
+
+private:
+    int Fail(const std::string& error);
+    int ParseNode(const std::string& text, unsigned& node);
+    int ParseCommandArgs(const std::vector<std::string>& positional);
+
+    std::string m_strError;
+};

@@ -1,0 +1,654 @@
+#include "tools/zarnctl/Zarnctl.h"
+
+#include "network/ZarnPort.h"
+#include "serial/CommApi.h"
+#include "serial/PortList.h"
+#include "tools/zarnctl/JsonWriter.h"
+#include "tools/zarnctl/TextFormat.h"
+
+#include <algorithm>
+#include <cctype>
+#include <istream>
+#include <ostream>
+
+namespace {
+
+using GetWord = int (CZarnPort::*)(unsigned int, unsigned short*);
+using SetWord = int (CZarnPort::*)(unsigned int, unsigned short);
+
+struct WordParameter {
+    const char* pszName;  // as on the command line and in JSON
+    const char* pszLabel; // for people
+    bool bHundredths;     // shown as hundredths as well, like the press properties do
+    GetWord get;
+    SetWord set;
+};
+
+const WordParameter kWords[] = {
+    {"blo", "BLO", false, &CZarnPort::GetBLO, &CZarnPort::SetBLO},
+    {"tfactor", "T factor", true, &CZarnPort::GetTFactor, &CZarnPort::SetTFactor},
+    {"dfactor", "D factor", true, &CZarnPort::GetDFactor, &CZarnPort::SetDFactor},
+    {"sfactor", "S factor", true, &CZarnPort::GetSFactor, &CZarnPort::SetSFactor},
+    {"teach", "teach cycles", false, nullptr, &CZarnPort::SetTeachCycles},
+};
+
+const WordParameter* FindWord(const std::string& name) {
+    for (const WordParameter& w : kWords) {
+        if (name == w.pszName) {
+            return &w;
+        }
+    }
+    return nullptr;
+}
+
+std::string WordText(const WordParameter& w, unsigned value) {
+    std::string text = std::to_string(value);
+    if (w.bHundredths) {
+        text += " (" + FormatHundredths(value) + ")";
+    }
+    return text;
+}
+
+// Failures after which no further node can answer: the port or the line itself is at fault.
+bool IsLineFault(ZarnError error) {
+    return error == ZarnError::portClosed || error == ZarnError::writeFailed ||
+           error == ZarnError::noEcho;
+}
+
+std::string NodeLabel(unsigned node) {
+    return "node " + PadLeft(std::to_string(node), 3);
+}
+
+// Values in rows of ten, each row led by the index of its first value.
+void WriteValueRows(std::ostream& out, const tagPOINT* points, std::size_t count) {
+    const std::size_t indexWidth = count > 1 ? std::to_string(count - 1).size() : 1;
+    for (std::size_t i = 0; i < count; i += 10) {
+        out << "  " << PadLeft(std::to_string(i), indexWidth) << ":";
+        for (std::size_t k = i; k < std::min(count, i + 10); ++k) {
+            out << PadLeft(std::to_string(points[k].y), 6);
+        }
+        out << '\n';
+    }
+}
+
+void WritePoints(CJsonWriter& json, const tagPOINT* points, std::size_t count) {
+    json.Key("points").BeginArray();
+    for (std::size_t i = 0; i < count; ++i) {
+        json.BeginArray().Int(points[i].x).Int(points[i].y).EndArray();
+    }
+    json.EndArray();
+}
+
+const char* const kStatsHeadings[] = {"good", "bad",  "total",  "%good", "%bad", "min",
+                                      "max",  "mean", "stddev", "cp",    "cpk",  "BLO"};
+constexpr std::size_t kStatsColumn = 8;
+
+std::string StatsHeader() {
+    std::string line = "node";
+    for (const char* h : kStatsHeadings) {
+        line += PadLeft(h, kStatsColumn);
+    }
+    return line;
+}
+
+std::string StatsRow(const CStats& s) {
+    const unsigned long total = static_cast<unsigned long>(s.m_nGood) + s.m_nBad;
+    const std::string cells[] = {
+        std::to_string(s.m_nGood),      std::to_string(s.m_nBad),
+        std::to_string(total),          FormatPercent(s.m_nGood, total),
+        FormatPercent(s.m_nBad, total), std::to_string(s.m_nMin),
+        std::to_string(s.m_nMax),       FormatOneDecimal(s.m_fMean),
+        FormatOneDecimal(s.m_fStdDev),  FormatOneDecimal(s.m_fCp),
+        FormatOneDecimal(s.m_fCpk),     std::to_string(s.m_nBLO),
+    };
+    std::string line;
+    for (const std::string& c : cells) {
+        line += PadLeft(c, kStatsColumn);
+    }
+    return line;
+}
+
+} // namespace
+
+int CZarnctl::Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+                  std::ostream& err, bool stdinIsTerminal) {
+    m_cmd = CCommandLine();
+    m_pIn = &in;
+    m_pOut = &out;
+    m_pErr = &err;
+    m_bStdinTerminal = stdinIsTerminal;
+    m_nProgressWidth = 0;
+
+    if (!m_cmd.Parse(args)) {
+        return UsageError(m_cmd.GetError());
+    }
+    const ZarnctlCommand command = m_cmd.m_command;
+    if (command == ZarnctlCommand::help) {
+        out << CCommandLine::GetHelpText();
+        out.flush();
+        return kExitOk;
+    }
+    if (command == ZarnctlCommand::ports) {
+        return Ports();
+    }
+    // Without a terminal nobody can be asked, so an unattended run has to say yes beforehand.
+    if ((command == ZarnctlCommand::reset || command == ZarnctlCommand::reference) &&
+        !m_cmd.m_bYes && !m_bStdinTerminal) {
+        return UsageError(m_cmd.m_strCommand +
+                          " needs --yes when standard input is not a terminal");
+    }
+
+    CZarnPort port(m_cmd.m_strPort.c_str(), kBaudRate, NOPARITY, ONESTOPBIT);
+    if (!OpenPort(port)) {
+        return kExitPort;
+    }
+    int result = kExitFailed;
+    switch (command) {
+    case ZarnctlCommand::ping:
+        result = Ping(port);
+        break;
+    case ZarnctlCommand::scan:
+        result = Scan(port);
+        break;
+    case ZarnctlCommand::get:
+        result = Get(port);
+        break;
+    case ZarnctlCommand::set:
+        result = Set(port);
+        break;
+    case ZarnctlCommand::reset:
+    case ZarnctlCommand::reference:
+        result = Order(port);
+        break;
+    case ZarnctlCommand::curve:
+        result = Curve(port);
+        break;
+    case ZarnctlCommand::batch:
+        result = Batch(port);
+        break;
+    case ZarnctlCommand::stats:
+        result = Stats(port);
+        break;
+    default:
+        break;
+    }
+    out.flush();
+    err.flush();
+    return result;
+}
+
+int CZarnctl::UsageError(const std::string& message) {
+    *m_pErr << "zarnctl: " << message << '\n'
+            << m_cmd.GetUsageLine() << '\n'
+            << "Try 'zarnctl --help' for more information.\n";
+    m_pErr->flush();
+    return kExitUsage;
+}
+
+int CZarnctl::OpenPort(CZarnPort& port) {
+    if (port.SetCommPort()) {
+        return 1;
+    }
+    const std::string reason = DescribeOpenError(port.GetOpenError());
+    std::string name = m_cmd.m_strPort;
+    const std::string path = CommDevicePath(name);
+    if (path != name) {
+        name += " (" + path + ")";
+    }
+    *m_pErr << "zarnctl: cannot open " << name << ": " << reason << '\n';
+    m_pErr->flush();
+    if (m_cmd.m_bJson) {
+        CJsonWriter json;
+        json.BeginObject();
+        json.Key("ok").Bool(false);
+        json.Key("error").String(reason);
+        json.Key("port").String(m_cmd.m_strPort);
+        json.EndObject();
+        Emit(json);
+    }
+    return 0;
+}
+
+void CZarnctl::Emit(const CJsonWriter& json) {
+    *m_pOut << json.GetText() << '\n';
+    m_pOut->flush();
+}
+
+void CZarnctl::ReportFailure(unsigned node, const std::string& action, const std::string& reason) {
+    *m_pErr << "zarnctl: node " << node << ": " << action << " failed: " << reason << '\n';
+}
+
+int CZarnctl::Ports() {
+    const std::vector<std::string> ports = EnumerateSerialPorts();
+    if (m_cmd.m_bJson) {
+        CJsonWriter json;
+        json.BeginObject().Key("ports").BeginArray();
+        for (const std::string& p : ports) {
+            json.String(p);
+        }
+        json.EndArray().EndObject();
+        Emit(json);
+        return kExitOk;
+    }
+    if (ports.empty()) {
+        *m_pOut << "no serial ports found\n";
+    }
+    for (const std::string& p : ports) {
+        *m_pOut << p << '\n';
+    }
+    m_pOut->flush();
+    return kExitOk;
+}
+
+int CZarnctl::Ping(CZarnPort& port) {
+    CJsonWriter json;
+    json.BeginObject().Key("nodes").BeginArray();
+    bool all = true;
+    for (unsigned node : m_cmd.m_nodes) {
+        const bool online = port.RequestACK(static_cast<unsigned char>(node)) != 0;
+        const std::string reason = online ? "" : ZarnErrorText(port.GetLastError());
+        all = all && online;
+        json.BeginObject().Key("node").Int(node).Key("online").Bool(online);
+        if (!online) {
+            json.Key("error").String(reason);
+        }
+        json.EndObject();
+        if (!m_cmd.m_bJson) {
+            *m_pOut << NodeLabel(node) << (online ? "  online" : "  offline: " + reason) << '\n';
+            m_pOut->flush();
+        }
+    }
+    json.EndArray().EndObject();
+    if (m_cmd.m_bJson) {
+        Emit(json);
+    }
+    return all ? kExitOk : kExitFailed;
+}
+
+void CZarnctl::ShowProgress(const std::string& text) {
+    if (!m_bStderrTerminal) {
+        return;
+    }
+    *m_pErr << '\r' << text;
+    if (text.size() < m_nProgressWidth) {
+        *m_pErr << std::string(m_nProgressWidth - text.size(), ' ') << '\r' << text;
+    }
+    m_nProgressWidth = text.size();
+    m_pErr->flush();
+}
+
+void CZarnctl::ClearProgress() {
+    if (!m_bStderrTerminal || m_nProgressWidth == 0) {
+        return;
+    }
+    *m_pErr << '\r' << std::string(m_nProgressWidth, ' ') << '\r';
+    m_pErr->flush();
+    m_nProgressWidth = 0;
+}
+
+int CZarnctl::Scan(CZarnPort& port) {
+    const unsigned first = m_cmd.m_nFirst;
+    const unsigned last = m_cmd.m_nLast;
+    const unsigned total = last - first + 1;
+    std::vector<unsigned> found;
+    std::string lineFault;
+    unsigned stoppedAt = 0;
+    for (unsigned node = first; node <= last; ++node) {
+        ShowProgress("scanning node " + std::to_string(node) + " (" +
+                     std::to_string(node - first + 1) + " of " + std::to_string(total) + "), " +
+                     std::to_string(found.size()) + " found");
+        if (port.RequestACK(static_cast<unsigned char>(node))) {
+            found.push_back(node);
+            if (!m_cmd.m_bJson) {
+                ClearProgress();
+                *m_pOut << NodeLabel(node) << "  online\n";
+                m_pOut->flush();
+            }
+            continue;
+        }
+        // A silent node is what a scan expects; a line that no longer carries the requests
+        // would only make every remaining node wait out its time-out.
+        if (IsLineFault(port.GetLastError())) {
+            lineFault = ZarnErrorText(port.GetLastError());
+            stoppedAt = node;
+            break;
+        }
+    }
+    ClearProgress();
+
+    if (m_cmd.m_bJson) {
+        CJsonWriter json;
+        json.BeginObject().Key("nodes").BeginArray();
+        for (unsigned node : found) {
+            json.BeginObject().Key("node").Int(node).Key("online").Bool(true).EndObject();
+        }
+        json.EndArray();
+        if (!lineFault.empty()) {
+            json.Key("ok").Bool(false).Key("error").String(lineFault);
+        }
+        json.EndObject();
+        Emit(json);
+    } else {
+        if (!lineFault.empty()) {
+            *m_pErr << "zarnctl: scan stopped at node " << stoppedAt << ": " << lineFault << '\n';
+        }
+        if (found.empty()) {
+            *m_pOut << "no node answered in " << first << "-" << last << '\n';
+        } else {
+            *m_pOut << found.size() << " of " << total << (total == 1 ? " node" : " nodes")
+                    << " answered\n";
+        }
+    }
+    return lineFault.empty() && !found.empty() ? kExitOk : kExitFailed;
+}
+
+int CZarnctl::Get(CZarnPort& port) {
+    const unsigned node = m_cmd.m_nodes.front();
+    const std::string& what = m_cmd.m_strWhat;
+    CJsonWriter json;
+    json.BeginObject().Key("node").Int(node);
+    std::string text; // the report for people, lines after the first indented
+    int ok = 0;
+    std::string action = "reading " + what;
+
+    if (const WordParameter* w = FindWord(what); w && w->get) {
+        unsigned short v = 0;
+        ok = (port.*(w->get))(node, &v);
+        if (ok) {
+            json.Key(what).Int(v);
+            text = NodeLabel(node) + "  " + w->pszLabel + " " + WordText(*w, v) + "\n";
+        }
+    } else if (what == "peak") {
+        int v = 0;
+        ok = port.GetPeakForce(node, &v);
+        if (ok) {
+            json.Key("peak").Int(v);
+            text = NodeLabel(node) + "  peak force " + std::to_string(v) + "\n";
+        }
+    } else if (what == "zones") {
+        int z[5] = {};
+        ok = port.GetZoneInfo(node, &z[0], &z[1], &z[2], &z[3], &z[4]);
+        if (ok) {
+            json.Key("zones").BeginArray();
+            for (int v : z) {
+                json.Int(v);
+            }
+            json.EndArray();
+            static const char* const kLabels[] = {"zone 1 start", "zone 2 start", "zone 3 start",
+                                                  "zone 4 position", "zone 4 extent"};
+            text = NodeLabel(node) + "  zones\n";
+            for (int i = 0; i < 5; ++i) {
+                text += "  " + PadRight(kLabels[i], 16) + PadLeft(std::to_string(z[i]), 6) + "\n";
+            }
+        }
+    } else if (what == "results") {
+        short rs[4] = {};
+        unsigned short ru[4] = {};
+        ok = port.GetResultInfo(node, &rs[0], &rs[1], &rs[2], &rs[3], &ru[0], &ru[1], &ru[2],
+                                &ru[3]);
+        if (ok) {
+            json.Key("rs").BeginArray();
+            for (short v : rs) {
+                json.Int(v);
+            }
+            json.EndArray().Key("ru").BeginArray();
+            for (unsigned short v : ru) {
+                json.Int(v);
+            }
+            json.EndArray();
+            static const char* const kSuffix[] = {"1", "2", "3", "O"};
+            std::string rsHead, rsVals, ruHead, ruVals;
+            for (int i = 0; i < 4; ++i) {
+                rsHead += PadLeft(std::string("RS") + kSuffix[i], 8);
+                rsVals += PadLeft(std::to_string(rs[i]), 8);
+                ruHead += PadLeft(std::string("RU") + kSuffix[i], 8);
+                ruVals += PadLeft(std::to_string(ru[i]), 8);
+            }
+            text = NodeLabel(node) + "  results\n" + rsHead + "\n" + rsVals + "\n" + ruHead + "\n" +
+                   ruVals + "\n";
+        }
+    } else if (what == "counts") {
+        unsigned int pass = 0, fail = 0;
+        ok = port.GetPassFailCount(node, &pass, &fail);
+        if (ok) {
+            json.Key("pass").Int(pass).Key("fail").Int(fail);
+            const unsigned long total = static_cast<unsigned long>(pass) + fail;
+            text = NodeLabel(node) + "  pass " + std::to_string(pass) + "  fail " +
+                   std::to_string(fail) + "  (total " + std::to_string(total) + ", " +
+                   FormatPercent(pass, total) + " pass)\n";
+        }
+        action = "reading the pass and fail counts";
+    }
+
+    std::string reason;
+    if (!ok) {
+        reason = ZarnErrorText(port.GetLastError());
+        json.Key("ok").Bool(false).Key("error").String(reason);
+    }
+    json.EndObject();
+    if (m_cmd.m_bJson) {
+        Emit(json);
+    } else if (ok) {
+        *m_pOut << text;
+    } else {
+        ReportFailure(node, action, reason);
+    }
+    return ok ? kExitOk : kExitFailed;
+}
+
+int CZarnctl::Set(CZarnPort& port) {
+    const unsigned node = m_cmd.m_nodes.front();
+    const WordParameter* w = FindWord(m_cmd.m_strWhat);
+    if (w == nullptr || w->set == nullptr) {
+        return UsageError("set: unknown value '" + m_cmd.m_strWhat + "'");
+    }
+    const auto value = static_cast<unsigned short>(m_cmd.m_nValue);
+    const int ok = (port.*(w->set))(node, value);
+    const std::string reason = ok ? "" : ZarnErrorText(port.GetLastError());
+    if (m_cmd.m_bJson) {
+        CJsonWriter json;
+        json.BeginObject().Key("node").Int(node).Key("ok").Bool(ok != 0);
+        if (!ok) {
+            json.Key("error").String(reason);
+        }
+        json.EndObject();
+        Emit(json);
+    } else if (ok) {
+        *m_pOut << NodeLabel(node) << "  " << w->pszLabel << " set to " << WordText(*w, value)
+                << '\n';
+    } else {
+        ReportFailure(node, std::string("setting ") + w->pszLabel, reason);
+    }
+    return ok ? kExitOk : kExitFailed;
+}
+
+int CZarnctl::Confirm(const std::string& question) {
+    *m_pErr << question << " [y/N] ";
+    m_pErr->flush();
+    std::string answer;
+    if (!std::getline(*m_pIn, answer)) {
+        *m_pErr << '\n';
+        return 0;
+    }
+    std::string word;
+    for (char c : answer) {
+        if (!std::isspace(static_cast<unsigned char>(c))) {
+            word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    return word == "y" || word == "yes" ? 1 : 0;
+}
+
+int CZarnctl::Order(CZarnPort& port) {
+    const unsigned node = m_cmd.m_nodes.front();
+    const bool reset = m_cmd.m_command == ZarnctlCommand::reset;
+    const std::string nodeText = std::to_string(node);
+    if (!m_cmd.m_bYes) {
+        const std::string question =
+            reset ? "Clear the batch buffer of node " + nodeText + "? Its batch data will be lost."
+                  : "Take a new reference on node " + nodeText + "?";
+        if (!Confirm(question)) {
+            if (m_cmd.m_bJson) {
+                CJsonWriter json;
+                json.BeginObject().Key("node").Int(node).Key("ok").Bool(false);
+                json.Key("error").String("not confirmed");
+                json.EndObject();
+                Emit(json);
+            } else {
+                *m_pErr << "zarnctl: not confirmed; nothing was sent to node " << node << '\n';
+            }
+            return kExitFailed;
+        }
+    }
+    const int ok = reset ? port.ResetBatchBuffer(node) : port.NewReference(node);
+    const std::string reason = ok ? "" : ZarnErrorText(port.GetLastError());
+    if (m_cmd.m_bJson) {
+        CJsonWriter json;
+        json.BeginObject().Key("node").Int(node).Key("ok").Bool(ok != 0);
+        if (!ok) {
+            json.Key("error").String(reason);
+        }
+        json.EndObject();
+        Emit(json);
+    } else if (ok) {
+        *m_pOut << NodeLabel(node)
+                << (reset ? "  batch buffer cleared\n" : "  taking a new reference\n");
+    } else {
+        ReportFailure(node, reset ? "clearing the batch buffer" : "ordering a new reference",
+                      reason);
+    }
+    return ok ? kExitOk : kExitFailed;
+}
+
+int CZarnctl::Curve(CZarnPort& port) {
+    const unsigned node = m_cmd.m_nodes.front();
+    const bool reference = m_cmd.m_bReference;
+    std::vector<tagPOINT> points(CZarnPort::kCurvePoints, tagPOINT{0, 0});
+    const auto nodeByte = static_cast<unsigned char>(node);
+    const int ok = reference ? port.DownloadReference(nodeByte, points.data())
+                             : port.DownloadForceCurve(nodeByte, points.data());
+    const std::string reason = ok ? "" : ZarnErrorText(port.GetLastError());
+    const char* kind = reference ? "reference" : "force";
+    if (m_cmd.m_bJson) {
+        CJsonWriter json;
+        json.BeginObject().Key("node").Int(node).Key("curve").String(kind);
+        if (ok) {
+            WritePoints(json, points.data(), points.size());
+        } else {
+            json.Key("ok").Bool(false).Key("error").String(reason);
+        }
+        json.EndObject();
+        Emit(json);
+    } else if (ok) {
+        const auto peak =
+            std::max_element(points.begin(), points.end(),
+                             [](const tagPOINT& a, const tagPOINT& b) { return a.y < b.y; });
+        *m_pOut << NodeLabel(node) << "  " << kind << " curve, " << points.size()
+                << " points, peak " << peak->y << " at sample " << peak->x << '\n';
+        WriteValueRows(*m_pOut, points.data(), points.size());
+    } else {
+        ReportFailure(node, std::string("downloading the ") + kind + " curve", reason);
+    }
+    return ok ? kExitOk : kExitFailed;
+}
+
+void CZarnctl::WriteStatsMembers(CJsonWriter& json, const CStats& stats) {
+    json.Key("mean").OneDecimal(stats.m_fMean);
+    json.Key("stddev").OneDecimal(stats.m_fStdDev);
+    json.Key("cpk").OneDecimal(stats.m_fCpk);
+    json.Key("cp").OneDecimal(stats.m_fCp);
+    json.Key("min").Int(stats.m_nMin);
+    json.Key("max").Int(stats.m_nMax);
+    json.Key("good").Int(stats.m_nGood);
+    json.Key("bad").Int(stats.m_nBad);
+    json.Key("blo").Int(stats.m_nBLO);
+}
+
+int CZarnctl::Batch(CZarnPort& port) {
+    const unsigned node = m_cmd.m_nodes.front();
+    CStats stats;
+    stats.m_nNodeID = static_cast<int>(node);
+    const int statsOk = port.GetStatistics(node, stats);
+    const std::string statsReason = statsOk ? "" : ZarnErrorText(port.GetLastError());
+
+    std::vector<tagPOINT> points(kBatchCapacity, tagPOINT{0, 0});
+    unsigned short count = 0;
+    const int ok = port.DownloadBatchBuffer(static_cast<unsigned char>(node), points.data(), &count,
+                                            stats, kBatchCapacity);
+    const std::string reason = ok ? "" : ZarnErrorText(port.GetLastError());
+    // The library never reports more entries than it was given room for; stay safe regardless.
+    const std::size_t n = std::min<std::size_t>(count, points.size());
+
+    if (m_cmd.m_bJson) {
+        CJsonWriter json;
+        json.BeginObject().Key("node").Int(node).Key("ok").Bool(ok != 0);
+        if (!ok) {
+            json.Key("error").String(reason);
+        }
+        json.Key("count").Int(static_cast<long long>(n));
+        json.Key("batch_max").Int(stats.m_nBatchMax);
+        WritePoints(json, points.data(), n);
+        json.Key("stats_ok").Bool(statsOk != 0);
+        if (statsOk) {
+            json.Key("stats").BeginObject();
+            WriteStatsMembers(json, stats);
+            json.EndObject();
+        } else {
+            json.Key("stats_error").String(statsReason);
+        }
+        json.EndObject();
+        Emit(json);
+    } else {
+        std::ostream& out = *m_pOut;
+        out << NodeLabel(node) << "  batch statistics\n";
+        if (statsOk) {
+            out << StatsHeader() << '\n'
+                << PadLeft(std::to_string(node), 4) << StatsRow(stats) << '\n';
+        } else {
+            ReportFailure(node, "reading the batch statistics", statsReason);
+        }
+        out << NodeLabel(node) << "  batch buffer, " << n << (n == 1 ? " entry" : " entries");
+        if (n > 0) {
+            out << ", largest " << stats.m_nBatchMax;
+        }
+        out << (ok ? "" : " (incomplete)") << '\n';
+        WriteValueRows(out, points.data(), n);
+        if (!ok) {
+            ReportFailure(node, "downloading the batch buffer", reason);
+        }
+    }
+    return ok && statsOk ? kExitOk : kExitFailed;
+}
+
+int CZarnctl::Stats(CZarnPort& port) {
+    CJsonWriter json;
+    json.BeginObject().Key("nodes").BeginArray();
+    bool all = true;
+    if (!m_cmd.m_bJson) {
+        *m_pOut << StatsHeader() << '\n';
+    }
+    for (unsigned node : m_cmd.m_nodes) {
+        CStats stats;
+        stats.m_nNodeID = static_cast<int>(node);
+        const int ok = port.GetStatistics(node, stats);
+        all = all && ok;
+        json.BeginObject().Key("node").Int(node).Key("ok").Bool(ok != 0);
+        const std::string reason = ok ? "" : ZarnErrorText(port.GetLastError());
+        if (ok) {
+            WriteStatsMembers(json, stats);
+        } else {
+            json.Key("error").String(reason);
+        }
+        json.EndObject();
+        if (!m_cmd.m_bJson) {
+            *m_pOut << PadLeft(std::to_string(node), 4)
+                    << (ok ? StatsRow(stats) : "  failed: " + reason) << '\n';
+            m_pOut->flush();
+        }
+    }
+    json.EndArray().EndObject();
+    if (m_cmd.m_bJson) {
+        Emit(json);
+    }
+    return all ? kExitOk : kExitFailed;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "tools/zarnctl/CommandLine.h"
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+class CJsonWriter;
+class CStats;
+class CZarnPort;
+
+// The command-line controller: runs one zarnctl command line against the analysers on one
+// serial port and reports on the given streams, as text for people or as one JSON document.
+class CZarnctl {
+public:
+    static constexpr int kExitOk = 0;     // every request succeeded
+    static constexpr int kExitFailed = 1; // an analyser request failed (or was not confirmed)
+    static constexpr int kExitUsage = 2;  // the command line is wrong
+    static constexpr int kExitPort = 3;   // the port cannot be opened
+
+    static constexpr unsigned long kBaudRate = 57600;
+    // Room for batch entries, as much as the controller's batch window holds.
+    static constexpr unsigned kBatchCapacity = 1000;
+
+    // With a terminal on standard error the scan shows its progress on one updating line.
+    void SetStderrIsTerminal(bool terminal) { m_bStderrTerminal = terminal; }
+
+    // args excludes the program name. Returns the exit status.
+    int Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+            std::ostream& err, bool stdinIsTerminal);
+
+private:
+    int UsageError(const std::string& message);
+    int OpenPort(CZarnPort& port);
+    int Ports();
+    int Ping(CZarnPort& port);
+    int Scan(CZarnPort& port);
+    int Get(CZarnPort& port);
+    int Set(CZarnPort& port);
+    int Order(CZarnPort& port);
+    int Curve(CZarnPort& port);
+    int Batch(CZarnPort& port);
+    int Stats(CZarnPort& port);
+
+    // Asks on the terminal; 1 when the answer is y or yes.
+    int Confirm(const std::string& question);
+    void ShowProgress(const std::string& text);
+    void ClearProgress();
+    void Emit(const CJsonWriter& json);
+    void ReportFailure(unsigned node, const std::string& action, const std::string& reason);
+
+    static void WriteStatsMembers(CJsonWriter& json, const CStats& stats);
+
+    CCommandLine m_cmd;
+    std::istream* m_pIn = nullptr;
+    std::ostream* m_pOut = nullptr;
+    std::ostream* m_pErr = nullptr;
+    bool m_bStdinTerminal = false;
+    bool m_bStderrTerminal = false;
+    std::size_t m_nProgressWidth = 0; // characters of the progress line now shown
+};
