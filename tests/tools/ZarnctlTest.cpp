@@ -455,4 +455,16 @@ TEST_F(ZarnctlTest, PortsListsTheMachinesPortsWithoutOpeningOne) {
     EXPECT_EQ(m_line->OpenCount(), 0u);
 }
 
+TEST_F(ZarnctlTest, OutputThatCannotBeWrittenIsAFailure) {
+    m_fakes.Add(5).m_nBLO = 77;
+    std::istringstream in;
+    std::ostream broken(nullptr); // every write fails, as on a full disk
+    std::ostringstream err;
+    CZarnctl controller;
+    EXPECT_EQ(
+        controller.Run({"--port", "SIM1", "--json", "get", "5", "blo"}, in, broken, err, false),
+        CZarnctl::kExitFailed);
+    EXPECT_EQ(err.str(), "zarnctl: the output could not be written\n");
+}
+
 } // namespace

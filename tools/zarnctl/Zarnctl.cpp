@@ -119,13 +119,26 @@ int CZarnctl::Run(const std::vector<std::string>& args, std::istream& in, std::o
     m_bStdinTerminal = stdinIsTerminal;
     m_nProgressWidth = 0;
 
+    int result = RunCommand(args);
+    out.flush();
+    // A report that never reached its reader (a full disk, a closed pipe) is no success.
+    if (!out && result != kExitUsage) {
+        err << "zarnctl: the output could not be written\n";
+        if (result == kExitOk) {
+            result = kExitFailed;
+        }
+    }
+    err.flush();
+    return result;
+}
+
+int CZarnctl::RunCommand(const std::vector<std::string>& args) {
     if (!m_cmd.Parse(args)) {
         return UsageError(m_cmd.GetError());
     }
     const ZarnctlCommand command = m_cmd.m_command;
     if (command == ZarnctlCommand::help) {
-        out << CCommandLine::GetHelpText();
-        out.flush();
+        *m_pOut << CCommandLine::GetHelpText();
         return kExitOk;
     }
     if (command == ZarnctlCommand::ports) {
@@ -172,8 +185,6 @@ int CZarnctl::Run(const std::vector<std::string>& args, std::istream& in, std::o
     default:
         break;
     }
-    out.flush();
-    err.flush();
     return result;
 }
 

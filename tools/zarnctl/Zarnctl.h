@@ -31,6 +31,7 @@ public:
             std::ostream& err, bool stdinIsTerminal);
 
 private:
+    int RunCommand(const std::vector<std::string>& args);
     int UsageError(const std::string& message);
     int OpenPort(CZarnPort& port);
     int Ports();
