@@ -132,7 +132,4 @@ TEST(TextFormat, TenthsAndPercentagesAsTheAnalyserMeansThem) {
     EXPECT_EQ(FormatHundredths(150), "1.50");
     EXPECT_EQ(FormatHundredths(5), "0.05");
     EXPECT_EQ(FormatHundredths(65535), "655.35");
-    EXPECT_EQ(PadLeft("ab", 4), "  ab");
-    EXPECT_EQ(PadLeft("abcdef", 4), "abcdef");
-    EXPECT_EQ(PadRight("ab", 4), "ab  ");
 }

@@ -345,6 +345,9 @@ int CZarnctl::Scan(CZarnPort& port) {
         }
         if (found.empty()) {
             *m_pOut << "no node answered in " << first << "-" << last << '\n';
+        } else if (!lineFault.empty()) {
+            *m_pOut << found.size() << (found.size() == 1 ? " node" : " nodes")
+                    << " answered before the scan stopped\n";
         } else {
             *m_pOut << found.size() << " of " << total << (total == 1 ? " node" : " nodes")
                     << " answered\n";
