@@ -1,0 +1,41 @@
+#pragma once
+
+#include "network/ZarnPort.h"
+#include "sim/ZarnSimulator.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+// A simulated line of one analyser with the controller's port open on it.
+struct CBenchLine {
+    explicit CBenchLine(bool bPace, SimFault fault = SimFault::none) {
+        CZarnSimulator::Options options;
+        options.nodes = {1};
+        options.bPace = bPace;
+        options.nCrimpIntervalMs = 0;
+        if (fault != SimFault::none) {
+            options.faults = {{1, fault}};
+        }
+        pSim = std::make_unique<CZarnSimulator>(options);
+        std::string error;
+        if (!pSim->Start(&error)) {
+            std::fprintf(stderr, "simulator: %s\n", error.c_str());
+            std::exit(2);
+        }
+        pPort = std::make_unique<CZarnPort>(pSim->DevicePath().c_str(), 57600, 0, 0);
+        if (!pPort->SetCommPort()) {
+            std::fprintf(stderr, "cannot open %s\n", pSim->DevicePath().c_str());
+            std::exit(2);
+        }
+    }
+
+    std::unique_ptr<CZarnSimulator> pSim;
+    std::unique_ptr<CZarnPort> pPort;
+};
+
+inline double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release) and runs them all, printing their figures.
+# BUILD_DIR chooses the build directory (default: build-bench beside the sources).
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+BUILD="${BUILD_DIR:-$ROOT/build-bench}"
+BENCHES=(bench_request_ack bench_curve_download bench_silent_wait)
+
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BUILD_APP=OFF \
+    -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=ON >/dev/null
+cmake --build "$BUILD" -j2 --target "${BENCHES[@]}"
+
+status=0
+for bench in "${BENCHES[@]}"; do
+    "$BUILD/bin/$bench" || status=1
+done
+exit $status

@@ -1,0 +1,169 @@
+// zarnsim: a simulated analyser line on a pseudo-terminal, for people, scripts and the program's
+// demo line. Prints the device path on its first line and answers until SIGINT or SIGTERM.
+
+#include "sim/NodeList.h"
+#include "sim/ZarnSimulator.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <pthread.h>
+#include <string>
+
+namespace {
+
+const char kUsage[] =
+    "usage: zarnsim [--nodes LIST] [--link PATH] [--pace] [--fault NODE:KIND]... [--seed N]\n"
+    "               [--crimp-interval MS]\n"
+    "\n"
+    "Simulates Zarn analysers on one serial line (a pseudo-terminal) and prints the device\n"
+    "path on the first line of its output. Runs until interrupted (SIGINT or SIGTERM).\n"
+    "\n"
+    "  --nodes LIST          node IDs to answer as, e.g. 1-12 or 1,3,5-7 (default 1-12)\n"
+    "  --link PATH           also make PATH a symbolic link to the device (an existing\n"
+    "                        symbolic link is replaced, nothing else is); removed on exit\n"
+    "  --pace                deliver bytes at the 57600-baud byte time\n"
+    "  --fault NODE:KIND     make a node misbehave: silent, damaged, wrong-source,\n"
+    "                        wrong-code, slow, wrong-end, short-batch, long-batch, noise\n"
+    "  --seed N              seed for curves, batches and production (default 1)\n"
+    "  --crimp-interval MS   mean time between simulated crimps per node, 0 for none\n"
+    "                        (default 3000)\n"
+    "  --help                show this help\n";
+
+int Usage(const std::string& problem) {
+    std::cerr << "zarnsim: " << problem << "\n" << kUsage;
+    return 2;
+}
+
+bool ParseUnsigned(const std::string& text, unsigned long max, unsigned long& value) {
+    if (text.empty() || text.size() > 10 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    value = std::stoul(text);
+    return value <= max;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CZarnSimulator::Options options;
+    std::vector<std::pair<int, SimFault>> faults;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool bInline = false;
+        if (arg.rfind("--", 0) == 0) {
+            const std::size_t eq = arg.find('=');
+            if (eq != std::string::npos) {
+                value = arg.substr(eq + 1);
+                arg.resize(eq);
+                bInline = true;
+            }
+        }
+        auto take = [&](std::string& out) {
+            if (bInline) {
+                out = value;
+                return true;
+            }
+            if (i + 1 >= argc) {
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (arg == "--pace") {
+            if (bInline) {
+                return Usage("--pace takes no value");
+            }
+            options.bPace = true;
+        } else if (arg == "--nodes") {
+            std::string why;
+            if (!take(value)) {
+                return Usage("--nodes needs a list");
+            }
+            if (!ParseNodeList(value, options.nodes, &why)) {
+                return Usage("--nodes: " + why);
+            }
+        } else if (arg == "--link") {
+            if (!take(options.strLink) || options.strLink.empty()) {
+                return Usage("--link needs a path");
+            }
+        } else if (arg == "--fault") {
+            if (!take(value)) {
+                return Usage("--fault needs NODE:KIND");
+            }
+            const std::size_t colon = value.find(':');
+            unsigned long node = 0;
+            SimFault fault;
+            if (colon == std::string::npos || !ParseUnsigned(value.substr(0, colon), 255, node) ||
+                node == 0 || !ParseSimFault(value.substr(colon + 1), fault)) {
+                return Usage("--fault: \"" + value + "\" is not NODE:KIND");
+            }
+            faults.emplace_back(static_cast<int>(node), fault);
+        } else if (arg == "--seed") {
+            unsigned long seed = 0;
+            if (!take(value) || !ParseUnsigned(value, 0xFFFFFFFFul, seed)) {
+                return Usage("--seed needs a number from 0 to 4294967295");
+            }
+            options.nSeed = static_cast<std::uint32_t>(seed);
+        } else if (arg == "--crimp-interval") {
+            unsigned long ms = 0;
+            if (!take(value) || !ParseUnsigned(value, 86400000ul, ms)) {
+                return Usage("--crimp-interval needs milliseconds from 0 to 86400000");
+            }
+            options.nCrimpIntervalMs = static_cast<unsigned>(ms);
+        } else {
+            return Usage("unknown argument \"" + arg + "\"");
+        }
+    }
+    if (options.nodes.empty()) {
+        for (int node = 1; node <= 12; ++node) {
+            options.nodes.push_back(node);
+        }
+    }
+    for (const auto& [node, fault] : faults) {
+        bool bKnown = false;
+        for (int n : options.nodes) {
+            bKnown = bKnown || n == node;
+        }
+        if (!bKnown) {
+            return Usage("--fault names node " + std::to_string(node) + ", which is not simulated");
+        }
+    }
+    options.faults = faults;
+
+    // Block the stop signals before the serving thread starts, so only sigwait below sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    CZarnSimulator simulator(options);
+    std::string error;
+    if (!simulator.Start(&error)) {
+        std::cerr << "zarnsim: " << error << "\n";
+        return 1;
+    }
+    std::printf("%s\n", simulator.DevicePath().c_str());
+    std::fflush(stdout);
+    std::cerr << "zarnsim: " << options.nodes.size() << " analyser(s) on "
+              << simulator.DevicePath();
+    if (!options.strLink.empty()) {
+        std::cerr << " (" << options.strLink << ")";
+    }
+    std::cerr << (options.bPace ? ", paced" : "") << "; stop with Ctrl+C\n";
+
+    int signal = 0;
+    while (sigwait(&stopSignals, &signal) != 0) {
+    }
+    simulator.Stop();
+    return 0;
+}

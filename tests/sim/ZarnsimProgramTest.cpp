@@ -1,0 +1,196 @@
+// The zarnsim program end to end: its device path, its link, its answers and its signals.
+
+#include "network/ZarnPort.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A running zarnsim with its standard output on a pipe.
+class CZarnsimProcess {
+public:
+    explicit CZarnsimProcess(const std::vector<std::string>& args) {
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        std::vector<std::string> all = {ZARNSIM_PROGRAM};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, ZARNSIM_PROGRAM, &actions, nullptr, argv.data(), environ) != 0) {
+            m_pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        m_out = out[0];
+    }
+    ~CZarnsimProcess() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        if (m_out >= 0) {
+            ::close(m_out);
+        }
+    }
+
+    // The first line of output, or empty if none came within the time.
+    std::string FirstLine(int ms = 5000) {
+        std::string line;
+        const auto start = Clock::now();
+        while (line.find('\n') == std::string::npos) {
+            const auto left =
+                ms -
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+            struct pollfd pfd {
+                m_out, POLLIN, 0
+            };
+            if (left <= 0 || ::poll(&pfd, 1, static_cast<int>(left)) <= 0) {
+                return {};
+            }
+            char c;
+            if (::read(m_out, &c, 1) != 1) {
+                return {};
+            }
+            line += c;
+        }
+        line.pop_back();
+        return line;
+    }
+
+    // Waits for the exit; its status, or -1 if it did not end in time.
+    int Wait(int ms = 5000) {
+        const auto start = Clock::now();
+        while (m_pid > 0) {
+            int status = 0;
+            const pid_t r = ::waitpid(m_pid, &status, WNOHANG);
+            if (r == m_pid) {
+                m_pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            if (Clock::now() - start > std::chrono::milliseconds(ms)) {
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+
+    void Signal(int sig) {
+        if (m_pid > 0) {
+            ::kill(m_pid, sig);
+        }
+    }
+    bool Started() const { return m_pid > 0; }
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+};
+
+int RunToEnd(const std::vector<std::string>& args) {
+    CZarnsimProcess p(args);
+    return p.Started() ? p.Wait() : -1;
+}
+
+class ZarnsimProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(::mkdtemp(m_dir), nullptr);
+        m_link = std::string(m_dir) + "/line";
+    }
+    void TearDown() override {
+        ::unlink(m_link.c_str());
+        ::rmdir(m_dir);
+    }
+    char m_dir[32] = "/tmp/zarnsim-test-XXXXXX";
+    std::string m_link;
+};
+
+} // namespace
+
+TEST_F(ZarnsimProgram, AnswersOnItsLinkAndCleansUpOnSigterm) {
+    ASSERT_EQ(::symlink("/nonexistent", m_link.c_str()), 0); // an old link is replaced
+    CZarnsimProcess sim({"--nodes", "3,5-6", "--link", m_link, "--fault", "6:silent",
+                         "--crimp-interval", "0", "--seed=3"});
+    ASSERT_TRUE(sim.Started());
+    const std::string path = sim.FirstLine();
+    ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+    char target[256] = {};
+    ASSERT_GT(::readlink(m_link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(path, target);
+    {
+        CZarnPort port(m_link.c_str(), 57600, 0, 0);
+        ASSERT_EQ(port.SetCommPort(), 1);
+        EXPECT_EQ(port.RequestACK(3), 1);
+        unsigned short blo = 0;
+        EXPECT_EQ(port.GetBLO(5, &blo), 1);
+        EXPECT_EQ(blo, 77);
+        EXPECT_EQ(port.RequestACK(6), 0); // silent
+        EXPECT_EQ(port.RequestACK(4), 0); // not on the line
+    }
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Wait(), 0);
+    struct stat st;
+    EXPECT_NE(::lstat(m_link.c_str(), &st), 0);
+}
+
+TEST_F(ZarnsimProgram, StopsCleanlyOnSigintWhilePaced) {
+    CZarnsimProcess sim({"--pace", "--nodes", "1"});
+    ASSERT_FALSE(sim.FirstLine().empty());
+    sim.Signal(SIGINT);
+    EXPECT_EQ(sim.Wait(), 0);
+}
+
+TEST_F(ZarnsimProgram, RefusesToReplaceARegularFile) {
+    FILE* f = std::fopen(m_link.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("precious", f);
+    std::fclose(f);
+    const int status = RunToEnd({"--link", m_link});
+    EXPECT_NE(status, 0);
+    EXPECT_NE(status, -1);
+    struct stat st;
+    ASSERT_EQ(::lstat(m_link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_size, 8);
+}
+
+TEST_F(ZarnsimProgram, UsageErrorsExitWithTwo) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"--nodes", "0"},       {"--nodes", "5-1"},        {"--nodes"},
+        {"--fault", "3:bogus"}, {"--fault", "3"},          {"--nodes", "1-3", "--fault", "9:slow"},
+        {"--seed", "-1"},       {"--crimp-interval", "x"}, {"--frobnicate"},
+        {"--pace=yes"},
+    };
+    for (const auto& args : bad) {
+        EXPECT_EQ(RunToEnd(args), 2) << args.front();
+    }
+    EXPECT_EQ(RunToEnd({"--help"}), 0);
+}
