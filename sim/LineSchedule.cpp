@@ -51,6 +51,15 @@ void CLineSchedule::Consume(std::size_t count) {
     }
 }
 
+std::size_t CLineSchedule::DropDue(Clock::time_point now) {
+    std::size_t n = 0;
+    while (n < m_queue.size() && m_queue[n].due <= now) {
+        ++n;
+    }
+    Consume(n);
+    return n;
+}
+
 void CLineSchedule::Clear() {
     m_queue.clear();
     m_lineFree = m_lastWritten;

@@ -34,6 +34,9 @@ public:
     std::size_t PeekDue(Clock::time_point now, unsigned char* out, std::size_t max) const;
     // Takes the first 'count' bytes off the queue once they have been written.
     void Consume(std::size_t count);
+    // Loses the bytes due at 'now', as a receiver that does not read loses them to overrun;
+    // bytes still to come stay. Returns how many were lost.
+    std::size_t DropDue(Clock::time_point now);
     void Clear();
 
     // The time the i-th byte after 'start' has crossed the line (i counts from 1).

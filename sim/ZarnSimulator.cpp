@@ -21,6 +21,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How long the controller's side may stay full before the bytes due are lost, as a UART overruns.
+constexpr auto kOverrun = std::chrono::milliseconds(100);
+
 constexpr std::pair<const char*, SimFault> kFaultNames[] = {
     {"silent", SimFault::silent},
     {"damaged", SimFault::damaged},
@@ -310,10 +313,20 @@ void CZarnSimulator::Impl::Serve() {
     }
     bool bBlocked = false;
     bool bHungUp = false;
+    Clock::time_point blockedSince{};
     for (;;) {
         Clock::time_point now = Clock::now();
         RunProduction(now);
+        const bool bWasBlocked = bBlocked;
         bBlocked = !WriteDue(now);
+        if (bBlocked && !bWasBlocked) {
+            blockedSince = now;
+        }
+        // A controller that stops reading does not hold the line up: what it misses is gone.
+        if (bBlocked && now - blockedSince >= kOverrun) {
+            schedule.DropDue(now);
+            bBlocked = false;
+        }
 
         Clock::time_point wake = Clock::time_point::max();
         for (const auto& [node, when] : nextCrimp) {
@@ -321,6 +334,8 @@ void CZarnSimulator::Impl::Serve() {
         }
         if (!bBlocked) {
             wake = std::min(wake, schedule.NextDue());
+        } else {
+            wake = std::min(wake, blockedSince + kOverrun);
         }
         if (bHungUp) {
             // Nobody on the other side: look again now and then instead of spinning.

@@ -139,10 +139,12 @@ int main(int argc, char** argv) {
     options.faults = faults;
 
     // Block the stop signals before the serving thread starts, so only sigwait below sees them.
+    // A closed terminal (SIGHUP) stops it as cleanly, link removed.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 

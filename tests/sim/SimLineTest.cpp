@@ -343,36 +343,24 @@ TEST_F(SimLine, LineVanishingMidCurveFailsTheDownload) {
     EXPECT_LT(MsSince(start), 6000 + 500);
 }
 
-TEST_F(SimLine, ControllerThatStopsReadingCannotWedgeStop) {
+TEST_F(SimLine, ControllerThatStopsReadingWedgesNothing) {
     StartLine();
-    // Many requests, none of their echoes or replies read.
-    std::vector<unsigned char> flood;
-    for (int i = 0; i < 20000; ++i) {
-        const auto p = Bytes(MakeZarnPacket(1, 1, 0, 0));
-        flood.insert(flood.end(), p.begin(), p.end());
-    }
-    m_pPort->WriteFrame(flood.data(), static_cast<int>(flood.size()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const auto start = Clock::now();
-    m_pSim->Stop();
-    EXPECT_LT(MsSince(start), 1000);
-}
-
-TEST_F(SimLine, ControllerThatStopsReadingIsServedAgainLater) {
-    StartLine();
+    // Many requests, none of their echoes or replies read: the port's side fills up.
     std::vector<unsigned char> flood;
     for (int i = 0; i < 20000; ++i) {
         const auto p = Bytes(MakeZarnPacket(2, 1, 0, 0));
         flood.insert(flood.end(), p.begin(), p.end());
     }
     m_pPort->WriteFrame(flood.data(), static_cast<int>(flood.size()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    // The purge before each request clears the backlog the line still holds.
-    int answered = 0;
-    for (int i = 0; i < 20 && !answered; ++i) {
-        answered = m_pPort->RequestACK(2);
-    }
-    EXPECT_EQ(answered, 1);
+    // What the port could not take is lost after a while, as on a real line; the purge before
+    // the next request clears what the port still holds.
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_EQ(m_pPort->RequestACK(2), 1) << ZarnErrorText(m_pPort->GetLastError());
+
+    m_pPort->WriteFrame(flood.data(), static_cast<int>(flood.size()));
+    const auto start = Clock::now();
+    m_pSim->Stop();
+    EXPECT_LT(MsSince(start), 1000);
 }
 
 TEST_F(SimLine, PacedLineCarriesWholeExchanges) {

@@ -98,9 +98,12 @@ TEST(SimSchedule, PacedBytesFollowAtTheByteTime) {
     fast.Add(echo, 8, t0 + std::chrono::seconds(1), true);
     EXPECT_EQ(fast.PeekDue(t0, out, sizeof out), 8u);
     EXPECT_EQ(fast.PeekDue(t0 + std::chrono::seconds(1), out, sizeof out), 16u);
+    // What a full receiver cannot take is lost; what is still to come stays.
+    EXPECT_EQ(fast.DropDue(t0), 8u);
+    EXPECT_EQ(fast.NextDue(), t0 + std::chrono::seconds(1));
     // A controller that never reads cannot make the queue grow without end.
     std::vector<unsigned char> lots(CLineSchedule::kMaxQueued);
-    EXPECT_EQ(fast.Add(lots.data(), lots.size(), t0, false), CLineSchedule::kMaxQueued - 16);
+    EXPECT_EQ(fast.Add(lots.data(), lots.size(), t0, false), CLineSchedule::kMaxQueued - 8);
     EXPECT_EQ(fast.Size(), CLineSchedule::kMaxQueued);
 }
 
