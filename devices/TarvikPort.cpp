@@ -132,7 +132,7 @@ int CTarvikPort::ReadVaskData(unsigned char* buffer, int length, unsigned char* 
     if (length < 0 || length > kMaxPayload || (buffer == nullptr && length > 0)) {
         return 0;
     }
-    unsigned char words[2 * (kMaxPayload + 1)];
+    unsigned char words[2 * (kMaxPayload + 1)] = {};
     const unsigned long wanted = 2ul * static_cast<unsigned long>(length + 1);
     // A frame cut short would leave words undecoded; it fails as a whole.
     if (ReadFrame(words, wanted, nullptr) != wanted) {

@@ -298,17 +298,6 @@ TEST_P(StreamTest, FramesAreAcknowledgedByTheirFirstByte) {
     EXPECT_EQ(m_peer->Requests().size(), acks + (GetParam() ? 0u : 1u));
 }
 
-TEST_P(StreamTest, VaskAcknowledgementsDoNotWaitForTheLine) {
-    if (!GetParam()) {
-        GTEST_SKIP() << "a direct cable has no medium to listen to";
-    }
-    unsigned char buffer[255] = {};
-    m_line->SetModemStatus(MS_CTS_ON); // someone else is talking
-    m_line->Feed(m_peer->Frame({0xB2, 1}, 0x00));
-    EXPECT_EQ(Read(0, buffer), 2);
-    EXPECT_EQ(m_peer->Requests().size(), 1u);
-}
-
 TEST_P(StreamTest, LostOrDamagedFrames) {
     unsigned char buffer[255] = {};
     const unsigned opens = m_line->OpenCount();
@@ -357,6 +346,16 @@ TEST_P(StreamTest, FrameLongerThanTheCallersBufferIsRefused) {
     EXPECT_EQ(Read(0, buffer, 4), 4);
 }
 
+TEST_F(CommandTest, VaskStreamAcknowledgementsDoNotWaitForTheLine) {
+    Open(true);
+    unsigned char buffer[255] = {};
+    unsigned char received = 0;
+    m_line->SetModemStatus(MS_CTS_ON); // someone else is talking
+    m_line->Feed(m_peer->Frame({0xB2, 1}, 0x00));
+    EXPECT_EQ(m_port->ReadVaskDataStream(0, &received, buffer), 2);
+    EXPECT_EQ(m_peer->Requests().size(), 1u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, StreamTest, ::testing::Values(true, false),
                          [](const auto& link) { return link.param ? "Vask" : "Cable"; });
 
@@ -397,6 +396,15 @@ TEST_F(CommandTest, TimeStampsCopyThePayloadAfterItsCode) {
         m_peer->SetTimeStamps({1, 2, 3, 4});
         EXPECT_EQ(m_port->GetWaveTimeStampData(small, &count, 4), 1);
         EXPECT_EQ(count, 4);
+
+        // No frames of other stations are passed over here.
+        if (vask) {
+            m_peer->Attach(*m_line, 30);
+            CLoggerPeer::Fault crowded;
+            crowded.nForeignBefore = 1;
+            m_peer->AddFault(crowded);
+            EXPECT_EQ(m_port->GetWaveTimeStampData(small, &count, 4), 0);
+        }
 
         // A reply of the code alone holds no stamps.
         m_peer->SetTimeStamps({});
