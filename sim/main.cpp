@@ -18,7 +18,8 @@ const char kUsage[] =
     "               [--crimp-interval MS]\n"
     "\n"
     "Simulates Zarn analysers on one serial line (a pseudo-terminal) and prints the device\n"
-    "path on the first line of its output. Runs until interrupted (SIGINT or SIGTERM).\n"
+    "path on the first line of its output. Runs until interrupted (SIGINT, SIGTERM, or its\n"
+    "terminal closing).\n"
     "\n"
     "  --nodes LIST          node IDs to answer as, e.g. 1-12 or 1,3,5-7 (default 1-12)\n"
     "  --link PATH           also make PATH a symbolic link to the device (an existing\n"
@@ -32,7 +33,7 @@ const char kUsage[] =
     "  --help                show this help\n";
 
 int Usage(const std::string& problem) {
-    std::cerr << "zarnsim: " << problem << "\n" << kUsage;
+    std::cerr << "zarnsim: " << problem << "\nTry 'zarnsim --help'.\n";
     return 2;
 }
 
