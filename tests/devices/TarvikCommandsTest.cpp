@@ -164,9 +164,9 @@ TEST_F(CommandTest, AllSettingsNeedExactlyNineteenBytes) {
         settings.byHeader = 0x5A;
         const unsigned opens = m_line->OpenCount();
         ASSERT_EQ(m_port->GetAllSettings(&settings), 1);
-        EXPECT_EQ(settings.byHeader, 0x5A);
+        EXPECT_EQ(std::uint8_t{settings.byHeader}, 0x5A);
         for (int i = 0; i < 9; ++i) {
-            EXPECT_EQ(settings.wValue[i], values[i]) << i;
+            EXPECT_EQ(std::uint16_t{settings.wValue[i]}, values[i]) << i;
         }
         EXPECT_EQ(m_peer->Commands().back(), (Bytes{0x32, 0, 0}));
         EXPECT_EQ(m_port->GetHandshake(), 0x00); // not flipped
@@ -180,7 +180,7 @@ TEST_F(CommandTest, AllSettingsNeedExactlyNineteenBytes) {
             m_peer->AddFaults(3, wrongSize);
             LOGGER_SETTING untouched{};
             EXPECT_EQ(m_port->GetAllSettings(&untouched), 0) << size;
-            EXPECT_EQ(untouched.wValue[0], 0);
+            EXPECT_EQ(std::uint16_t{untouched.wValue[0]}, 0);
         }
         CLoggerPeer::Fault flipped;
         flipped.bOtherHandshake = true;
