@@ -468,3 +468,25 @@ TEST_F(ZarnctlTest, OutputThatCannotBeWrittenIsAFailure) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ZarnctlTest, LoggerAndJigCommandsReachTheirOwnProtocol) {
+    // Nothing answers on the line: the logger request fails with a reason, and the analyser
+    // protocol never speaks.
+    RunResult silent = Run({"--json", "logger", "info"});
+    EXPECT_EQ(silent.nExit, 1);
+    EXPECT_NE(silent.strOut.find(R"("ok":false)"), std::string::npos);
+    EXPECT_FALSE(m_line->Written().empty());
+    EXPECT_NE(m_line->Written()[0], 0xFF);
+
+    RunResult usage = Run({"logger", "bogus"});
+    EXPECT_EQ(usage.nExit, 2);
+    RunResult noPort = Run({"jig", "--port", "/nonexistent/jig", "info"});
+    EXPECT_EQ(noPort.nExit, 3);
+    // A node called "logger" is no command of the analyser group.
+    EXPECT_EQ(Run({"ping", "logger"}).nExit, 2);
+    EXPECT_NE(Run({"--help"}).strOut.find("logger info"), std::string::npos);
+}
+
+} // namespace

@@ -277,6 +277,8 @@ Commands:
   batch NODE              the batch statistics, then the batch buffer
   stats NODE...           the batch statistics of each node
   ports                   list the machine's serial ports
+  logger info|settings|start|stop|buffer   a temperature data logger (see below)
+  jig info                a wave-solder test jig
 
 Options:
   --port NAME   the serial port (default COM1); COMn is /dev/ttyS(n-1), a path is used
@@ -287,6 +289,9 @@ Options:
   --help        show this text
 
 NODE is a node ID from 0 to 255; numbers may also be given as 0x hexadecimal.
+
+The logger and the jig are reached over a direct cable, or with --vask through the interface
+module of a shared line; --id N picks the module's packet ID (default 0x11).
 
 Exit status:
   0  every request succeeded (scan: at least one node answered)

@@ -1,5 +1,7 @@
 #include "tools/zarnctl/Zarnctl.h"
 
+#include "devices/LoggerCommands.h"
+
 #include "network/ZarnPort.h"
 #include "serial/CommApi.h"
 #include "serial/PortList.h"
@@ -108,6 +110,35 @@ std::string StatsRow(const CStats& s) {
     return line;
 }
 
+// A command line whose command word is "logger" or "jig": the words from there on, with the
+// port and JSON options taken out wherever they stand.
+bool SplitDeviceCommand(const std::vector<std::string>& args, std::vector<std::string>& group,
+                        std::string& port, bool& json) {
+    bool found = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if ((arg == "--port" || arg == "-p") && i + 1 < args.size()) {
+            port = args[++i];
+        } else if (arg.rfind("--port=", 0) == 0) {
+            port = arg.substr(7);
+        } else if (arg == "--json") {
+            json = true;
+        } else if (arg == "--yes" || arg == "-y") {
+            // nothing to confirm for these devices
+        } else if (found) {
+            group.push_back(arg);
+        } else if (arg == "logger" || arg == "jig") {
+            found = true;
+            group.push_back(arg);
+        } else if (arg.empty() || arg[0] != '-') {
+            return false; // another command
+        } else {
+            group.push_back(arg); // an option the device commands judge themselves
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 int CZarnctl::Run(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -133,6 +164,13 @@ int CZarnctl::Run(const std::vector<std::string>& args, std::istream& in, std::o
 }
 
 int CZarnctl::RunCommand(const std::vector<std::string>& args) {
+    // The data logger and the wave jig speak their own protocol on the same kind of port.
+    std::vector<std::string> deviceArgs;
+    std::string devicePort = CCommandLine::kDefaultPort;
+    bool deviceJson = false;
+    if (SplitDeviceCommand(args, deviceArgs, devicePort, deviceJson)) {
+        return RunLoggerCommand(deviceArgs, devicePort, deviceJson, false, *m_pOut, *m_pErr);
+    }
     if (!m_cmd.Parse(args)) {
         return UsageError(m_cmd.GetError());
     }
