@@ -1,0 +1,5 @@
+#include "app/shell/Program.h"
+
+int main(int argc, char** argv) {
+    return RunQuorvel(argc, argv);
+}

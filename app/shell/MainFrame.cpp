@@ -1,0 +1,49 @@
+#include "app/shell/MainFrame.h"
+
+#include "app/shell/LogoClientWnd.h"
+#include "app/shell/Registry.h"
+#include "app/shell/Resource.h"
+#include "app/shell/StartupSplash.h"
+#include "app/shell/WindowPlacement.h"
+
+#include <QStatusBar>
+#include <QToolBar>
+
+CMainFrame::CMainFrame() {
+    setObjectName(QStringLiteral("MainFrame"));
+}
+
+bool CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
+    CWindowPlacement::ReadMainWindow(cs);
+    return CMDIFrameWnd::PreCreateWindow(cs);
+}
+
+QMdiArea* CMainFrame::CreateClient() {
+    return new CLogoClientWnd(this);
+}
+
+int CMainFrame::OnCreate() {
+    if (CMDIFrameWnd::OnCreate() == -1) {
+        return -1;
+    }
+    m_wndToolBar = CreateToolBar(IDR_MAINFRAME);
+    if (m_wndToolBar == nullptr) {
+        return -1;
+    }
+    if (!CreateStatusBar({ID_SEPARATOR, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL})) {
+        return -1;
+    }
+    m_wndStatusBar = statusBar();
+    m_wndMDIClient = qobject_cast<CLogoClientWnd*>(GetMDIClient());
+    if (m_wndMDIClient == nullptr) {
+        return -1;
+    }
+    CStartupSplash::ShowSplashScreen(this);
+    return 0;
+}
+
+void CMainFrame::OnDestroy() {
+    // Whatever rectangle the window has now is kept, minimised or maximised as it may be.
+    CWindowPlacement::Write(REG_KEY_MAIN_WINDOW, GetWindowRect());
+    CMDIFrameWnd::OnDestroy();
+}

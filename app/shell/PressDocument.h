@@ -1,0 +1,14 @@
+#pragma once
+
+class CPress;
+
+// A document made for one press station and downloaded from its analyser (the curve and
+// batch windows). The application hands it the station and asks it to download again.
+class CPressDocument {
+public:
+    virtual ~CPressDocument() = default;
+    // Takes the station and downloads.
+    virtual void SetPress(CPress* pPress) = 0;
+    // Downloads again; does nothing for a document read from a file.
+    virtual void Reload() = 0;
+};

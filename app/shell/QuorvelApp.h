@@ -1,0 +1,68 @@
+#pragma once
+
+#include "app/framework/DocTemplate.h"
+#include "app/framework/WinApp.h"
+#include "app/shell/CommandLineInfo.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+class CFrameWnd;
+class CPress;
+class CZarnPort;
+
+// The program's application object: the one analyser port, the document types, the main
+// window and the standing windows, and the application-level commands.
+class CQuorvelApp : public CWinApp {
+public:
+    // Reads the port name from the settings (writing "COM1" back when it is missing), creates
+    // the port and opens it once. A port given on the command line is used instead, and a
+    // simulated line's device (strSimulatedPort) is used and never stored.
+    explicit CQuorvelApp(const CCommandLineInfo& cmdInfo = CCommandLineInfo(),
+                         const std::string& strSimulatedPort = std::string());
+    ~CQuorvelApp() override;
+
+    bool InitInstance() override;
+    bool PreTranslateMessage(QObject* pTarget, QEvent* pEvent) override;
+    int ExitInstance() override;
+    void OnUserInterfaceFailed() override;
+
+    CFrameWnd* m_pStatsFrame = nullptr;
+    CZarnPort* m_pPort = nullptr;
+    BOOL m_bStatsVisible = TRUE;
+    CMultiDocTemplate* m_pCurveTemplate = nullptr;
+    CMultiDocTemplate* m_pNetTemplate = nullptr;
+    CMultiDocTemplate* m_pBatchTemplate = nullptr;
+    CMultiDocTemplate* m_pStatsTemplate = nullptr;
+
+    // For the network view's commands.
+    BOOL OpenCurveWindow(CPress* pPress);
+    BOOL OpenBatchWindow(CPress* pPress);
+    void AddToStatistics(CPress* pPress, BOOL bReport);
+
+    // Commands.
+    void OnSerialPortSetting();
+    // The dialog's answer: a name that differs from the port's, byte for byte, reopens the
+    // port under it; message 1018 when that fails. True when the port was reopened.
+    bool ApplyPortChoice(const std::string& strName);
+    void OnAppAbout();
+    void OnReloadAll();
+    void OnStatisticsWindow();
+
+    const CCommandLineInfo& GetCommandLineInfo() const { return m_cmdInfo; }
+    bool IsSimulated() const { return !m_strSimulatedPort.empty(); }
+    // Reports the time from this moment to the main window and ends the program.
+    void MeasureStartup(std::chrono::steady_clock::time_point start) { m_startupBegin = start; }
+
+private:
+    CMultiDocTemplate* CreateTemplate(UINT nIDResource);
+
+    CCommandLineInfo m_cmdInfo;
+    std::string m_strSimulatedPort;
+    std::optional<std::chrono::steady_clock::time_point> m_startupBegin;
+    bool m_bExited = false;
+};
+
+// The application object, as every window reaches it.
+CQuorvelApp* GetQuorvelApp();

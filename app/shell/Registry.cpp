@@ -1,0 +1,38 @@
+#include "app/shell/Registry.h"
+
+CSettingsStore& ProgramSettings() {
+    static CSettingsStore store("Velmora", "Quorvel");
+    return store;
+}
+
+BOOL ReadRegString(HKEY hive, const std::string& strKey, const std::string& strValue,
+                   std::string& str) {
+    if (!ProgramSettings().KeyExists(hive, strKey)) {
+        return FALSE;
+    }
+    return ProgramSettings().ReadString(hive, strKey, strValue, str) ? TRUE : FALSE;
+}
+
+BOOL ReadRegDword(HKEY hive, const std::string& strKey, const std::string& strValue, DWORD* pdw) {
+    if (pdw == nullptr || !ProgramSettings().KeyExists(hive, strKey)) {
+        return FALSE;
+    }
+    std::uint32_t value = 0;
+    if (!ProgramSettings().ReadDword(hive, strKey, strValue, value)) {
+        return FALSE;
+    }
+    *pdw = value;
+    return TRUE;
+}
+
+BOOL WriteRegString(HKEY hive, const std::string& strKey, const std::string& strValue,
+                    const std::string& str) {
+    if (str.empty()) {
+        return ProgramSettings().CreateKey(hive, strKey) ? TRUE : FALSE;
+    }
+    return ProgramSettings().WriteString(hive, strKey, strValue, str) ? TRUE : FALSE;
+}
+
+BOOL WriteRegDword(HKEY hive, const std::string& strKey, const std::string& strValue, DWORD dw) {
+    return ProgramSettings().WriteDword(hive, strKey, strValue, dw) ? TRUE : FALSE;
+}
