@@ -15,6 +15,7 @@ namespace {
 CMessageService g_builtIn;
 CMessageService* g_pCurrent = &g_builtIn;
 std::atomic<bool> g_bEnding{false};
+std::atomic<bool> g_bConsoleOnly{false};
 
 } // namespace
 
@@ -23,7 +24,7 @@ int CMessageService::Show(const std::string& strText, const std::string& strCapt
         return QuietAnswer(nType);
     }
     // Without a user interface (it failed to start) the message goes to standard error.
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+    if (g_bConsoleOnly || qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
         std::fprintf(stderr, "%s: %s\n", strCaption.c_str(), strText.c_str());
         return QuietAnswer(nType);
     }
@@ -100,6 +101,10 @@ CMessageService* CMessageService::Install(CMessageService* pService) {
 
 void CMessageService::SetEnding(bool bEnding) {
     g_bEnding = bEnding;
+}
+
+void CMessageService::SetConsoleOnly(bool bConsole) {
+    g_bConsoleOnly = bConsole;
 }
 
 bool CMessageService::IsEnding() {

@@ -38,6 +38,8 @@ public:
     // While the program is ending on a signal nothing is shown: a question gets the answer that
     // changes nothing.
     static void SetEnding(bool bEnding);
+    // While set, messages go to standard error: the user interface is not (yet) there.
+    static void SetConsoleOnly(bool bConsole);
     static bool IsEnding();
     static int QuietAnswer(UINT nType);
 };

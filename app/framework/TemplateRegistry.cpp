@@ -1,7 +1,5 @@
 #include "app/framework/TemplateRegistry.h"
 
-#include <map>
-
 namespace {
 
 std::map<UINT, CTemplateRegistry::Maker>& Makers() {
@@ -37,4 +35,14 @@ std::vector<UINT> CTemplateRegistry::GetRegistered() {
         ids.push_back(id);
     }
     return ids;
+}
+
+std::map<UINT, CTemplateRegistry::Maker> CTemplateRegistry::TakeAll() {
+    std::map<UINT, Maker> all;
+    all.swap(Makers());
+    return all;
+}
+
+void CTemplateRegistry::RestoreAll(std::map<UINT, Maker> makers) {
+    Makers() = std::move(makers);
 }

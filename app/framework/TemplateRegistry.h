@@ -3,6 +3,7 @@
 #include "app/framework/DocTemplate.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -19,6 +20,9 @@ public:
     // A new template of that number, null when no part registered one.
     static std::unique_ptr<CMultiDocTemplate> Create(UINT nIDResource);
     static std::vector<UINT> GetRegistered();
+    // Everything registered, taken out (tests set up their own types and put these back).
+    static std::map<UINT, Maker> TakeAll();
+    static void RestoreAll(std::map<UINT, Maker> makers);
 
     // A static object of this type registers a template when the program loads.
     struct Registration {

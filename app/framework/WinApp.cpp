@@ -136,7 +136,9 @@ bool CWinApp::StartUserInterface() {
         char** argv = m_argv != nullptr ? m_argv : s_argv;
         g_pStarting = this;
         g_previousHandler = qInstallMessageHandler(StartupMessageHandler);
+        CMessageService::SetConsoleOnly(true);
         m_pOwnApplication = std::make_unique<QApplication>(argc, argv);
+        CMessageService::SetConsoleOnly(false);
         qInstallMessageHandler(g_previousHandler);
         g_pStarting = nullptr;
     }
