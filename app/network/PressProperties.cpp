@@ -205,9 +205,9 @@ void CPressProperties::ReadLimits() {
     m_host.WaitCursor(false);
 }
 
-void CPressProperties::WriteLimits(const Fields& fields) {
+bool CPressProperties::WriteLimits(const Fields& fields) {
     if (!TakeFields(fields)) {
-        return;
+        return false;
     }
     m_host.WaitCursor(true);
     const unsigned node = m_nNodeID;
@@ -219,6 +219,7 @@ void CPressProperties::WriteLimits(const Fields& fields) {
         m_host.Message(kIdsParamWriteFailed, {}, Icon::stop);
     }
     m_host.WaitCursor(false);
+    return true;
 }
 
 void CPressProperties::ReadProductionAfterTake() {
@@ -240,29 +241,31 @@ void CPressProperties::ReadProductionAfterTake() {
     }
 }
 
-void CPressProperties::ReadProduction(const Fields& fields) {
+bool CPressProperties::ReadProduction(const Fields& fields) {
     if (!TakeFields(fields)) {
-        return;
+        return false;
     }
     m_host.WaitCursor(true);
     ReadProductionAfterTake();
     m_host.WaitCursor(false);
+    return true;
 }
 
-void CPressProperties::SetTeachCycles(const Fields& fields) {
+bool CPressProperties::SetTeachCycles(const Fields& fields) {
     if (!TakeFields(fields)) {
-        return;
+        return false;
     }
     // The analyser takes 5, 7, 11, 13 or 15 teach cycles, as the message says; 9 is refused too.
     if (m_nTeachCycles % 2 == 0 || m_nTeachCycles == 9) {
         m_host.Message(kIdsTeachValues, {}, Icon::stop);
-        return;
+        return true;
     }
     m_host.WaitCursor(true);
     if (!m_port.SetTeachCycles(m_nNodeID, static_cast<unsigned short>(m_nTeachCycles))) {
         m_host.Message(kIdsTeachFailed, {}, Icon::stop);
     }
     m_host.WaitCursor(false);
+    return true;
 }
 
 bool CPressProperties::NodeInUse() {
@@ -274,9 +277,9 @@ bool CPressProperties::NodeInUse() {
     return false;
 }
 
-void CPressProperties::CheckID(const Fields& fields) {
+bool CPressProperties::CheckID(const Fields& fields) {
     if (!TakeFields(fields)) {
-        return;
+        return false;
     }
     m_host.WaitCursor(true);
     if (NodeInUse()) {
@@ -293,11 +296,12 @@ void CPressProperties::CheckID(const Fields& fields) {
         m_host.Message(kIdsNoResponse, {}, Icon::information);
     }
     m_host.WaitCursor(false);
+    return true;
 }
 
-void CPressProperties::FactorArrow(const Fields& fields, Factor factor, bool up) {
+bool CPressProperties::FactorArrow(const Fields& fields, Factor factor, bool up) {
     if (!TakeFields(fields)) {
-        return;
+        return false;
     }
     double* value = factor == Factor::d   ? &m_dDFactor
                     : factor == Factor::s ? &m_dSFactor
@@ -310,6 +314,7 @@ void CPressProperties::FactorArrow(const Fields& fields, Factor factor, bool up)
     } else if (!up && *value > lo) {
         *value -= 0.1;
     }
+    return true;
 }
 
 bool CPressProperties::OK(const Fields& fields) {

@@ -57,13 +57,15 @@ public:
     Fields ShowValues() const;
     bool TakeFields(const Fields& fields);
 
+    // The buttons. Those that take the fields first return false when the fields were refused
+    // (the message has been shown and the fields must stay as typed).
     void Open();
     void ReadLimits();
-    void WriteLimits(const Fields& fields);
-    void ReadProduction(const Fields& fields);
-    void SetTeachCycles(const Fields& fields);
-    void CheckID(const Fields& fields);
-    void FactorArrow(const Fields& fields, Factor factor, bool up);
+    bool WriteLimits(const Fields& fields);
+    bool ReadProduction(const Fields& fields);
+    bool SetTeachCycles(const Fields& fields);
+    bool CheckID(const Fields& fields);
+    bool FactorArrow(const Fields& fields, Factor factor, bool up);
     bool OK(const Fields& fields);
 
     // Writes the accepted values into the station. True when its name changed.

@@ -1,0 +1,446 @@
+#include "app/network/QuorvelView.h"
+
+#include "app/framework/MDIFrameWnd.h"
+#include "app/framework/MessageService.h"
+#include "app/framework/Resources.h"
+#include "app/framework/WaitCursor.h"
+#include "app/network/PressPropertiesDlg.h"
+#include "app/network/QuorvelDoc.h"
+#include "app/shell/QuorvelApp.h"
+#include "app/shell/Registry.h"
+#include "app/shell/Resource.h"
+#include "network/ZarnPort.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRubberBand>
+#include <QToolTip>
+
+std::function<std::string(const std::string&)> CQuorvelView::s_chooseBackground =
+    [](const std::string& strFolder) {
+        QString path =
+            QFileDialog::getOpenFileName(nullptr, QString(), QString::fromStdString(strFolder),
+                                         QStringLiteral("Bitmap Files (*.bmp)"));
+        if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
+            path += QStringLiteral(".bmp");
+        }
+        return path.toStdString();
+    };
+
+namespace {
+
+constexpr int kIconSize = CPress::kIconSize;
+
+// Operations of the group commands.
+enum GroupOperation { opReset = 0, opNewReference = 1, opCurve = 2, opBatch = 3, opStatistics = 4 };
+
+CZarnPort* Port() {
+    CQuorvelApp* app = GetQuorvelApp();
+    return app != nullptr ? app->m_pPort : nullptr;
+}
+
+} // namespace
+
+CQuorvelView::CQuorvelView() {
+    ReadRegString(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "Image", m_strImage);
+    m_iconStation = CResources::LoadIcon(IDI_STATION);
+    m_iconSelected = CResources::LoadIcon(IDI_STATION_SELECTED);
+    m_labelFont = QFont(QStringLiteral("Small Fonts"));
+    m_labelFont.setPixelSize(12);
+    m_labelFont.setWeight(QFont::Normal);
+    m_labelFont.setItalic(false);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+
+    CQuorvelApp* app = GetQuorvelApp();
+    // A download or statistics entry works only once its kind of window exists.
+    auto whenTemplate = [app](CMultiDocTemplate* CQuorvelApp::*pTemplate) {
+        return [app, pTemplate](CCmdUI& ui) {
+            ui.Enable(app != nullptr && app->*pTemplate != nullptr);
+        };
+    };
+    MapCommand(
+        ID_DOWNLOAD_CURVE, [this] { OnDownloadCurve(); },
+        whenTemplate(&CQuorvelApp::m_pCurveTemplate));
+    MapCommand(
+        ID_DOWNLOAD_BATCH, [this] { OnDownloadBatch(); },
+        whenTemplate(&CQuorvelApp::m_pBatchTemplate));
+    MapCommand(
+        ID_ADD_TO_STATISTICS, [this] { OnAddToStatistics(); },
+        whenTemplate(&CQuorvelApp::m_pStatsTemplate));
+    MapCommand(ID_RESET_BATCH, [this] { OnResetBatch(); });
+    MapCommand(ID_NEW_REFERENCE, [this] { OnNewReference(); });
+    MapCommand(
+        ID_EDIT_PROPERTIES, [this] { EditProperties(GetCurPress()); },
+        [this](CCmdUI& ui) { ui.Enable(GetGroupCount() == 0); });
+    MapCommand(ID_ADD_NEW_PRESS, [this] { OnAddNewPress(); });
+    MapCommand(ID_DELETE_PRESS, [this] { OnDeletePress(); });
+    MapCommand(ID_SET_BACKGROUND, [this] { OnSetBackground(); });
+}
+
+CQuorvelView::~CQuorvelView() = default;
+
+CQuorvelDoc* CQuorvelView::GetDocument() const {
+    return static_cast<CQuorvelDoc*>(CView::GetDocument());
+}
+
+CPoint CQuorvelView::ToLayout(QPoint point) const {
+    const QPoint scroll = GetScrollPosition();
+    return {point.x() + scroll.x(), point.y() + scroll.y()};
+}
+
+void CQuorvelView::RedrawNow() {
+    update();
+    repaint();
+}
+
+bool CQuorvelView::LoadBackground(const std::string& strPath) {
+    m_image = QImage();
+    m_palette.clear();
+    if (strPath.empty()) {
+        return false;
+    }
+    QImage image(QString::fromStdString(strPath));
+    if (image.isNull()) {
+        return false;
+    }
+    if (image.depth() <= 8) {
+        // The picture's own colours, padded to a full 256-entry palette.
+        const QList<QRgb> table = image.colorTable();
+        m_palette.assign(256, qRgb(0, 0, 0));
+        for (int i = 0; i < table.size() && i < 256; ++i) {
+            m_palette[static_cast<std::size_t>(i)] = table[i] | 0xFF000000u;
+        }
+        image.setColorTable(QList<QRgb>(m_palette.begin(),
+                                        m_palette.begin() + std::max<qsizetype>(table.size(), 1)));
+    }
+    m_image = image.convertToFormat(QImage::Format_RGB32);
+    return true;
+}
+
+void CQuorvelView::OnInitialUpdate() {
+    CScrollView::OnInitialUpdate();
+    if (LoadBackground(m_strImage)) {
+        SetScrollSizes(m_image.size());
+    } else {
+        SetScrollSizes(QSize(kDefaultExtent, kDefaultExtent));
+    }
+}
+
+void CQuorvelView::OnDraw(QPainter* pDC) {
+    if (!m_image.isNull()) {
+        pDC->drawImage(0, 0, m_image);
+    }
+    DrawPresses(pDC, false);
+}
+
+void CQuorvelView::DrawPresses(QPainter* pDC, bool bShifted) {
+    CQuorvelDoc* doc = GetDocument();
+    if (doc == nullptr) {
+        return;
+    }
+    pDC->save();
+    pDC->setFont(m_labelFont);
+    pDC->setBackgroundMode(Qt::TransparentMode);
+    const QFontMetrics metrics(m_labelFont);
+    const QPoint scroll = bShifted ? GetScrollPosition() : QPoint(0, 0);
+    for (const auto& press : doc->GetPresses()) {
+        const bool selected = press->IsSelected();
+        const CRect rect = press->GetRect().Offset(-scroll.x(), -scroll.y());
+        const QIcon& icon = selected ? m_iconSelected : m_iconStation;
+        pDC->drawPixmap(rect.left, rect.top, icon.pixmap(kIconSize, kIconSize));
+        const QString name = QString::fromStdString(press->GetName());
+        const CPoint at = LabelPosition(rect, metrics.horizontalAdvance(name), metrics.height());
+        pDC->setPen(selected ? palette().color(QPalette::Highlight) : QColor(Qt::black));
+        // The label's top-left corner is at the computed point.
+        pDC->drawText(QPoint(at.x, at.y + metrics.ascent()), name);
+    }
+    pDC->restore();
+}
+
+CPress* CQuorvelView::HitTestPress(QPoint point, bool bUpdate) {
+    CQuorvelDoc* doc = GetDocument();
+    if (doc == nullptr) {
+        return nullptr;
+    }
+    return m_selection.HitTest(doc->GetPresses(), ToLayout(point), bUpdate);
+}
+
+void CQuorvelView::mousePressEvent(QMouseEvent* pEvent) {
+    CQuorvelDoc* doc = GetDocument();
+    const QPoint point = pEvent->position().toPoint();
+    if (doc == nullptr) {
+        return;
+    }
+    if (pEvent->button() == Qt::RightButton) {
+        OpenContextMenu(point);
+        return;
+    }
+    if (pEvent->button() != Qt::LeftButton) {
+        return;
+    }
+    if (!m_selection.LeftDown(doc->GetPresses(), ToLayout(point))) {
+        // Nothing hit: a rubber band from here.
+        if (m_pBand == nullptr) {
+            m_pBand = new QRubberBand(QRubberBand::Rectangle, this);
+        }
+        m_bandOrigin = point;
+        m_pBand->setGeometry(QRect(point, QSize()));
+        m_pBand->show();
+        m_bBanding = true;
+    }
+    update();
+}
+
+void CQuorvelView::mouseMoveEvent(QMouseEvent* pEvent) {
+    if (m_bBanding) {
+        m_pBand->setGeometry(QRect(m_bandOrigin, pEvent->position().toPoint()).normalized());
+        return;
+    }
+    m_selection.MouseMove((pEvent->buttons() & Qt::LeftButton) != 0);
+    if (m_selection.IsDragging()) {
+        setCursor(CResources::LoadCursor(IDC_MOVE));
+    } else {
+        unsetCursor();
+    }
+}
+
+void CQuorvelView::mouseReleaseEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() != Qt::LeftButton) {
+        return;
+    }
+    CQuorvelDoc* doc = GetDocument();
+    const QPoint point = pEvent->position().toPoint();
+    if (m_bBanding) {
+        m_bBanding = false;
+        m_pBand->hide();
+        if (doc != nullptr) {
+            const CPoint a = ToLayout(m_bandOrigin);
+            const CPoint b = ToLayout(point);
+            m_selection.RubberBand(doc->GetPresses(), doc->GetGroup(), CRect{a.x, a.y, b.x, b.y});
+        }
+        update();
+        return;
+    }
+    if (m_selection.IsDragging()) {
+        m_selection.LeftUp(ToLayout(point));
+        unsetCursor();
+        RedrawNow();
+    }
+}
+
+void CQuorvelView::mouseDoubleClickEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() != Qt::LeftButton) {
+        return;
+    }
+    // The press that began the double-click chose the station.
+    if (CPress* press = GetCurPress()) {
+        EditProperties(press);
+    }
+}
+
+void CQuorvelView::resizeEvent(QResizeEvent* pEvent) {
+    CScrollView::resizeEvent(pEvent);
+    update();
+}
+
+bool CQuorvelView::event(QEvent* pEvent) {
+    if (pEvent->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(pEvent);
+        // A tool tip asks without changing the selection.
+        CNetworkSelection probe = m_selection;
+        CQuorvelDoc* doc = GetDocument();
+        CPress* press = doc != nullptr
+                            ? probe.HitTest(doc->GetPresses(), ToLayout(help->pos()), false)
+                            : nullptr;
+        if (press != nullptr) {
+            QToolTip::showText(help->globalPos(), QString::fromStdString(press->GetName()), this);
+        } else {
+            QToolTip::hideText();
+            pEvent->ignore();
+        }
+        return true;
+    }
+    return CScrollView::event(pEvent);
+}
+
+void CQuorvelView::OpenContextMenu(QPoint point) {
+    CQuorvelDoc* doc = GetDocument();
+    const CNetworkSelection::Menu menu = m_selection.RightDown(doc->GetPresses(), ToLayout(point));
+    update();
+    m_nLastMenu = static_cast<UINT>(menu);
+    CQuorvelApp* app = GetQuorvelApp();
+    if (app != nullptr && app->m_pMainWnd != nullptr) {
+        app->m_pMainWnd->TrackPopupMenu(m_nLastMenu, 0, mapToGlobal(point));
+    }
+}
+
+void CQuorvelView::EditProperties(CPress* pPress) {
+    CZarnPort* port = Port();
+    if (pPress == nullptr || port == nullptr) {
+        return;
+    }
+    CPressPropertiesDlg dlg(GetDocument(), pPress, *port, this);
+    if (dlg.DoModal() != IDOK) {
+        return;
+    }
+    // The name is the only thing drawn, so only a new name needs the window redrawn.
+    if (dlg.GetValues().ApplyTo(*pPress)) {
+        RedrawNow();
+    }
+}
+
+void CQuorvelView::RunOnGroup(int nCode) {
+    CQuorvelDoc* doc = GetDocument();
+    CZarnPort* port = Port();
+    CQuorvelApp* app = GetQuorvelApp();
+    if (doc == nullptr || port == nullptr) {
+        return;
+    }
+    CWaitCursor wait;
+    // A copy: opening windows may not change which stations are worked on.
+    const std::vector<CPress*> group = doc->GetGroup();
+    for (CPress* press : group) {
+        const auto node = static_cast<unsigned>(press->GetNodeID());
+        if (!port->RequestACK(static_cast<unsigned char>(node))) {
+            continue;
+        }
+        switch (nCode) {
+        case opReset:
+            port->ResetBatchBuffer(node);
+            break;
+        case opNewReference:
+            port->NewReference(node);
+            break;
+        case opCurve:
+            if (app != nullptr) {
+                app->OpenCurveWindow(press);
+            }
+            break;
+        case opBatch:
+            if (app != nullptr) {
+                app->OpenBatchWindow(press);
+            }
+            break;
+        case opStatistics:
+            if (app != nullptr) {
+                app->AddToStatistics(press, TRUE);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void CQuorvelView::OnDownloadCurve() {
+    if (GetGroupCount() != 0) {
+        RunOnGroup(opCurve);
+    } else if (GetCurPress() != nullptr && GetQuorvelApp() != nullptr) {
+        GetQuorvelApp()->OpenCurveWindow(GetCurPress());
+    }
+}
+
+void CQuorvelView::OnDownloadBatch() {
+    if (GetGroupCount() != 0) {
+        RunOnGroup(opBatch);
+    } else if (GetCurPress() != nullptr && GetQuorvelApp() != nullptr) {
+        GetQuorvelApp()->OpenBatchWindow(GetCurPress());
+    }
+}
+
+void CQuorvelView::OnAddToStatistics() {
+    if (GetGroupCount() != 0) {
+        RunOnGroup(opStatistics);
+    } else if (GetCurPress() != nullptr && GetQuorvelApp() != nullptr) {
+        GetQuorvelApp()->AddToStatistics(GetCurPress(), TRUE);
+    }
+}
+
+void CQuorvelView::OnResetBatch() {
+    if (AfxMessageBox(IDS_CONFIRM_RESET, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+        return;
+    }
+    if (GetGroupCount() != 0) {
+        RunOnGroup(opReset);
+        return;
+    }
+    CZarnPort* port = Port();
+    CPress* press = GetCurPress();
+    if (port == nullptr || press == nullptr) {
+        return;
+    }
+    CWaitCursor wait;
+    if (!port->ResetBatchBuffer(static_cast<unsigned>(press->GetNodeID()))) {
+        AfxMessageBox(IDS_RESET_FAILED, MB_OK | MB_ICONSTOP);
+    }
+}
+
+void CQuorvelView::OnNewReference() {
+    if (AfxMessageBox(IDS_CONFIRM_NEW_REFERENCE, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+        return;
+    }
+    if (GetGroupCount() != 0) {
+        RunOnGroup(opNewReference);
+        return;
+    }
+    CZarnPort* port = Port();
+    CPress* press = GetCurPress();
+    if (port == nullptr || press == nullptr) {
+        return;
+    }
+    CWaitCursor wait;
+    if (!port->NewReference(static_cast<unsigned>(press->GetNodeID()))) {
+        AfxMessageBox(IDS_NEW_REFERENCE_FAILED, MB_OK | MB_ICONSTOP);
+    }
+}
+
+void CQuorvelView::OnAddNewPress() {
+    if (CQuorvelDoc* doc = GetDocument()) {
+        doc->AddNewPress();
+        RedrawNow();
+    }
+}
+
+void CQuorvelView::OnDeletePress() {
+    CQuorvelDoc* doc = GetDocument();
+    CPress* press = GetCurPress();
+    if (doc == nullptr || press == nullptr) {
+        return;
+    }
+    if (AfxMessageBox("Are you sure?", MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+        return;
+    }
+    m_selection.Forget(press, doc->GetGroup());
+    doc->RemovePress(press);
+    m_selection.SetCurPress(nullptr);
+    RedrawNow();
+}
+
+std::string CQuorvelView::BackgroundFolder() const {
+    std::string path = m_strImage;
+    if (path.empty()) {
+        path = QCoreApplication::applicationFilePath().toStdString();
+    }
+    const std::string::size_type slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) {
+        return path;
+    }
+    return path.substr(0, slash);
+}
+
+void CQuorvelView::OnSetBackground() {
+    const std::string chosen = s_chooseBackground ? s_chooseBackground(BackgroundFolder()) : "";
+    if (chosen.empty()) {
+        return;
+    }
+    m_strImage = chosen;
+    WriteRegString(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "Image", m_strImage);
+    if (LoadBackground(m_strImage)) {
+        SetScrollSizes(m_image.size());
+    }
+    RedrawNow();
+}

@@ -1,0 +1,342 @@
+#include "app/framework/MDIFrameWnd.h"
+#include "app/framework/MessageRecorder.h"
+#include "app/network/PressPropertiesDlg.h"
+#include "app/network/QuorvelDoc.h"
+#include "app/network/QuorvelView.h"
+#include "app/shell/QuorvelApp.h"
+#include "app/shell/Registry.h"
+#include "app/shell/Resource.h"
+#include "sim/ZarnSimulator.h"
+#include "tests/app/ShellTestSupport.h"
+#include "tests/app/TempConfig.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+#include <QToolTip>
+
+#include <csignal>
+#include <fstream>
+
+namespace {
+
+// The program on a simulated line of twelve analysers, in a folder of its own.
+class NetworkView : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        CZarnSimulator::Options options;
+        options.nCrimpIntervalMs = 0;
+        s_sim = std::make_unique<CZarnSimulator>(options);
+        std::string error;
+        ASSERT_TRUE(s_sim->Start(&error)) << error;
+    }
+    static void TearDownTestSuite() { s_sim.reset(); }
+
+    void SetUp() override {
+        for (int node = 1; node <= 12; ++node) {
+            s_sim->SetFault(node, SimFault::none);
+        }
+        CCommandLineInfo info;
+        info.m_bShowSplash = false;
+        m_app = std::make_unique<CQuorvelApp>(info, s_sim->DevicePath());
+        ASSERT_TRUE(m_app->InitInstance());
+        ASSERT_NE(m_app->m_pNetTemplate, nullptr);
+        ASSERT_EQ(m_app->m_pNetTemplate->GetDocuments().size(), 1u);
+        m_doc = static_cast<CQuorvelDoc*>(m_app->m_pNetTemplate->GetDocuments().front());
+        m_view = static_cast<CQuorvelView*>(m_doc->GetFirstView());
+        ASSERT_NE(m_view, nullptr);
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        CQuorvelView::s_chooseBackground = m_savedChooser;
+        m_app.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    CPress* Station(std::size_t i) { return m_doc->GetPresses().at(i).get(); }
+    // A window point over a layout point, with the view's scroll position.
+    QPoint At(int x, int y) { return QPoint(x, y) - m_view->GetScrollPosition(); }
+    void Band(QPoint from, QPoint to) {
+        QTest::mousePress(m_view, Qt::LeftButton, {}, from);
+        QTest::mouseMove(m_view, (from + to) / 2);
+        QTest::mouseMove(m_view, to);
+        QTest::mouseRelease(m_view, Qt::LeftButton, {}, to);
+    }
+    // Right-clicks and closes whatever menu opens; the menu's number.
+    UINT RightClick(QPoint at) {
+        QTimer::singleShot(50, [] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                popup->close();
+            }
+        });
+        QTest::mousePress(m_view, Qt::RightButton, {}, at);
+        QTest::mouseRelease(m_view, Qt::RightButton, {}, at);
+        return m_view->GetLastMenu();
+    }
+    bool Enabled(UINT nID) { return m_app->m_pMainWnd->QueryCommand(nID).m_bEnabled; }
+    SimAnalyserState State(int node) {
+        SimAnalyserState state;
+        EXPECT_TRUE(s_sim->GetState(node, state));
+        return state;
+    }
+    std::string WriteBitmap(int w, int h) {
+        std::string path = m_config.WorkDir() + "/floor.bmp";
+        QImage image(w, h, QImage::Format_Indexed8);
+        image.setColorCount(2);
+        image.setColor(0, qRgb(230, 230, 210));
+        image.setColor(1, qRgb(40, 40, 40));
+        image.fill(0);
+        EXPECT_TRUE(image.save(QString::fromStdString(path), "BMP"));
+        return path;
+    }
+
+    static std::unique_ptr<CZarnSimulator> s_sim;
+    CTempConfig m_config;
+    CMessageRecorder m_messages;
+    std::unique_ptr<CQuorvelApp> m_app;
+    CQuorvelDoc* m_doc = nullptr;
+    CQuorvelView* m_view = nullptr;
+    std::function<std::string(const std::string&)> m_savedChooser =
+        CQuorvelView::s_chooseBackground;
+};
+
+std::unique_ptr<CZarnSimulator> NetworkView::s_sim;
+
+TEST_F(NetworkView, StartsWithTheDefaultLayoutAndWritesItAtExit) {
+    EXPECT_EQ(m_doc->GetTitle(), "Press Stations");
+    EXPECT_EQ(m_doc->GetPresses().size(), 12u);
+    EXPECT_EQ(m_view->GetTotalSize(), QSize(500, 500));
+    EXPECT_FALSE(m_view->HasBackground());
+    // The layout window refuses to close, and the file commands never save it.
+    EXPECT_FALSE(m_doc->CanCloseFrame(nullptr));
+    EXPECT_FALSE(Enabled(ID_FILE_SAVE));
+    Station(0)->SetName("Kept");
+    m_app.reset();
+    std::ifstream file(m_config.WorkDir() + "/pressinfo.vlm", std::ios::binary);
+    ASSERT_TRUE(file.good());
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), {});
+    ASSERT_GT(bytes.size(), 4u);
+    EXPECT_EQ(bytes[0], 12);
+    EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("Kept"), std::string::npos);
+}
+
+TEST_F(NetworkView, OverlappingStationsAndRubberBands) {
+    CPress* over = m_doc->AddNewPress();
+    over->MoveTo({60, 60}); // over Station 1 at (50, 50)
+    QTest::mouseClick(m_view, Qt::LeftButton, {}, At(70, 70));
+    EXPECT_EQ(m_view->GetCurPress(), over);
+    EXPECT_TRUE(Station(0)->IsSelected());
+    EXPECT_TRUE(over->IsSelected());
+
+    // A band over one station: an ordinary selection, and its right click is the station menu.
+    Band(At(175, 40), At(215, 90));
+    EXPECT_EQ(m_view->GetGroupCount(), 0u);
+    EXPECT_EQ(m_view->GetCurPress(), Station(4));
+    EXPECT_EQ(m_doc->GetGroup().size(), 1u);
+    EXPECT_EQ(RightClick(At(180, 60)), IDR_STATION_MENU);
+
+    // A band over three: group mode, which a click on a station does not end.
+    Band(At(40, 40), At(180, 90));
+    EXPECT_EQ(m_view->GetGroupCount(), 4u); // stations 1, 2, 3 and the new one
+    QTest::mouseClick(m_view, Qt::LeftButton, {}, At(120, 60));
+    EXPECT_EQ(m_view->GetCurPress(), Station(2));
+    EXPECT_EQ(m_view->GetGroupCount(), 4u);
+    EXPECT_EQ(RightClick(At(120, 60)), IDR_GROUP_MENU);
+    EXPECT_FALSE(Enabled(ID_EDIT_PROPERTIES));
+
+    // A click on the background ends it; its right click offers the background menu.
+    QTest::mouseClick(m_view, Qt::LeftButton, {}, At(20, 400));
+    EXPECT_EQ(m_view->GetGroupCount(), 0u);
+    EXPECT_EQ(m_view->GetCurPress(), nullptr);
+    EXPECT_EQ(RightClick(At(20, 400)), IDR_BACKGROUND_MENU);
+    EXPECT_TRUE(Enabled(ID_EDIT_PROPERTIES));
+    // Downloads and statistics wait for their windows.
+    EXPECT_FALSE(Enabled(ID_DOWNLOAD_CURVE));
+    EXPECT_FALSE(Enabled(ID_ADD_TO_STATISTICS));
+}
+
+TEST_F(NetworkView, BackgroundPictureSetsTheExtentAndDraggingWorksScrolled) {
+    const std::string bmp = WriteBitmap(1024, 768);
+    std::string askedIn;
+    CQuorvelView::s_chooseBackground = [&](const std::string& folder) {
+        askedIn = folder;
+        return bmp;
+    };
+    m_view->OnSetBackground();
+    EXPECT_TRUE(m_view->HasBackground());
+    EXPECT_EQ(m_view->GetTotalSize(), QSize(1024, 768));
+    std::string stored;
+    ReadRegString(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "Image", stored);
+    EXPECT_EQ(stored, bmp);
+    EXPECT_EQ(askedIn, QCoreApplication::applicationDirPath().toStdString());
+
+    // Scrolled by (100, 40): releasing at window point (10, 10) puts the station at (110, 50).
+    m_view->ScrollToPosition(QPoint(100, 40));
+    ASSERT_EQ(m_view->GetScrollPosition(), QPoint(100, 40));
+    CPress* s = Station(4); // at (178, 50)
+    QTest::mousePress(m_view, Qt::LeftButton, {}, At(190, 60));
+    QTest::mouseMove(m_view, QPoint(40, 30));
+    EXPECT_TRUE(m_view->IsDragging());
+    QTest::mouseRelease(m_view, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(s->GetRect(), (CRect{110, 50, 142, 82}));
+
+    // Pressing and releasing without moving leaves a station where it is.
+    QTest::mouseClick(m_view, Qt::LeftButton, {}, At(120, 60));
+    EXPECT_EQ(s->GetPosition(), (CPoint{110, 50}));
+
+    // A picture that cannot be loaded: none from now on, the extent as it was.
+    CQuorvelView::s_chooseBackground = [&](const std::string& folder) {
+        askedIn = folder;
+        return m_config.WorkDir() + "/missing.bmp";
+    };
+    m_view->OnSetBackground();
+    EXPECT_EQ(askedIn, m_config.WorkDir());
+    EXPECT_FALSE(m_view->HasBackground());
+    EXPECT_EQ(m_view->GetTotalSize(), QSize(1024, 768));
+    // Cancelling the choice changes nothing.
+    CQuorvelView::s_chooseBackground = [](const std::string&) { return std::string(); };
+    m_view->OnSetBackground();
+    ReadRegString(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "Image", stored);
+    EXPECT_EQ(stored, m_config.WorkDir() + "/missing.bmp");
+}
+
+TEST_F(NetworkView, ToolTipsNameTheStation) {
+    QHelpEvent over(QEvent::ToolTip, At(60, 60), m_view->mapToGlobal(At(60, 60)));
+    QApplication::sendEvent(m_view, &over);
+    EXPECT_TRUE(over.isAccepted());
+    EXPECT_EQ(QToolTip::text(), "Station 1");
+    // Asking does not select.
+    EXPECT_FALSE(Station(0)->IsSelected());
+    EXPECT_EQ(m_view->GetCurPress(), nullptr);
+    QHelpEvent away(QEvent::ToolTip, At(20, 400), m_view->mapToGlobal(At(20, 400)));
+    QApplication::sendEvent(m_view, &away);
+    EXPECT_FALSE(away.isAccepted());
+}
+
+TEST_F(NetworkView, DoubleClickOpensPropertiesAndOkStoresTheValues) {
+    SimAnalyserState state = State(3);
+    state.nBLO = 88;
+    s_sim->SetState(3, state);
+    bool shown = false;
+    WhenModal<CPressPropertiesDlg>([&](CPressPropertiesDlg* dlg) {
+        shown = true;
+        auto* blo = qobject_cast<QLineEdit*>(dlg->GetControl(CPressPropertiesDlg::IDC_BLO));
+        EXPECT_EQ(blo->text(), "88");
+        EXPECT_TRUE(blo->isEnabled());
+        auto* name = qobject_cast<QLineEdit*>(dlg->GetControl(CPressPropertiesDlg::IDC_STATION_ID));
+        name->setText("Press 3 (left)");
+        dlg->accept();
+    });
+    // As the platform delivers it: a click, then the double-click in place of the second press.
+    QTest::mouseClick(m_view, Qt::LeftButton, {}, At(190, 60)); // Station 3 at (178, 50)
+    QTest::mouseDClick(m_view, Qt::LeftButton, {}, At(190, 60));
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(Station(4)->GetName(), "Press 3 (left)");
+    EXPECT_EQ(Station(4)->GetBLO(), 88);
+
+    // Cancel keeps the station as it was.
+    WhenModal<CPressPropertiesDlg>([&](CPressPropertiesDlg* dlg) {
+        auto* name = qobject_cast<QLineEdit*>(dlg->GetControl(CPressPropertiesDlg::IDC_STATION_ID));
+        name->setText("Changed");
+        dlg->reject();
+    });
+    m_view->EditProperties(Station(4));
+    EXPECT_EQ(Station(4)->GetName(), "Press 3 (left)");
+
+    // A double-click on the background opens nothing.
+    QTest::mouseClick(m_view, Qt::LeftButton, {}, At(20, 400));
+    QTest::mouseDClick(m_view, Qt::LeftButton, {}, At(20, 400));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(NetworkView, AddAndDeletePress) {
+    m_view->OnAddNewPress();
+    m_view->OnAddNewPress();
+    ASSERT_EQ(m_doc->GetPresses().size(), 14u);
+    EXPECT_EQ(Station(13)->GetName(), "New Station");
+    EXPECT_EQ(Station(13)->GetNodeID(), 254);
+    EXPECT_EQ(Station(13)->GetRect(), (CRect{25, 25, 57, 57}));
+    EXPECT_EQ(m_view->GetCurPress(), nullptr);
+    // The later one is drawn over the earlier, so a click picks it.
+    QTest::mouseClick(m_view, Qt::LeftButton, {}, At(30, 30));
+    EXPECT_EQ(m_view->GetCurPress(), Station(13));
+
+    m_messages.Answer(IDNO);
+    m_view->OnDeletePress();
+    EXPECT_EQ(m_doc->GetPresses().size(), 14u);
+    ASSERT_EQ(m_messages.Count(), 1u);
+    EXPECT_EQ(m_messages.Messages()[0].strText, "Are you sure?");
+    EXPECT_EQ(m_messages.Messages()[0].nType, MB_YESNO | MB_ICONEXCLAMATION);
+
+    m_messages.Answer(IDYES);
+    m_view->OnDeletePress();
+    EXPECT_EQ(m_doc->GetPresses().size(), 13u);
+    EXPECT_EQ(m_view->GetCurPress(), nullptr);
+    QTest::mouseDClick(m_view, Qt::LeftButton, {}, At(30, 30));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(NetworkView, ResetAndNewReferenceAskFirstAndReportFailures) {
+    QTest::mouseClick(m_view, Qt::LeftButton, {}, At(60, 60)); // Station 1
+    const unsigned long before = s_sim->RequestsServed();
+    m_messages.Answer(IDNO);
+    m_view->OnResetBatch();
+    EXPECT_EQ(s_sim->RequestsServed(), before);
+    EXPECT_EQ(m_messages.Messages().back().nType, MB_YESNO | MB_ICONEXCLAMATION);
+
+    const unsigned resets = State(1).nResets;
+    m_view->OnResetBatch(); // answered Yes
+    EXPECT_EQ(State(1).nResets, resets + 1);
+    EXPECT_EQ(m_messages.Count(), 2u);
+
+    s_sim->SetFault(1, SimFault::silent);
+    m_view->OnNewReference();
+    ASSERT_EQ(m_messages.Count(), 4u);
+    EXPECT_EQ(m_messages.Messages()[3].strText, "An error occured requesting new reference");
+    EXPECT_EQ(m_messages.Messages()[3].nType, MB_OK | MB_ICONSTOP);
+}
+
+TEST_F(NetworkView, GroupCommandsSkipASilentStationWithoutAMessage) {
+    // Stations 1, 2 and 3 of the top row, in list order 1, 2, 3 (nodes 1, 2, 3).
+    Band(At(40, 40), At(200, 70));
+    ASSERT_EQ(m_view->GetGroupCount(), 3u);
+    ASSERT_EQ(m_doc->GetGroup().size(), 3u);
+    s_sim->SetFault(2, SimFault::silent);
+    const unsigned r1 = State(1).nResets, r2 = State(2).nResets, r3 = State(3).nResets;
+    m_view->OnResetBatch();
+    EXPECT_EQ(State(1).nResets, r1 + 1);
+    EXPECT_EQ(State(2).nResets, r2);
+    EXPECT_EQ(State(3).nResets, r3 + 1);
+    EXPECT_EQ(m_messages.Count(), 1u); // only the question
+
+    const unsigned n1 = State(1).nNewReferences, n3 = State(3).nNewReferences;
+    m_view->OnNewReference();
+    EXPECT_EQ(State(1).nNewReferences, n1 + 1);
+    EXPECT_EQ(State(3).nNewReferences, n3 + 1);
+    EXPECT_EQ(m_messages.Count(), 2u);
+}
+
+TEST(NetworkProgram, EndingOnSigtermWritesTheStationFile) {
+    CTempConfig config;
+    QProcess program;
+    program.setWorkingDirectory(QString::fromStdString(config.WorkDir()));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.ConfigHome()));
+    program.setProcessEnvironment(env);
+    program.start(QUORVEL_BINARY, {"--simulate", "--no-splash"});
+    ASSERT_TRUE(program.waitForStarted(5000));
+    QTest::qWait(1500);
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    std::ifstream file(config.WorkDir() + "/pressinfo.vlm", std::ios::binary);
+    ASSERT_TRUE(file.good());
+    EXPECT_EQ(file.get(), 12);
+}
+
+} // namespace
