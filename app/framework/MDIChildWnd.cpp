@@ -63,9 +63,25 @@ bool CMDIChildWnd::Create(CDocTemplate* pTemplate, CDocument* pDocument, CView* 
 }
 
 void CMDIChildWnd::ShowWindow(int nCmdShow) {
+    QMdiArea* area = m_pMainFrame != nullptr ? m_pMainFrame->GetMDIClient() : nullptr;
+    bool bWasCurrent = area != nullptr && area->currentSubWindow() == this;
     CFrameWnd::ShowWindow(nCmdShow);
-    if (nCmdShow != SW_HIDE && m_pMainFrame != nullptr && m_pMainFrame->GetMDIClient() != nullptr) {
-        m_pMainFrame->GetMDIClient()->setActiveSubWindow(this);
+    if (area == nullptr) {
+        return;
+    }
+    if (nCmdShow != SW_HIDE) {
+        area->setActiveSubWindow(this);
+    } else if (bWasCurrent) {
+        // The window that was under it becomes the active one.
+        QList<QMdiSubWindow*> order = area->subWindowList(QMdiArea::StackingOrder);
+        QMdiSubWindow* next = nullptr;
+        for (QMdiSubWindow* w : order) {
+            if (w != this && w->isVisible()) {
+                next = w;
+            }
+        }
+        area->setActiveSubWindow(next);
+        m_pMainFrame->OnUpdateFrameTitle();
     }
 }
 

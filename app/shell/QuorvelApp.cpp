@@ -68,9 +68,10 @@ CQuorvelApp::CQuorvelApp(const CCommandLineInfo& cmdInfo, const std::string& str
 }
 
 CQuorvelApp::~CQuorvelApp() {
-    if (!m_bExited) {
-        ExitInstance();
-    }
+    // Without ExitInstance (an application object that never ran) nothing is stored.
+    delete m_pPort;
+    m_pPort = nullptr;
+    SetLibraryMessageHandler(nullptr);
 }
 
 CMultiDocTemplate* CQuorvelApp::CreateTemplate(UINT nIDResource) {

@@ -162,6 +162,20 @@ TEST_F(StartupTest, AClickWhileTheSplashShowsClosesItAndDoesNothingElse) {
     EXPECT_EQ(view->m_nMousePresses, 1);
 }
 
+TEST_F(StartupTest, TheSplashGoesByItselfAfterTwoSeconds) {
+    StorePort("LINE-A");
+    CCommandLineInfo info;
+    auto app = Start(info);
+    ASSERT_NE(CStartupSplash::GetInstance(), nullptr);
+    QTest::qWait(CStartupSplash::kTimerMs / 2);
+    EXPECT_NE(CStartupSplash::GetInstance(), nullptr);
+    QTRY_VERIFY_WITH_TIMEOUT(CStartupSplash::GetInstance() == nullptr, 10000);
+    // A second start-up splash is shown only when asked for again.
+    CStartupSplash::EnableSplashScreen(false);
+    CStartupSplash::ShowSplashScreen(app->m_pMainWnd);
+    EXPECT_EQ(CStartupSplash::GetInstance(), nullptr);
+}
+
 TEST_F(StartupTest, AKeyWhileTheSplashShowsIsSwallowedToo) {
     StorePort("LINE-A");
     CCommandLineInfo info;
@@ -294,6 +308,15 @@ TEST_F(StartupTest, TheStatisticsWindowToggleAndAddToStatistics) {
     // Its frame will not close.
     app->m_pStatsFrame->GetWindow()->close();
     EXPECT_EQ(app->m_pStatsTemplate->GetDocuments().size(), 1u);
+
+    // Hiding the active statistics window hands the focus to the network window.
+    app->m_pStatsFrame->ActivateFrame();
+    ASSERT_EQ(main->MDIGetActive(), app->m_pStatsFrame);
+    EXPECT_EQ(main->GetMenuID(), IDR_STATSTYPE);
+    EXPECT_TRUE(main->SendCommand(ID_STATISTICS_WINDOW));
+    ASSERT_NE(main->MDIGetActive(), nullptr);
+    EXPECT_EQ(main->MDIGetActive()->GetActiveDocument(), OnlyDocument(app->m_pNetTemplate));
+    EXPECT_EQ(main->GetMenuID(), IDR_NETWORKTYPE);
 }
 
 TEST_F(StartupTest, TheAboutBox) {
