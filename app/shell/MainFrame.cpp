@@ -15,6 +15,14 @@ CMainFrame::CMainFrame() {
 
 bool CMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
     CWindowPlacement::ReadMainWindow(cs);
+    // A stored size that is negative is kept by the rule, but no window can have it: such a
+    // window opens at the smallest size the rule gives.
+    if (cs.cx != CW_USEDEFAULT && cs.cx < 0) {
+        cs.cx = CWindowPlacement::kMinimumSize;
+    }
+    if (cs.cy != CW_USEDEFAULT && cs.cy < 0) {
+        cs.cy = CWindowPlacement::kMinimumSize;
+    }
     return CMDIFrameWnd::PreCreateWindow(cs);
 }
 

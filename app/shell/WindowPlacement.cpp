@@ -4,11 +4,10 @@
 
 namespace {
 
-constexpr DWORD kMinimumSize = 50;
-
 int RaisedSize(DWORD value) {
     // Compared unsigned: a stored negative size is a huge number and stays as it is.
-    return static_cast<int>(value < kMinimumSize ? kMinimumSize : value);
+    const DWORD minimum = CWindowPlacement::kMinimumSize;
+    return static_cast<int>(value < minimum ? minimum : value);
 }
 
 } // namespace

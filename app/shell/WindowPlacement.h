@@ -10,6 +10,8 @@
 // window leaves when it is destroyed.
 class CWindowPlacement {
 public:
+    static constexpr int kMinimumSize = 50;
+
     // The main window's creation placement from the settings: untouched without "XPos";
     // otherwise (XPos, YPos) and Width x Height, a missing value counting as 0, and a width or
     // height below 50 (compared as unsigned numbers) raised to 50.

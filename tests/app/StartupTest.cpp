@@ -1,4 +1,5 @@
 #include "app/framework/DocTemplate.h"
+#include "app/framework/LockKeys.h"
 #include "app/framework/MDIChildWnd.h"
 #include "app/framework/MDIFrameWnd.h"
 #include "app/shell/AboutBox.h"
@@ -17,6 +18,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QStatusTipEvent>
 #include <QTest>
 #include <QToolBar>
 
@@ -141,6 +143,16 @@ TEST_F(StartupTest, XPosAloneGivesTheTopEdgeAndTheSmallestSize) {
     EXPECT_EQ(app->m_pMainWnd->GetWindowRect(), QRect(90, 0, 50, 50));
 }
 
+TEST_F(StartupTest, ANegativeStoredSizeOpensAtTheSmallestSize) {
+    StorePort("LINE-A");
+    WriteRegDword(HKEY_CURRENT_USER, REG_KEY_MAIN_WINDOW, "XPos", 10);
+    WriteRegDword(HKEY_CURRENT_USER, REG_KEY_MAIN_WINDOW, "YPos", 20);
+    WriteRegDword(HKEY_CURRENT_USER, REG_KEY_MAIN_WINDOW, "Width", static_cast<DWORD>(-256));
+    WriteRegDword(HKEY_CURRENT_USER, REG_KEY_MAIN_WINDOW, "Height", 300);
+    auto app = Start();
+    EXPECT_EQ(app->m_pMainWnd->GetWindowRect(), QRect(10, 20, 50, 300));
+}
+
 TEST_F(StartupTest, AClickWhileTheSplashShowsClosesItAndDoesNothingElse) {
     StorePort("LINE-A");
     CCommandLineInfo info;
@@ -201,6 +213,22 @@ TEST_F(StartupTest, TheMainFrameHasItsBarsAndTheLogoBehindTheWindows) {
     EXPECT_EQ(frame->m_wndToolBar->actions().size(), 14);
     EXPECT_EQ(frame->m_wndToolBar->iconSize(), QSize(17, 16));
     EXPECT_EQ(frame->GetMessageText(), "For Help, press F1");
+    // A highlighted item's prompt, then the idle text again.
+    QStatusTipEvent tip(QStringLiteral("Retrieve data from Zarn and display in active window"));
+    QCoreApplication::sendEvent(frame, &tip);
+    EXPECT_EQ(frame->GetMessageText(), "Retrieve data from Zarn and display in active window");
+    QStatusTipEvent none{QString()};
+    QCoreApplication::sendEvent(frame, &none);
+    EXPECT_EQ(frame->GetMessageText(), "For Help, press F1");
+    // The lock-key panes show their text while the key is on.
+    EXPECT_EQ(frame->GetIndicatorText(ID_INDICATOR_CAPS), "");
+    CLockKeys::OnKeyPress(Qt::Key_CapsLock);
+    frame->UpdateCommandUI();
+    EXPECT_EQ(frame->GetIndicatorText(ID_INDICATOR_CAPS), "CAP");
+    EXPECT_EQ(frame->GetIndicatorText(ID_INDICATOR_NUM), "");
+    CLockKeys::OnKeyPress(Qt::Key_CapsLock);
+    frame->UpdateCommandUI();
+    EXPECT_EQ(frame->GetIndicatorText(ID_INDICATOR_CAPS), "");
     ASSERT_NE(frame->m_wndMDIClient, nullptr);
     EXPECT_EQ(frame->m_wndMDIClient->GetBitmapInfo().bmWidth, 275);
     EXPECT_EQ(frame->m_wndMDIClient->GetBitmapInfo().bmHeight, 141);
