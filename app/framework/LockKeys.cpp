@@ -12,7 +12,7 @@ CLockKeys::State g_followed;
 // no X11 libraries of its own and runs on any platform plug-in.
 struct XkbCalls {
     using InternAtom = unsigned long (*)(void*, const char*, int);
-    using GetNamedIndicator = int (*)(void*, unsigned, unsigned long, int*, int*, void*, int*);
+    using GetNamedIndicator = int (*)(void*, unsigned long, int*, int*, void*, int*);
     using GetIndicatorState = int (*)(void*, unsigned, unsigned*);
     GetIndicatorState getIndicatorState = nullptr;
     int indices[3] = {-1, -1, -1}; // Caps Lock, Num Lock, Scroll Lock
@@ -61,8 +61,7 @@ bool QueryX11(CLockKeys::State& state) {
         for (int i = 0; i < 3; ++i) {
             unsigned long atom = internAtom(display, names[i], 0);
             int index = -1;
-            if (atom != 0 &&
-                getNamed(display, kUseCoreKeyboard, atom, &index, nullptr, nullptr, nullptr) != 0) {
+            if (atom != 0 && getNamed(display, atom, &index, nullptr, nullptr, nullptr) != 0) {
                 c.indices[i] = index;
             }
         }
