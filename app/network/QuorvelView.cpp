@@ -336,66 +336,56 @@ void CQuorvelView::RunOnGroup(int nCode) {
     }
 }
 
-void CQuorvelView::OnDownloadCurve() {
+void CQuorvelView::RunOnSelection(int nGroupCode, void (*single)(CQuorvelApp&, CPress*)) {
+    CQuorvelApp* app = GetQuorvelApp();
     if (GetGroupCount() != 0) {
-        RunOnGroup(opCurve);
-    } else if (GetCurPress() != nullptr && GetQuorvelApp() != nullptr) {
-        GetQuorvelApp()->OpenCurveWindow(GetCurPress());
+        RunOnGroup(nGroupCode);
+    } else if (GetCurPress() != nullptr && app != nullptr) {
+        // One station: straight to its window, without asking whether it answers first.
+        single(*app, GetCurPress());
     }
+}
+
+void CQuorvelView::OnDownloadCurve() {
+    RunOnSelection(opCurve, [](CQuorvelApp& app, CPress* press) { app.OpenCurveWindow(press); });
 }
 
 void CQuorvelView::OnDownloadBatch() {
-    if (GetGroupCount() != 0) {
-        RunOnGroup(opBatch);
-    } else if (GetCurPress() != nullptr && GetQuorvelApp() != nullptr) {
-        GetQuorvelApp()->OpenBatchWindow(GetCurPress());
-    }
+    RunOnSelection(opBatch, [](CQuorvelApp& app, CPress* press) { app.OpenBatchWindow(press); });
 }
 
 void CQuorvelView::OnAddToStatistics() {
+    RunOnSelection(opStatistics,
+                   [](CQuorvelApp& app, CPress* press) { app.AddToStatistics(press, TRUE); });
+}
+
+void CQuorvelView::ConfirmAndOrder(UINT nQuestion, int nGroupCode,
+                                   int (CZarnPort::*order)(unsigned int), UINT nFailure) {
+    if (AfxMessageBox(nQuestion, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+        return;
+    }
     if (GetGroupCount() != 0) {
-        RunOnGroup(opStatistics);
-    } else if (GetCurPress() != nullptr && GetQuorvelApp() != nullptr) {
-        GetQuorvelApp()->AddToStatistics(GetCurPress(), TRUE);
+        RunOnGroup(nGroupCode);
+        return;
+    }
+    CZarnPort* port = Port();
+    CPress* press = GetCurPress();
+    if (port == nullptr || press == nullptr) {
+        return;
+    }
+    CWaitCursor wait;
+    if (!(port->*order)(static_cast<unsigned>(press->GetNodeID()))) {
+        AfxMessageBox(nFailure, MB_OK | MB_ICONSTOP);
     }
 }
 
 void CQuorvelView::OnResetBatch() {
-    if (AfxMessageBox(IDS_CONFIRM_RESET, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
-        return;
-    }
-    if (GetGroupCount() != 0) {
-        RunOnGroup(opReset);
-        return;
-    }
-    CZarnPort* port = Port();
-    CPress* press = GetCurPress();
-    if (port == nullptr || press == nullptr) {
-        return;
-    }
-    CWaitCursor wait;
-    if (!port->ResetBatchBuffer(static_cast<unsigned>(press->GetNodeID()))) {
-        AfxMessageBox(IDS_RESET_FAILED, MB_OK | MB_ICONSTOP);
-    }
+    ConfirmAndOrder(IDS_CONFIRM_RESET, opReset, &CZarnPort::ResetBatchBuffer, IDS_RESET_FAILED);
 }
 
 void CQuorvelView::OnNewReference() {
-    if (AfxMessageBox(IDS_CONFIRM_NEW_REFERENCE, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
-        return;
-    }
-    if (GetGroupCount() != 0) {
-        RunOnGroup(opNewReference);
-        return;
-    }
-    CZarnPort* port = Port();
-    CPress* press = GetCurPress();
-    if (port == nullptr || press == nullptr) {
-        return;
-    }
-    CWaitCursor wait;
-    if (!port->NewReference(static_cast<unsigned>(press->GetNodeID()))) {
-        AfxMessageBox(IDS_NEW_REFERENCE_FAILED, MB_OK | MB_ICONSTOP);
-    }
+    ConfirmAndOrder(IDS_CONFIRM_NEW_REFERENCE, opNewReference, &CZarnPort::NewReference,
+                    IDS_NEW_REFERENCE_FAILED);
 }
 
 void CQuorvelView::OnAddNewPress() {

@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+class CQuorvelApp;
 class CQuorvelDoc;
 class CPress;
+class CZarnPort;
 class QRubberBand;
 
 // The layout window: the shop floor's picture with every press station drawn over it. The
@@ -71,6 +73,11 @@ protected:
 
 private:
     CPoint ToLayout(QPoint point) const;
+    // A command on the group, or on the current station alone.
+    void RunOnSelection(int nGroupCode, void (*single)(CQuorvelApp&, CPress*));
+    // Reset and new reference: the question, then the order to the group or the station.
+    void ConfirmAndOrder(UINT nQuestion, int nGroupCode, int (CZarnPort::*order)(unsigned int),
+                         UINT nFailure);
     void RedrawNow();
     void OpenContextMenu(QPoint point);
     std::string BackgroundFolder() const;
