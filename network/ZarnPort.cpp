@@ -1,30 +1,13 @@
 #include "network/ZarnPort.h"
 
+#include "network/ZarnCodes.h"
+
 #include <cstring>
 #include <vector>
 
-namespace {
+using namespace ZarnCode;
 
-constexpr unsigned char kReqAck = 1;
-constexpr unsigned char kReqForceCurve = 2;
-constexpr unsigned char kReqReference = 3;
-constexpr unsigned char kReqBatch = 4;
-constexpr unsigned char kReqResetBatch = 5;
-constexpr unsigned char kReqPassFail = 6;
-constexpr unsigned char kReqNewReference = 7;
-constexpr unsigned int kSetTeachCycles = 19;
-constexpr unsigned int kGetPeakForce = 29;
-constexpr unsigned int kGetZone1 = 50;
-constexpr unsigned int kGetResult1 = 55;
-constexpr unsigned int kGetBLO = 66;
-constexpr unsigned int kSetBLO = 67;
-constexpr unsigned int kGetTFactor = 68;
-constexpr unsigned int kSetTFactor = 69;
-constexpr unsigned int kGetDFactor = 70;
-constexpr unsigned int kSetDFactor = 71;
-constexpr unsigned int kGetSFactor = 72;
-constexpr unsigned int kSetSFactor = 73;
-constexpr unsigned char kReqStatistics = 74;
+namespace {
 
 constexpr int kPacket = static_cast<int>(sizeof(COAXNWKPACKET));
 constexpr int kCurveBytes = (CZarnPort::kCurvePoints + 1) * kPacket;

@@ -1,37 +1,15 @@
 #include "sim/SimAnalyser.h"
 
+#include "network/ZarnCodes.h"
 #include "sim/BatchStatistics.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-namespace {
+using namespace ZarnCode;
 
-// Request codes the analyser answers.
-constexpr unsigned char kReqAck = 1;
-constexpr unsigned char kReqForceCurve = 2;
-constexpr unsigned char kReqReference = 3;
-constexpr unsigned char kReqBatch = 4;
-constexpr unsigned char kReqResetBatch = 5;
-constexpr unsigned char kReqPassFail = 6;
-constexpr unsigned char kReqNewReference = 7;
-constexpr unsigned char kSetTeachCycles = 19;
-constexpr unsigned char kGetPeakForce = 29;
-constexpr unsigned char kGetZone1 = 50;
-constexpr unsigned char kGetZone5 = 54;
-constexpr unsigned char kGetResult1 = 55;
-constexpr unsigned char kGetResultSigned4 = 58;
-constexpr unsigned char kGetResult8 = 62;
-constexpr unsigned char kGetBLO = 66;
-constexpr unsigned char kSetBLO = 67;
-constexpr unsigned char kGetTFactor = 68;
-constexpr unsigned char kSetTFactor = 69;
-constexpr unsigned char kGetDFactor = 70;
-constexpr unsigned char kSetDFactor = 71;
-constexpr unsigned char kGetSFactor = 72;
-constexpr unsigned char kSetSFactor = 73;
-constexpr unsigned char kReqStatistics = 74;
+namespace {
 
 // Shape of a crimp: flat until the crimp height closes in, a rise to the peak, then the fall
 // as the ram returns, in samples of the 500-point curve.
