@@ -1,0 +1,67 @@
+#include "app/stats/StatsDoc.h"
+
+#include "app/framework/UpdateHints.h"
+#include "app/network/Press.h"
+#include "app/stats/StatsListFile.h"
+#include "base/Archive.h"
+#include "base/FileIO.h"
+
+#include <filesystem>
+#include <system_error>
+
+BOOL CStatsDoc::AddPress(CPress* pPress, BOOL bReport) {
+    UpdateAllViews(nullptr, bReport ? HINT_ADD_PRESS : HINT_ADD_PRESS_QUIET, pPress);
+    return TRUE;
+}
+
+bool CStatsDoc::OnOpenDocument(const std::string& strPathName) {
+    // Only a missing file is made; one that exists but cannot be read is left alone.
+    std::error_code error;
+    if (!std::filesystem::exists(kListFile, error) && !error) {
+        WriteFileAtomically(kListFile, {});
+    }
+    m_bDamaged = false;
+    if (CDocument::OnOpenDocument(strPathName)) {
+        return true;
+    }
+    if (m_bDamaged) {
+        // Reported already; the window must still stand, and the program's end writes a
+        // sound file over the damaged one.
+        DeleteContents();
+        SetModifiedFlag(false);
+        return true;
+    }
+    return false;
+}
+
+void CStatsDoc::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        CStatsListFile::Write(ar, m_rows.GetNodeIDs());
+    } else {
+        CStatsListFile::Read(ar, m_aNodeIDs);
+    }
+}
+
+void CStatsDoc::SetTitle(const std::string&) {
+    // The window keeps its name whatever file the list is read from or saved to.
+    CDocument::SetTitle(kTitle);
+}
+
+bool CStatsDoc::CanCloseFrame(CFrameWnd*) {
+    return false;
+}
+
+bool CStatsDoc::SaveModified() {
+    if (!GetPathName().empty()) {
+        DoSave(GetPathName());
+    }
+    return true;
+}
+
+void CStatsDoc::ReportSaveLoadException(const std::string& strPathName, bool bSaving,
+                                        bool bFormat) {
+    if (!bSaving && bFormat) {
+        m_bDamaged = true;
+    }
+    CDocument::ReportSaveLoadException(strPathName, bSaving, bFormat);
+}

@@ -1,0 +1,76 @@
+#include "app/stats/StatsFormat.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+template <class T> std::string Print(const char* pszFormat, T value) {
+    int n = std::snprintf(nullptr, 0, pszFormat, value);
+    if (n <= 0) {
+        return std::string();
+    }
+    std::vector<char> buffer(static_cast<std::size_t>(n) + 1);
+    std::snprintf(buffer.data(), buffer.size(), pszFormat, value);
+    return std::string(buffer.data(), static_cast<std::size_t>(n));
+}
+
+} // namespace
+
+const std::array<CStatsFormat::Column, CStatsFormat::kColumns>& CStatsFormat::Columns() {
+    static const std::array<Column, kColumns> s_columns = {{
+        {"Station", 100},
+        {"Good", 50},
+        {"Bad", 50},
+        {"Total", 50},
+        {"%Bad", 50},
+        {"%Good", 50},
+        {"Min", 50},
+        {"Max", 50},
+        {"Mean", 50},
+        {"StdDev", 50},
+        {"Cp", 50},
+        {"Cpk", 50},
+    }};
+    return s_columns;
+}
+
+int CStatsFormat::Total(const CStats& stats) {
+    return static_cast<int>(stats.m_nGood) + static_cast<int>(stats.m_nBad);
+}
+
+double CStatsFormat::Percent(int nCount, int nTotal) {
+    if (nTotal <= 0 || nCount == 0) {
+        return 0.0;
+    }
+    return static_cast<double>(nCount) / static_cast<double>(nTotal) * 100.0;
+}
+
+std::string CStatsFormat::FormatCount(int nValue) {
+    return Print("%d", nValue);
+}
+
+std::string CStatsFormat::FormatValue(double dValue) {
+    return Print("%3.1f", dValue);
+}
+
+std::string CStatsFormat::FormatPercent(double dPercent) {
+    return Print("%3.1f%%", dPercent);
+}
+
+std::array<std::string, CStatsFormat::kValueColumns> CStatsFormat::FormatRow(const CStats& stats) {
+    int nTotal = Total(stats);
+    return {
+        FormatCount(stats.m_nGood),
+        FormatCount(stats.m_nBad),
+        FormatCount(nTotal),
+        FormatPercent(Percent(stats.m_nBad, nTotal)),
+        FormatPercent(Percent(stats.m_nGood, nTotal)),
+        FormatCount(stats.m_nMin),
+        FormatCount(stats.m_nMax),
+        FormatValue(stats.m_fMean),
+        FormatValue(stats.m_fStdDev),
+        FormatValue(stats.m_fCp),
+        FormatValue(stats.m_fCpk),
+    };
+}

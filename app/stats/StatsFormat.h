@@ -1,0 +1,32 @@
+#pragma once
+
+#include "network/Stats.h"
+
+#include <array>
+#include <string>
+
+// How the statistics table shows one analyser's record: the column headings and widths, the
+// totals and percentages, and the text of every value column.
+class CStatsFormat {
+public:
+    static constexpr int kColumns = 12;
+    static constexpr int kValueColumns = kColumns - 1; // all but the station's name
+
+    struct Column {
+        const char* pszHeading;
+        int nWidth; // pixels
+    };
+    static const std::array<Column, kColumns>& Columns();
+
+    // Good and bad crimps together.
+    static int Total(const CStats& stats);
+    // nCount of nTotal in per cent; 0 when either is 0 (or the total is negative).
+    static double Percent(int nCount, int nTotal);
+
+    static std::string FormatCount(int nValue);        // "%d"
+    static std::string FormatValue(double dValue);     // "%3.1f"
+    static std::string FormatPercent(double dPercent); // "%3.1f%%"
+
+    // The texts of columns 1 to 11 (Good to Cpk), in column order.
+    static std::array<std::string, kValueColumns> FormatRow(const CStats& stats);
+};
