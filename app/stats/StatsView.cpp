@@ -1,5 +1,6 @@
 #include "app/stats/StatsView.h"
 
+#include "app/framework/Dialog.h"
 #include "app/framework/MDIChildWnd.h"
 #include "app/framework/MessageService.h"
 #include "app/framework/Resources.h"
@@ -47,6 +48,8 @@ CStatsView::CStatsView() {
     m_pList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_pList->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_pList->setIconSize(QSize(kImageSize, kImageSize));
+    // The system's small dialog font: with it the fixed column widths hold their texts.
+    m_pList->setFont(CDialog::DialogFont());
     m_pList->installEventFilter(this);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
