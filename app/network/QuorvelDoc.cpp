@@ -2,6 +2,7 @@
 
 #include "app/framework/CmdUI.h"
 #include "app/framework/FrameworkIds.h"
+#include "app/network/PressWatcher.h"
 
 #include <algorithm>
 
@@ -21,6 +22,10 @@ CQuorvelDoc::CQuorvelDoc() {
 CQuorvelDoc::~CQuorvelDoc() {
     StationFile::WriteFile(s_strFileName, m_pPresses);
     m_pGroup.clear();
+    // Windows that outlive the layout keep what they know of their stations.
+    for (const auto& press : m_pPresses) {
+        CPressWatcher::NotifyRemoved(press.get());
+    }
 }
 
 CPress* CQuorvelDoc::FindPress(int nNodeID) const {
@@ -45,6 +50,7 @@ void CQuorvelDoc::RemovePress(CPress* pPress) {
     }
     // No list may keep pointing at a station that is gone.
     m_pGroup.erase(std::remove(m_pGroup.begin(), m_pGroup.end(), pPress), m_pGroup.end());
+    CPressWatcher::NotifyRemoved(pPress);
     m_pPresses.erase(it);
 }
 

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "app/framework/Document.h"
+#include "app/network/PressWatcher.h"
+#include "app/shell/PressDocument.h"
+#include "network/Point.h"
+#include "network/Stats.h"
+
+#include <string>
+#include <vector>
+
+class CZarnPort;
+
+// One analyser's batch buffer (a value per crimp) with its statistics of the batch. Made for a
+// station it downloads at once and again on Reload, reading the station's name and node ID
+// each time; read from a .buf file it shows what the file holds for good.
+class CBatchDoc : public CDocument, public CPressDocument, public CPressWatcher {
+public:
+    // The most entries a batch document holds; a longer batch is refused, never cut.
+    static constexpr unsigned kCapacity = 1000;
+
+    CBatchDoc();
+
+    void SetPress(CPress* pPress) override;
+    void Reload() override;
+    // A station deleted from the layout: its last name and node ID are kept for reloads.
+    void OnPressRemoved(CPress* pPress) override;
+
+    void Serialize(CArchive& ar) override;
+    bool OnOpenDocument(const std::string& strPathName) override;
+    void DeleteContents() override;
+
+    // The top of the graph at full range: the largest value the downloads delivered; for a
+    // file, which holds no such value, the largest of its entries and its maximum.
+    int GetFullRangeY() const;
+    const std::string& GetStationName() const { return m_strStation; }
+    int GetNodeID() const { return m_nNodeID; }
+
+    std::vector<tagPOINT> m_pPoints;
+    unsigned short m_nCount = 0;
+    int m_nLimitLine = 0;
+    CPress* m_pPress = nullptr;
+    std::string m_strSavedTitle;
+    bool m_bCanReload = true;
+    CStats m_stats;
+    bool m_bHasData = false;
+
+private:
+    // The station's name and node ID as last read from it.
+    std::string m_strStation;
+    int m_nNodeID = 0;
+};

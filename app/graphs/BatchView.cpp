@@ -1,0 +1,208 @@
+#include "app/graphs/BatchView.h"
+
+#include "app/framework/MDIFrameWnd.h"
+#include "app/framework/Resources.h"
+#include "app/framework/UpdateHints.h"
+#include "app/graphs/BatchDoc.h"
+#include "app/graphs/BatchStatsDlg.h"
+#include "app/graphs/GraphPaint.h"
+#include "app/shell/QuorvelApp.h"
+#include "app/shell/Resource.h"
+
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPolygon>
+#include <QRubberBand>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// The property the main window's menus carry their command numbers in.
+constexpr const char* kCommandProperty = "quorvelCommand";
+
+} // namespace
+
+CBatchView::CBatchView() : m_hZoomCursor(CResources::LoadCursor(IDC_ZOOM)) {
+    m_lfLabels.setFamily("Small Font");
+    m_lfLabels.setPixelSize(5);
+    // The magnifier shows whichever window is active.
+    setCursor(m_hZoomCursor);
+    EnableStandardPrinting();
+    MapCommand(
+        ID_BATCH_ZOOM_OUT, [this] { OnZoomOut(); },
+        [this](CCmdUI& ui) {
+            CBatchDoc* pDoc = GetDocument();
+            ui.Enable(pDoc != nullptr && m_nRangeX != pDoc->m_nCount);
+        });
+    MapCommand(ID_BATCH_STATISTICS, [this] { OnBatchStatistics(); });
+}
+
+CBatchDoc* CBatchView::GetDocument() const {
+    return dynamic_cast<CBatchDoc*>(CView::GetDocument());
+}
+
+void CBatchView::ResetZoom() {
+    CBatchDoc* pDoc = GetDocument();
+    if (pDoc != nullptr) {
+        CBatchGraph::ResetZoom(pDoc->m_nCount, pDoc->GetFullRangeY());
+    }
+}
+
+void CBatchView::OnInitialUpdate() {
+    CView::OnInitialUpdate();
+    m_pDoc = GetDocument();
+    ResetZoom();
+    if (m_pDoc != nullptr) {
+        m_pDoc->SetTitle(m_pDoc->m_strSavedTitle);
+    }
+}
+
+void CBatchView::OnUpdate(CView*, long lHint, CObject*) {
+    if (lHint == HINT_NEW_DATA) {
+        ResetZoom();
+        if (!isVisible()) {
+            CGraphPaint::ShowFrame(this);
+        } else {
+            update();
+        }
+    } else if (lHint == HINT_CLOSE) {
+        CGraphPaint::PostClose(this);
+    } else {
+        update();
+    }
+}
+
+void CBatchView::OnZoomOut() {
+    ResetZoom();
+    update();
+}
+
+void CBatchView::OnBatchStatistics() {
+    CBatchDoc* pDoc = GetDocument();
+    if (pDoc == nullptr) {
+        return;
+    }
+    CBatchStatsDlg dlg(pDoc->m_stats, this);
+    dlg.DoModal();
+}
+
+void CBatchView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    OnDraw(&painter);
+}
+
+void CBatchView::OnDraw(QPainter* pDC) {
+    CBatchDoc* pDoc = GetDocument();
+    if (pDoc == nullptr || !pDoc->m_bHasData || CGraphPaint::IsMinimized(this)) {
+        return;
+    }
+    pDC->save();
+    const bool bPrinting = IsPrinting(pDC);
+    const QRect area = bPrinting ? CGraphPaint::PrintTitle(pDC, pDoc->GetTitle()) : rect();
+    const CBatchLayout layout = Layout(area, bPrinting);
+
+    pDC->resetTransform();
+    QFont font = m_lfLabels;
+    font.setPixelSize(layout.nLabelPixels);
+    pDC->setFont(font);
+    CGraphPaint::SetPen(pDC, Qt::black, Qt::SolidLine);
+    pDC->drawLine(layout.xAxis);
+    for (const CBatchTick& tick : layout.xTicks) {
+        pDC->drawLine(tick.tick);
+        CGraphPaint::TextAt(pDC, tick.labelAt, Qt::AlignHCenter, tick.strLabel);
+    }
+    pDC->drawLine(layout.yAxis);
+    for (const CBatchTick& tick : layout.yTicks) {
+        pDC->drawLine(tick.tick);
+        if (!tick.strLabel.empty()) {
+            CGraphPaint::TextAt(pDC, tick.labelAt, Qt::AlignRight, tick.strLabel);
+        }
+    }
+
+    pDC->setTransform(layout.data.Transform());
+    int nFirst = 0;
+    int nLast = 0;
+    DataEntries(pDoc->m_nCount, nFirst, nLast);
+    if (nLast > nFirst) {
+        QPolygon line(nLast - nFirst);
+        for (int i = nFirst; i < nLast; ++i) {
+            line.setPoint(i - nFirst, pDoc->m_pPoints[i].x, pDoc->m_pPoints[i].y);
+        }
+        CGraphPaint::SetPen(pDC, QColor(255, 0, 0), Qt::SolidLine);
+        pDC->drawPolyline(line);
+    }
+    CGraphPaint::SetPen(pDC, QColor(0, 255, 0), Qt::DotLine);
+    pDC->drawLine(QPoint(m_nOriginX, pDoc->m_nLimitLine),
+                  QPoint(LimitEnd(pDoc->m_nCount), pDoc->m_nLimitLine));
+    pDC->restore();
+}
+
+void CBatchView::mousePressEvent(QMouseEvent* pEvent) {
+    const QPoint point = pEvent->position().toPoint();
+    if (pEvent->button() == Qt::RightButton) {
+        OpenContextMenu(point);
+        return;
+    }
+    if (pEvent->button() != Qt::LeftButton) {
+        return;
+    }
+    if (m_pBand == nullptr) {
+        m_pBand = new QRubberBand(QRubberBand::Rectangle, this);
+    }
+    m_bandOrigin = point;
+    m_pBand->setGeometry(QRect(point, QSize()));
+    m_pBand->show();
+}
+
+void CBatchView::mouseMoveEvent(QMouseEvent* pEvent) {
+    if (m_pBand != nullptr && m_pBand->isVisible()) {
+        m_pBand->setGeometry(QRect(m_bandOrigin, pEvent->position().toPoint()).normalized());
+    }
+}
+
+void CBatchView::mouseReleaseEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() != Qt::LeftButton || m_pBand == nullptr || !m_pBand->isVisible()) {
+        return;
+    }
+    m_pBand->hide();
+    const QPoint end = pEvent->position().toPoint();
+    const QRect band(
+        QPoint(std::min(m_bandOrigin.x(), end.x()), std::min(m_bandOrigin.y(), end.y())),
+        QSize(std::abs(end.x() - m_bandOrigin.x()), std::abs(end.y() - m_bandOrigin.y())));
+    if (Zoom(band, size())) {
+        update();
+    }
+}
+
+void CBatchView::mouseDoubleClickEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() == Qt::LeftButton) {
+        OnBatchStatistics();
+    }
+}
+
+void CBatchView::OpenContextMenu(QPoint point) {
+    CQuorvelApp* pApp = GetQuorvelApp();
+    if (pApp == nullptr || pApp->m_pMainWnd == nullptr) {
+        return;
+    }
+    CMDIFrameWnd* pMain = pApp->m_pMainWnd;
+    QMenu* pMenu = pMain->CreatePopupMenu(IDR_BATCH_MENU, 0, pMain);
+    if (pMenu == nullptr) {
+        return;
+    }
+    // The batch menu has no entry for the statistics; this window offers one of its own.
+    pMenu->addSeparator();
+    QAction* pStats = pMenu->addAction(QStringLiteral("Batch &Statistics..."));
+    pStats->setProperty(kCommandProperty, ID_BATCH_STATISTICS);
+    pMain->UpdateMenu(pMenu);
+    QAction* pChosen = pMenu->exec(mapToGlobal(point));
+    const UINT nID = pChosen != nullptr ? pChosen->property(kCommandProperty).toUInt() : 0;
+    delete pMenu;
+    if (nID != 0) {
+        pMain->SendCommand(nID);
+    }
+}

@@ -1,0 +1,205 @@
+#include "app/graphs/CurveView.h"
+
+#include "app/framework/MDIChildWnd.h"
+#include "app/framework/MDIFrameWnd.h"
+#include "app/framework/Resources.h"
+#include "app/framework/UpdateHints.h"
+#include "app/graphs/CurveDoc.h"
+#include "app/graphs/GraphPaint.h"
+#include "app/shell/QuorvelApp.h"
+#include "app/shell/Resource.h"
+
+#include <QMouseEvent>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QPolygon>
+#include <QRubberBand>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int kScreenLabelHeight = 175;
+constexpr int kPrinterLabelHeight = 100;
+
+// The ground of every curve window, made once for the whole run.
+const QBrush& GroundBrush() {
+    static const QBrush brush(QColor(0, 150, 0));
+    return brush;
+}
+
+int ClampToInt(long long v) {
+    return static_cast<int>(
+        std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+CCurveView::CCurveView() : m_hZoomCursor(CResources::LoadCursor(IDC_ZOOM)) {
+    m_lfLabels.setFamily("MS Sans Serif");
+    m_lfLabels.setPixelSize(kScreenLabelHeight);
+    setMouseTracking(true);
+    EnableStandardPrinting();
+    MapCommand(
+        ID_CURVE_ZOOM_OUT, [this] { OnZoomOut(); },
+        [this](CCmdUI& ui) { ui.Enable(m_nRangeX != kFullRangeX); });
+}
+
+CCurveDoc* CCurveView::GetDocument() const {
+    return dynamic_cast<CCurveDoc*>(CView::GetDocument());
+}
+
+void CCurveView::OnInitialUpdate() {
+    CView::OnInitialUpdate();
+    m_pDoc = GetDocument();
+    if (m_pDoc != nullptr) {
+        m_pDoc->SetTitle(m_pDoc->m_strSavedTitle);
+    }
+}
+
+void CCurveView::OnUpdate(CView*, long lHint, CObject*) {
+    if (lHint == HINT_NEW_DATA) {
+        ResetZoom();
+        if (CCurveDoc* pDoc = GetDocument()) {
+            m_strLabels = FormatLabels(*pDoc);
+        }
+        if (!isVisible()) {
+            CGraphPaint::ShowFrame(this);
+        } else {
+            update();
+        }
+    } else if (lHint == HINT_CLOSE) {
+        CGraphPaint::PostClose(this);
+    } else {
+        update();
+    }
+}
+
+void CCurveView::OnZoomOut() {
+    ResetZoom();
+    update();
+}
+
+void CCurveView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), GroundBrush());
+    OnDraw(&painter);
+}
+
+void CCurveView::OnDraw(QPainter* pDC) {
+    CCurveDoc* pDoc = GetDocument();
+    if (pDoc == nullptr || !pDoc->m_bHasData || CGraphPaint::IsMinimized(this)) {
+        return;
+    }
+    pDC->save();
+    QRect area;
+    if (IsPrinting(pDC)) {
+        area = CGraphPaint::PrintTitle(pDC, pDoc->GetTitle());
+        m_lfLabels.setPixelSize(kPrinterLabelHeight);
+    } else {
+        area = rect();
+        m_lfLabels.setPixelSize(kScreenLabelHeight);
+    }
+    const CGraphMapping mapping = Mapping(area);
+
+    // Labels: placed in graph units and sized by the mapping, but upright.
+    pDC->resetTransform();
+    QFont font = m_lfLabels;
+    const double height = std::fabs(m_lfLabels.pixelSize() * mapping.ScaleY());
+    font.setPixelSize(std::clamp(static_cast<int>(std::lround(height)), 1,
+                                 std::max(2 * std::max(area.height(), 1), 1)));
+    pDC->setFont(font);
+    pDC->setBackgroundMode(Qt::TransparentMode);
+    pDC->setPen(Qt::black);
+    for (int i = 0; i < kLabels; ++i) {
+        CGraphPaint::TextAt(pDC, mapping.ToDevice(kLabelX, kLabelY[i]), Qt::AlignLeft,
+                            m_strLabels[i]);
+    }
+
+    pDC->setTransform(mapping.Transform());
+    // Zone lines: the dots darken what lies under them without wiping out the gaps.
+    if (pDC->paintEngine() != nullptr &&
+        pDC->paintEngine()->hasFeature(QPaintEngine::RasterOpModes)) {
+        pDC->setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+    }
+    CGraphPaint::SetPen(pDC, Qt::black, Qt::DotLine);
+    const int* z = pDoc->m_nZoneInfo;
+    const int zones[5] = {z[0], z[1], z[2], z[3], ClampToInt(static_cast<long long>(z[3]) + z[4])};
+    for (int x : zones) {
+        pDC->drawLine(QPoint(x, 0), QPoint(x, kFullRangeY));
+    }
+    pDC->setCompositionMode(QPainter::CompositionMode_SourceOver);
+
+    QPolygon reference(CCurveDoc::kDownloadedPoints);
+    QPolygon force(CCurveDoc::kDownloadedPoints);
+    for (int i = 0; i < CCurveDoc::kDownloadedPoints; ++i) {
+        reference.setPoint(i, pDoc->m_pReference[i].x, pDoc->m_pReference[i].y);
+        force.setPoint(i, pDoc->m_pForce[i].x, pDoc->m_pForce[i].y);
+    }
+    CGraphPaint::SetPen(pDC, QColor(255, 0, 0), Qt::SolidLine);
+    pDC->drawPolyline(reference);
+    CGraphPaint::SetPen(pDC, Qt::black, Qt::SolidLine);
+    pDC->drawPolyline(force);
+    pDC->restore();
+}
+
+void CCurveView::mousePressEvent(QMouseEvent* pEvent) {
+    const QPoint point = pEvent->position().toPoint();
+    if (pEvent->button() == Qt::RightButton) {
+        CQuorvelApp* pApp = GetQuorvelApp();
+        if (pApp != nullptr && pApp->m_pMainWnd != nullptr) {
+            pApp->m_pMainWnd->TrackPopupMenu(IDR_CURVE_MENU, 0, mapToGlobal(point));
+        }
+        return;
+    }
+    if (pEvent->button() != Qt::LeftButton) {
+        return;
+    }
+    if (m_pBand == nullptr) {
+        m_pBand = new QRubberBand(QRubberBand::Rectangle, this);
+    }
+    m_bandOrigin = point;
+    m_pBand->setGeometry(QRect(point, QSize()));
+    m_pBand->show();
+}
+
+void CCurveView::mouseMoveEvent(QMouseEvent* pEvent) {
+    UpdateCursor();
+    if (m_pBand != nullptr && m_pBand->isVisible()) {
+        m_pBand->setGeometry(QRect(m_bandOrigin, pEvent->position().toPoint()).normalized());
+    }
+}
+
+void CCurveView::mouseReleaseEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() != Qt::LeftButton || m_pBand == nullptr || !m_pBand->isVisible()) {
+        return;
+    }
+    m_pBand->hide();
+    const QPoint end = pEvent->position().toPoint();
+    // The band's corners as the operator dragged them, either way round.
+    const QRect band(
+        QPoint(std::min(m_bandOrigin.x(), end.x()), std::min(m_bandOrigin.y(), end.y())),
+        QSize(std::abs(end.x() - m_bandOrigin.x()), std::abs(end.y() - m_bandOrigin.y())));
+    if (Zoom(band, size())) {
+        update();
+    }
+}
+
+void CCurveView::enterEvent(QEnterEvent* pEvent) {
+    UpdateCursor();
+    CView::enterEvent(pEvent);
+}
+
+void CCurveView::UpdateCursor() {
+    // The magnifier only over the active curve window.
+    CQuorvelApp* pApp = GetQuorvelApp();
+    CMDIChildWnd* pFrame = GetParentFrame();
+    if (pApp != nullptr && pApp->m_pMainWnd != nullptr && pFrame != nullptr &&
+        pApp->m_pMainWnd->MDIGetActive() == pFrame) {
+        setCursor(m_hZoomCursor);
+    } else {
+        unsetCursor();
+    }
+}

@@ -1,0 +1,346 @@
+#include "app/framework/MDIChildWnd.h"
+#include "app/framework/MDIFrameWnd.h"
+#include "app/framework/MessageRecorder.h"
+#include "app/graphs/BatchDoc.h"
+#include "app/graphs/BatchStatsDlg.h"
+#include "app/graphs/BatchStatsText.h"
+#include "app/graphs/BatchView.h"
+#include "app/graphs/CurveDoc.h"
+#include "app/graphs/CurveView.h"
+#include "app/network/Press.h"
+#include "app/network/QuorvelDoc.h"
+#include "app/shell/QuorvelApp.h"
+#include "app/shell/Resource.h"
+#include "sim/ZarnSimulator.h"
+#include "tests/app/ShellTestSupport.h"
+#include "tests/app/TempConfig.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QImage>
+#include <QPrinter>
+#include <QTest>
+
+#include <fstream>
+
+namespace {
+
+const char* const kCurveFailed =
+    "The curve download for Station 3 FAILED.\n\n(1) Ensure the Zarn Node ID is correct\n(2) "
+    "Ensure Zarn is connected to the network\n(3) Ensure Zarn and network are powered ON.";
+
+// The program on a simulated line of twelve analysers, in a folder of its own.
+class GraphWindows : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        CZarnSimulator::Options options;
+        options.nCrimpIntervalMs = 0;
+        s_sim = std::make_unique<CZarnSimulator>(options);
+        std::string error;
+        ASSERT_TRUE(s_sim->Start(&error)) << error;
+    }
+    static void TearDownTestSuite() { s_sim.reset(); }
+
+    void SetUp() override {
+        for (int node = 1; node <= 12; ++node) {
+            s_sim->SetFault(node, SimFault::none);
+        }
+        CCommandLineInfo info;
+        info.m_bShowSplash = false;
+        m_app = std::make_unique<CQuorvelApp>(info, s_sim->DevicePath());
+        ASSERT_TRUE(m_app->InitInstance());
+        ASSERT_NE(m_app->m_pCurveTemplate, nullptr);
+        ASSERT_NE(m_app->m_pBatchTemplate, nullptr);
+        m_network = static_cast<CQuorvelDoc*>(m_app->m_pNetTemplate->GetDocuments().front());
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        m_app.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    // Lets posted closes and deletions happen.
+    static void Settle() {
+        for (int i = 0; i < 3; ++i) {
+            QApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    }
+    CPress* Station(int node) { return m_network->FindPress(node); }
+    std::vector<CDocument*> Curves() { return m_app->m_pCurveTemplate->GetDocuments(); }
+    std::vector<CDocument*> Batches() { return m_app->m_pBatchTemplate->GetDocuments(); }
+    CCurveDoc* OpenCurve(int node) {
+        EXPECT_TRUE(m_app->OpenCurveWindow(Station(node)));
+        Settle();
+        return Curves().empty() ? nullptr : static_cast<CCurveDoc*>(Curves().back());
+    }
+    CBatchDoc* OpenBatch(int node) {
+        EXPECT_TRUE(m_app->OpenBatchWindow(Station(node)));
+        Settle();
+        return Batches().empty() ? nullptr : static_cast<CBatchDoc*>(Batches().back());
+    }
+    bool Enabled(UINT nID) { return m_app->m_pMainWnd->QueryCommand(nID).m_bEnabled; }
+    SimAnalyserState State(int node) {
+        SimAnalyserState state;
+        EXPECT_TRUE(s_sim->GetState(node, state));
+        return state;
+    }
+    void SetBatch(int node, std::vector<std::uint16_t> values) {
+        SimAnalyserState state = State(node);
+        state.batch = std::move(values);
+        ASSERT_TRUE(s_sim->SetState(node, state));
+    }
+    static void Drag(QWidget* pView, QPoint from, QPoint to) {
+        QTest::mousePress(pView, Qt::LeftButton, {}, from);
+        QTest::mouseMove(pView, (from + to) / 2);
+        QTest::mouseMove(pView, to);
+        QTest::mouseRelease(pView, Qt::LeftButton, {}, to);
+    }
+    std::string Path(const std::string& name) { return m_config.WorkDir() + "/" + name; }
+    static bool PrintsToPdf(CView* pView, const std::string& strPath) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(strPath));
+        return pView->PrintTo(&printer) && QFileInfo(QString::fromStdString(strPath)).size() > 1000;
+    }
+
+    static std::unique_ptr<CZarnSimulator> s_sim;
+    CTempConfig m_config;
+    CMessageRecorder m_messages;
+    std::unique_ptr<CQuorvelApp> m_app;
+    CQuorvelDoc* m_network = nullptr;
+};
+
+std::unique_ptr<CZarnSimulator> GraphWindows::s_sim;
+
+TEST_F(GraphWindows, ACurveDownloadShowsItsWindowAndZooms) {
+    CCurveDoc* doc = OpenCurve(1);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(m_messages.Count(), 0u);
+    EXPECT_TRUE(doc->m_bHasData);
+    EXPECT_EQ(doc->GetTitle().rfind("Downloaded Curve - Station 1 (Node - 1) (", 0), 0u)
+        << doc->GetTitle();
+    const SimAnalyserState state = State(1);
+    EXPECT_EQ(doc->m_pForce[499].y, state.curve[499]);
+    EXPECT_EQ(doc->m_pReference[250].y, state.reference[250]);
+    EXPECT_EQ(doc->m_pForce[500].x, 0);
+    EXPECT_EQ(doc->m_pForce[500].y, 0);
+    EXPECT_EQ(doc->m_nPeakForce, state.nPeakForce);
+    EXPECT_EQ(doc->m_nPassCount, state.nPass);
+
+    auto* view = static_cast<CCurveView*>(doc->GetFirstView());
+    ASSERT_TRUE(view->GetParentFrame()->isVisible());
+    EXPECT_EQ(view->GetLabels()[0], "Z1s : " + std::to_string(state.zones[0]));
+    EXPECT_EQ(view->GetLabels()[4], "RS1 : " + std::to_string(state.rs[0]));
+    EXPECT_TRUE(Enabled(ID_REFRESH_DATA));
+    EXPECT_FALSE(Enabled(ID_CURVE_ZOOM_OUT));
+
+    // The ground is green, the curves black over it.
+    view->resize(501, 410);
+    const QImage image = view->grab().toImage();
+    EXPECT_EQ(image.pixelColor(image.width() - 2, 2), QColor(0, 150, 0));
+    const int peakX = 250;
+    bool black = false;
+    for (int y = 0; y < image.height(); ++y) {
+        black = black || image.pixelColor(peakX, y) == QColor(Qt::black);
+    }
+    EXPECT_TRUE(black);
+
+    Drag(view, QPoint(100, 100), QPoint(109, 200));
+    EXPECT_TRUE(view->IsFullView());
+    Drag(view, QPoint(110, 110), QPoint(100, 100)); // inverted, 10 x 10
+    EXPECT_FALSE(view->IsFullView());
+    EXPECT_EQ(view->m_nOriginX, 100);
+    EXPECT_EQ(view->m_nRangeX, 10);
+    EXPECT_TRUE(Enabled(ID_CURVE_ZOOM_OUT));
+    EXPECT_TRUE(m_app->m_pMainWnd->SendCommand(ID_CURVE_ZOOM_OUT));
+    EXPECT_TRUE(view->IsFullView());
+
+    EXPECT_TRUE(PrintsToPdf(view, Path("curve.pdf")));
+    EXPECT_EQ(view->GetLabelHeight(), 100);
+}
+
+TEST_F(GraphWindows, FailedDownloadsCloseTheirWindows) {
+    s_sim->SetFault(3, SimFault::silent);
+    EXPECT_TRUE(m_app->OpenCurveWindow(Station(3)));
+    Settle();
+    EXPECT_TRUE(Curves().empty());
+    ASSERT_EQ(m_messages.Count(), 1u);
+    EXPECT_EQ(m_messages.Messages()[0].strText, kCurveFailed);
+    EXPECT_EQ(m_messages.Messages()[0].nType, MB_OK | MB_ICONSTOP);
+
+    EXPECT_TRUE(m_app->OpenBatchWindow(Station(3)));
+    Settle();
+    EXPECT_TRUE(Batches().empty());
+    ASSERT_EQ(m_messages.Count(), 2u);
+    EXPECT_EQ(m_messages.Messages()[1].strText.rfind("The batch buffer download for Station 3 "
+                                                     "FAILED.\n\n(1) Ensure",
+                                                     0),
+              0u);
+
+    // A batch longer than a document holds fails the same way rather than being cut.
+    s_sim->SetFault(3, SimFault::longBatch);
+    EXPECT_TRUE(m_app->OpenBatchWindow(Station(3)));
+    Settle();
+    EXPECT_TRUE(Batches().empty());
+    EXPECT_EQ(m_messages.Count(), 3u);
+
+    // An empty batch buffer names the node.
+    s_sim->SetFault(3, SimFault::none);
+    SetBatch(3, {});
+    EXPECT_TRUE(m_app->OpenBatchWindow(Station(3)));
+    Settle();
+    EXPECT_TRUE(Batches().empty());
+    ASSERT_EQ(m_messages.Count(), 4u);
+    EXPECT_EQ(m_messages.Messages()[3].strText,
+              "The Zarn connected to Node 3 currently has no batch buffer data.");
+}
+
+TEST_F(GraphWindows, AShownCurveWhoseAnalyserFallsSilentClosesOnReload) {
+    CCurveDoc* doc = OpenCurve(3);
+    ASSERT_NE(doc, nullptr);
+    s_sim->SetFault(3, SimFault::silent);
+    EXPECT_TRUE(m_app->m_pMainWnd->SendCommand(ID_REFRESH_DATA));
+    Settle();
+    EXPECT_TRUE(Curves().empty());
+    ASSERT_EQ(m_messages.Count(), 1u);
+    EXPECT_EQ(m_messages.Messages()[0].strText, kCurveFailed);
+}
+
+TEST_F(GraphWindows, ASavedCurveReopensWithItsTitleAndCannotReload) {
+    CCurveDoc* doc = OpenCurve(2);
+    ASSERT_NE(doc, nullptr);
+    const std::string title = doc->GetTitle();
+    const int zone = doc->m_nZoneInfo[1];
+    ASSERT_NE(doc->m_nResultU[0], 0);
+    ASSERT_TRUE(doc->DoSave(Path("press2.cur")));
+    doc->OnCloseDocument();
+    Settle();
+
+    CDocument* opened = m_app->OpenDocumentFile(Path("press2.cur"));
+    Settle();
+    auto* curve = dynamic_cast<CCurveDoc*>(opened);
+    ASSERT_NE(curve, nullptr);
+    EXPECT_EQ(curve->GetTitle(), title);
+    auto* view = static_cast<CCurveView*>(curve->GetFirstView());
+    EXPECT_TRUE(view->GetParentFrame()->isVisible());
+    EXPECT_EQ(view->GetLabels()[1], "Z2s : " + std::to_string(zone));
+    EXPECT_EQ(view->GetLabels()[8], "RU1 : 0");
+    EXPECT_FALSE(Enabled(ID_REFRESH_DATA));
+    const unsigned long served = s_sim->RequestsServed();
+    m_app->OnReloadAll();
+    Settle();
+    EXPECT_EQ(s_sim->RequestsServed(), served);
+    EXPECT_EQ(curve->GetTitle(), title);
+    EXPECT_EQ(m_messages.Count(), 0u);
+}
+
+TEST_F(GraphWindows, ABatchDownloadsSavesAndShowsItsStatistics) {
+    Station(7)->SetName("Press A");
+    SetBatch(7, {2500, 2410, 2600});
+    CBatchDoc* doc = OpenBatch(7);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_EQ(m_messages.Count(), 0u);
+    EXPECT_EQ(doc->m_nCount, 3);
+    EXPECT_EQ(doc->m_nLimitLine, 0);
+    EXPECT_EQ(doc->m_pPoints[1].y, 2410);
+    EXPECT_EQ(doc->m_stats.m_nBatchMax, 2600);
+    EXPECT_EQ(doc->GetTitle().rfind("Batch Buffer  - Press A (Node - 7) (", 0), 0u)
+        << doc->GetTitle();
+    auto* view = static_cast<CBatchView*>(doc->GetFirstView());
+    ASSERT_TRUE(view->GetParentFrame()->isVisible());
+    EXPECT_EQ(view->m_nRangeX, 3);
+    EXPECT_EQ(view->m_nRangeY, 2600);
+    EXPECT_FALSE(Enabled(ID_BATCH_ZOOM_OUT));
+
+    const std::string title = doc->GetTitle();
+    ASSERT_TRUE(doc->DoSave(Path("pressA.buf")));
+    std::ifstream file(Path("pressA.buf"), std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), {});
+    ASSERT_EQ(bytes.size(), 1 + title.size() + 2 + 4 + 2 + 24);
+    EXPECT_EQ(bytes[0], title.size());
+    EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 1 + title.size()), title);
+    const std::size_t at = 1 + title.size();
+    EXPECT_EQ(bytes[at], 3);
+    EXPECT_EQ(bytes[at + 1], 0);
+    EXPECT_EQ(bytes[at + 2] | bytes[at + 3] | bytes[at + 4] | bytes[at + 5], 0);
+    EXPECT_EQ(static_cast<short>(bytes[at + 6] | bytes[at + 7] << 8), doc->m_stats.m_nMax);
+
+    // The dialog shows the analyser's statistics and only works out the totals.
+    const CStats stats = doc->m_stats;
+    std::string size;
+    std::string goodPercent;
+    WhenModal<CBatchStatsDlg>([&](CBatchStatsDlg* dlg) {
+        size = dlg->GetFieldText(IDC_BATCH_SIZE);
+        goodPercent = dlg->GetFieldText(IDC_BATCH_GOOD_PERCENT);
+        dlg->reject();
+    });
+    EXPECT_TRUE(m_app->m_pMainWnd->SendCommand(ID_BATCH_STATISTICS));
+    const unsigned total = stats.m_nGood + stats.m_nBad;
+    EXPECT_EQ(size, std::to_string(total));
+    ASSERT_GT(total, 0u);
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%3.1f%%", stats.m_nGood * 100.0 / total);
+    EXPECT_EQ(goodPercent, expected);
+
+    // A later, smaller batch: the largest value of every download stays the top.
+    SetBatch(7, {100, 200});
+    EXPECT_TRUE(m_app->m_pMainWnd->SendCommand(ID_REFRESH_DATA));
+    Settle();
+    EXPECT_EQ(doc->m_nCount, 2);
+    EXPECT_EQ(doc->m_stats.m_nBatchMax, 2600);
+
+    // The station is deleted from the layout: the batch still reloads from its node.
+    m_network->RemovePress(Station(7));
+    SetBatch(7, {300, 310, 320, 330});
+    EXPECT_TRUE(m_app->m_pMainWnd->SendCommand(ID_REFRESH_DATA));
+    Settle();
+    EXPECT_EQ(doc->m_nCount, 4);
+    EXPECT_EQ(doc->GetTitle().rfind("Batch Buffer  - Press A (Node - 7) (", 0), 0u);
+    EXPECT_EQ(m_messages.Count(), 0u);
+
+    EXPECT_TRUE(PrintsToPdf(view, Path("batch.pdf")));
+}
+
+TEST_F(GraphWindows, BatchZoomAndItsFileReopened) {
+    std::vector<std::uint16_t> values;
+    for (int i = 0; i < 250; ++i) {
+        values.push_back(static_cast<std::uint16_t>(1000 + (i % 7) * 30));
+    }
+    SetBatch(5, values);
+    CBatchDoc* doc = OpenBatch(5);
+    ASSERT_NE(doc, nullptr);
+    auto* view = static_cast<CBatchView*>(doc->GetFirstView());
+    view->resize(620, 450);
+    const QImage image = view->grab().toImage();
+    EXPECT_EQ(view->m_nPlotWidth, 500);
+    // The batch line is red inside the plot.
+    bool red = false;
+    for (int y = 20; y < 420; ++y) {
+        red = red || image.pixelColor(300, y) == QColor(255, 0, 0);
+    }
+    EXPECT_TRUE(red);
+
+    Drag(view, QPoint(100, 100), QPoint(300, 300));
+    EXPECT_GT(view->m_nOriginX, 0);
+    EXPECT_LT(view->m_nRangeX, 250);
+    EXPECT_TRUE(Enabled(ID_BATCH_ZOOM_OUT));
+    EXPECT_TRUE(m_app->m_pMainWnd->SendCommand(ID_BATCH_ZOOM_OUT));
+    EXPECT_EQ(view->m_nRangeX, 250);
+    EXPECT_EQ(view->m_nOriginX, 0);
+
+    ASSERT_TRUE(doc->DoSave(Path("five.buf")));
+    doc->OnCloseDocument();
+    Settle();
+    CDocument* opened = m_app->OpenDocumentFile(Path("five.buf"));
+    Settle();
+    auto* batch = dynamic_cast<CBatchDoc*>(opened);
+    ASSERT_NE(batch, nullptr);
+    EXPECT_EQ(batch->m_nCount, 250);
+    EXPECT_FALSE(Enabled(ID_REFRESH_DATA));
+    EXPECT_EQ(batch->m_stats.m_nBatchMax, 0);
+    // A file's range reaches its largest entry.
+    EXPECT_EQ(static_cast<CBatchView*>(batch->GetFirstView())->m_nRangeY, 1180);
+}
+
+} // namespace
