@@ -1,5 +1,8 @@
 #include "app/framework/MDIChildWnd.h"
 
+#include <QStyle>
+#include <algorithm>
+
 #include "app/framework/DocTemplate.h"
 #include "app/framework/Document.h"
 #include "app/framework/MDIFrameWnd.h"
@@ -25,6 +28,20 @@ CMDIChildWnd::~CMDIChildWnd() {
             m_pMainFrame->OnChildDestroyed(this);
         }
     }
+}
+
+// Where the platform puts a new child window: each one a title bar lower and further right
+// than the one before, starting again at the top left when it would no longer fit.
+QPoint CMDIChildWnd::DefaultCascadePosition(QMdiArea* pArea) const {
+    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 4;
+    const int others = static_cast<int>(pArea->subWindowList().size()) - 1;
+    const QSize area = pArea->viewport()->size();
+    int index = std::max(0, others);
+    const int fitX = (area.width() - width()) / step;
+    const int fitY = (area.height() - height()) / step;
+    const int fit = std::max(1, std::min(fitX, fitY) + 1);
+    index %= fit;
+    return {index * step, index * step};
 }
 
 bool CMDIChildWnd::Create(CDocTemplate* pTemplate, CDocument* pDocument, CView* pView,
@@ -53,6 +70,8 @@ bool CMDIChildWnd::Create(CDocTemplate* pTemplate, CDocument* pDocument, CView* 
     }
     if (cs.x != CW_USEDEFAULT && cs.y != CW_USEDEFAULT) {
         move(cs.x, cs.y);
+    } else {
+        move(DefaultCascadePosition(pMainFrame->GetMDIClient()));
     }
     if (pDocument != nullptr) {
         pDocument->AddView(pView);

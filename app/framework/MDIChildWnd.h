@@ -48,6 +48,8 @@ protected:
     void closeEvent(QCloseEvent* pEvent) override;
 
 private:
+    QPoint DefaultCascadePosition(QMdiArea* pArea) const;
+
     CDocTemplate* m_pTemplate = nullptr;
     CMDIFrameWnd* m_pMainFrame = nullptr;
     CView* m_pView = nullptr;

@@ -13,6 +13,8 @@
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QProcess>
 #include <QTest>
@@ -122,6 +124,25 @@ TEST_F(NetworkView, StartsWithTheDefaultLayoutAndWritesItAtExit) {
     ASSERT_GT(bytes.size(), 4u);
     EXPECT_EQ(bytes[0], 12);
     EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("Kept"), std::string::npos);
+}
+
+TEST_F(NetworkView, OpensCascadedBelowTheWindowBeforeIt) {
+    // Each new child window stands one title bar lower and further right than the one before.
+    QWidget* frame = m_view->parentWidget();
+    while (frame != nullptr && qobject_cast<QMdiSubWindow*>(frame) == nullptr) {
+        frame = frame->parentWidget();
+    }
+    ASSERT_NE(frame, nullptr);
+    const QList<QMdiSubWindow*> windows =
+        qobject_cast<QMdiSubWindow*>(frame)->mdiArea()->subWindowList();
+    ASSERT_GE(windows.size(), 1);
+    const int index = static_cast<int>(windows.indexOf(static_cast<QMdiSubWindow*>(frame)));
+    EXPECT_EQ(frame->pos().x(), frame->pos().y());
+    if (index > 0) {
+        EXPECT_GT(frame->pos().x(), windows[index - 1]->pos().x());
+    } else {
+        EXPECT_EQ(frame->pos(), QPoint(0, 0));
+    }
 }
 
 TEST_F(NetworkView, OverlappingStationsAndRubberBands) {
