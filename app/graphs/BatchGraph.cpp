@@ -36,13 +36,42 @@ CGraphMapping CBatchGraph::DataMapping() const {
                          m_nPlotLeft, m_nPlotBottom, m_nPlotWidth, -m_nPlotHeight);
 }
 
-CBatchLayout CBatchGraph::Layout(const QRect& area, bool bPrinting) {
+CBatchLayout CBatchGraph::Layout(const QRect& area, bool bPrinting, int nMaxLabelPixels,
+                                 const std::function<int(const std::string&, int)>& fnMeasure) {
     CBatchLayout layout;
     m_nPlotLeft = bPrinting ? 150 : 50;
     m_nPlotWidth = std::max(area.width() - 120, 1);
     m_nPlotHeight = std::max(area.height() - 50, 1);
     m_nPlotBottom = area.top() + area.height() - 30;
     layout.nLabelPixels = std::max(static_cast<int>(std::lround(m_nPlotHeight * 5 / 100.0)), 1);
+    if (nMaxLabelPixels > 0) {
+        layout.nLabelPixels = std::min(layout.nLabelPixels, nMaxLabelPixels);
+    }
+
+    // The vertical axis's step and top value do not depend on where the plot lies.
+    const long long r = std::min<long long>(std::llabs(m_nRangeY), kMaxValue) + m_nOriginY;
+    const int stepY = AxisStep(r);
+    const long long top = r - r % stepY + stepY;
+    if (bPrinting && fnMeasure) {
+        int widest = 0;
+        for (long long y = top; y > m_nOriginY; y -= stepY) {
+            widest = std::max(widest, fnMeasure(CGraphFormat::Format("%d", static_cast<int>(y)),
+                                                layout.nLabelPixels));
+        }
+        // The labels end 1/200 of the width left of their ticks, which are as long again.
+        const int left = area.left() + widest + 2 * (m_nPlotWidth / 200 + 1);
+        if (left > m_nPlotLeft) {
+            m_nPlotWidth = std::max(m_nPlotWidth - (left - m_nPlotLeft), 1);
+            m_nPlotLeft = left;
+        }
+        // Below the axis: ticks of 1/100 of the height, then the labels, above the page edge.
+        const int pageBottom = area.top() + area.height() + 100;
+        const int bottom = pageBottom - (m_nPlotHeight / 100 + 1) - layout.nLabelPixels * 3 / 2;
+        if (bottom < m_nPlotBottom) {
+            m_nPlotHeight = std::max(m_nPlotHeight - (m_nPlotBottom - bottom), 1);
+            m_nPlotBottom = bottom;
+        }
+    }
 
     // Horizontal axis: ticks every step down from the end value, raised to a whole step.
     const long long n = std::clamp<long long>(m_nRangeX, 0, kMaxValue);
@@ -66,9 +95,6 @@ CBatchLayout CBatchGraph::Layout(const QRect& area, bool bPrinting) {
     }
 
     // Vertical axis: from 0 up to the next whole step above the range.
-    const long long r = std::min<long long>(std::llabs(m_nRangeY), kMaxValue) + m_nOriginY;
-    const int stepY = AxisStep(r);
-    const long long top = r - r % stepY + stepY;
     layout.nStepY = stepY;
     layout.nTopY = static_cast<int>(top);
     m_nTopY = layout.nTopY;

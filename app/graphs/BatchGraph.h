@@ -5,6 +5,7 @@
 #include <QLine>
 #include <QRect>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,12 @@ public:
 
     void ResetZoom(int nCount, int nRangeY);
     // Works out the plot geometry for an output area (right and bottom exclusive) and what to
-    // draw in it.
-    CBatchLayout Layout(const QRect& area, bool bPrinting);
+    // draw in it. Labels are 5 % of the plot's height, at most nMaxLabelPixels (0: no limit).
+    // On a printer, whose pixels are small, the plot moves in from the page's left and bottom
+    // edges as far as its labels need (fnMeasure: a text's width at a height), so that none
+    // is cut off.
+    CBatchLayout Layout(const QRect& area, bool bPrinting, int nMaxLabelPixels = 0,
+                        const std::function<int(const std::string&, int)>& fnMeasure = {});
     // The entries the data line runs through: [first, last).
     void DataEntries(int nCount, int& nFirst, int& nLast) const;
     // The limit line's end in entries.

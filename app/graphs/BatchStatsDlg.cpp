@@ -51,9 +51,9 @@ CBatchStatsDlg::CBatchStatsDlg(const CStats& stats, QWidget* pParent)
                               fields[i].nID == IDC_BATCH_BAD_PERCENT;
         const int y = (bDetails ? kDetailsTop : kStatsTop) + 13 + place.nRow * kRowHeight;
         const int labelX = place.nColumn == 0 ? 12 : 97;
-        const int labelWidth = place.nColumn == 0 ? 54 : 58;
+        const int labelWidth = place.nColumn == 0 ? 52 : 58;
         const int textX = labelX + labelWidth;
-        const int textWidth = 28;
+        const int textWidth = place.nColumn == 0 ? 30 : 28;
         auto* label = new QLabel(QString::fromUtf8(fields[i].pszLabel), this);
         // The labels of the right column are long for the box: a little narrower type fits.
         QFont labelFont = label->font();

@@ -9,8 +9,10 @@
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
 
+#include <QFontMetrics>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPolygon>
 #include <QRubberBand>
@@ -103,7 +105,16 @@ void CBatchView::OnDraw(QPainter* pDC) {
     pDC->save();
     const bool bPrinting = IsPrinting(pDC);
     const QRect area = bPrinting ? CGraphPaint::PrintTitle(pDC, pDoc->GetTitle()) : rect();
-    const CBatchLayout layout = Layout(area, bPrinting);
+    // The labels' small type comes in few sizes: they never grow past 8 points.
+    const int maxLabel = std::max(pDC->device()->logicalDpiY() * 8 / 72, 1);
+    const QFont labelFont = m_lfLabels;
+    const CBatchLayout layout =
+        Layout(area, bPrinting, maxLabel, [&](const std::string& strText, int nPixels) {
+            QFont font = labelFont;
+            font.setPixelSize(nPixels);
+            return QFontMetrics(font, pDC->device())
+                .horizontalAdvance(QString::fromStdString(strText));
+        });
 
     pDC->resetTransform();
     QFont font = m_lfLabels;

@@ -148,6 +148,24 @@ TEST(BatchGraph, SmallBatchesAndPrinting) {
     EXPECT_EQ(graph.m_nPlotWidth, 4680);
     EXPECT_EQ(graph.m_nPlotBottom, 6870);
 
+    // Printer pixels are small: the plot moves in as far as its labels need, and they stay
+    // at most the size given.
+    const auto measure = [](const std::string& text, int nPixels) {
+        return static_cast<int>(text.size()) * nPixels / 2;
+    };
+    layout = graph.Layout(QRect(QPoint(100, 100), QPoint(4899, 6899)), true, 133, measure);
+    EXPECT_EQ(layout.nLabelPixels, 133);
+    EXPECT_EQ(layout.nTopY, 4455);
+    EXPECT_EQ(graph.m_nPlotLeft, 100 + 4 * 133 / 2 + 48);
+    EXPECT_EQ(graph.m_nPlotLeft + graph.m_nPlotWidth, 150 + 4680);
+    EXPECT_EQ(graph.m_nPlotBottom, 7000 - 68 - 199);
+    EXPECT_EQ(graph.m_nPlotBottom - graph.m_nPlotHeight, 6870 - 6750);
+    // A large window keeps the margins; only the labels stay small.
+    layout = graph.Layout(QRect(0, 0, 1200, 1000), false, 11, measure);
+    EXPECT_EQ(layout.nLabelPixels, 11);
+    EXPECT_EQ(graph.m_nPlotLeft, 50);
+    EXPECT_EQ(graph.m_nPlotBottom, 970);
+
     // An empty batch still lays out.
     graph.ResetZoom(0, 0);
     layout = graph.Layout(QRect(0, 0, 10, 10), false);
