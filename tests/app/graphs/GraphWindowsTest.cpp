@@ -343,4 +343,35 @@ TEST_F(GraphWindows, BatchZoomAndItsFileReopened) {
     EXPECT_EQ(static_cast<CBatchView*>(batch->GetFirstView())->m_nRangeY, 1180);
 }
 
+TEST_F(GraphWindows, ReloadAllRefreshesEveryWindowAndDropsTheFailed) {
+    CCurveDoc* curve = OpenCurve(4);
+    CBatchDoc* batch = OpenBatch(6);
+    ASSERT_NE(curve, nullptr);
+    ASSERT_NE(batch, nullptr);
+    auto* curveView = static_cast<CCurveView*>(curve->GetFirstView());
+    auto* batchView = static_cast<CBatchView*>(batch->GetFirstView());
+    curveView->m_nRangeX = 100;
+    batchView->m_nRangeX = 5;
+    SimAnalyserState state = State(4);
+    state.nPeakForce = 1234;
+    ASSERT_TRUE(s_sim->SetState(4, state));
+    SetBatch(6, {10, 20, 30, 40, 50, 60, 70});
+
+    m_app->OnReloadAll();
+    Settle();
+    EXPECT_EQ(m_messages.Count(), 0u);
+    EXPECT_EQ(curve->m_nPeakForce, 1234);
+    EXPECT_EQ(curveView->GetLabels()[3], "PK : 1234");
+    EXPECT_TRUE(curveView->IsFullView());
+    EXPECT_EQ(batch->m_nCount, 7);
+    EXPECT_EQ(batchView->m_nRangeX, 7);
+
+    s_sim->SetFault(4, SimFault::silent);
+    m_app->OnReloadAll();
+    Settle();
+    EXPECT_TRUE(Curves().empty());
+    ASSERT_EQ(Batches().size(), 1u);
+    EXPECT_EQ(m_messages.Count(), 1u);
+}
+
 } // namespace
