@@ -1,11 +1,13 @@
 #include "app/framework/MDIFrameWnd.h"
 #include "app/framework/MessageRecorder.h"
+#include "app/graphs/CurveDoc.h"
 #include "app/network/PressPropertiesDlg.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/QuorvelView.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Registry.h"
 #include "app/shell/Resource.h"
+#include "app/stats/StatsDoc.h"
 #include "sim/ZarnSimulator.h"
 #include "tests/app/ShellTestSupport.h"
 #include "tests/app/TempConfig.h"
@@ -339,6 +341,27 @@ TEST_F(NetworkView, GroupCommandsSkipASilentStationWithoutAMessage) {
     EXPECT_EQ(State(1).nNewReferences, n1 + 1);
     EXPECT_EQ(State(3).nNewReferences, n3 + 1);
     EXPECT_EQ(m_messages.Count(), 2u);
+}
+
+TEST_F(NetworkView, GroupDownloadsAndStatisticsReachOnlyTheAnsweringStations) {
+    ASSERT_NE(m_app->m_pCurveTemplate, nullptr);
+    ASSERT_NE(m_app->m_pStatsTemplate, nullptr);
+    Band(At(40, 40), At(200, 70)); // stations 1, 2 and 3
+    ASSERT_EQ(m_view->GetGroupCount(), 3u);
+    s_sim->SetFault(2, SimFault::silent);
+
+    m_view->OnDownloadCurve();
+    std::vector<int> nodes;
+    for (CDocument* doc : m_app->m_pCurveTemplate->GetDocuments()) {
+        nodes.push_back(static_cast<CCurveDoc*>(doc)->m_nNodeID);
+    }
+    EXPECT_EQ(nodes, (std::vector<int>{1, 3})); // one window per answering station, in order
+
+    m_view->OnAddToStatistics();
+    ASSERT_EQ(m_app->m_pStatsTemplate->GetDocuments().size(), 1u);
+    auto* stats = static_cast<CStatsDoc*>(m_app->m_pStatsTemplate->GetDocuments().front());
+    EXPECT_EQ(stats->GetRows().GetNodeIDs(), (std::vector<std::int32_t>{1, 3}));
+    EXPECT_EQ(m_messages.Count(), 0u); // the silent one is left out without a word
 }
 
 TEST(NetworkProgram, EndingOnSigtermWritesTheStationFile) {
