@@ -48,7 +48,7 @@ CQuorvelView::CQuorvelView() {
     ReadRegString(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "Image", m_strImage);
     m_iconStation = CResources::LoadIcon(IDI_STATION);
     m_iconSelected = CResources::LoadIcon(IDI_STATION_SELECTED);
-    m_labelFont = QFont(QStringLiteral("Small Fonts"));
+    m_labelFont = QFont(QStringLiteral("Small Font"));
     m_labelFont.setPixelSize(12);
     m_labelFont.setWeight(QFont::Normal);
     m_labelFont.setItalic(false);
