@@ -12,6 +12,7 @@
 #include <cctype>
 #include <istream>
 #include <ostream>
+#include <utility>
 
 namespace {
 
@@ -193,37 +194,21 @@ int CZarnctl::RunCommand(const std::vector<std::string>& args) {
     if (!OpenPort(port)) {
         return kExitPort;
     }
-    int result = kExitFailed;
-    switch (command) {
-    case ZarnctlCommand::ping:
-        result = Ping(port);
-        break;
-    case ZarnctlCommand::scan:
-        result = Scan(port);
-        break;
-    case ZarnctlCommand::get:
-        result = Get(port);
-        break;
-    case ZarnctlCommand::set:
-        result = Set(port);
-        break;
-    case ZarnctlCommand::reset:
-    case ZarnctlCommand::reference:
-        result = Order(port);
-        break;
-    case ZarnctlCommand::curve:
-        result = Curve(port);
-        break;
-    case ZarnctlCommand::batch:
-        result = Batch(port);
-        break;
-    case ZarnctlCommand::stats:
-        result = Stats(port);
-        break;
-    default:
-        break;
+    // The commands that talk to the analysers on the open port.
+    using Runner = int (CZarnctl::*)(CZarnPort&);
+    static const std::pair<ZarnctlCommand, Runner> kRunners[] = {
+        {ZarnctlCommand::ping, &CZarnctl::Ping},   {ZarnctlCommand::scan, &CZarnctl::Scan},
+        {ZarnctlCommand::get, &CZarnctl::Get},     {ZarnctlCommand::set, &CZarnctl::Set},
+        {ZarnctlCommand::reset, &CZarnctl::Order}, {ZarnctlCommand::reference, &CZarnctl::Order},
+        {ZarnctlCommand::curve, &CZarnctl::Curve}, {ZarnctlCommand::batch, &CZarnctl::Batch},
+        {ZarnctlCommand::stats, &CZarnctl::Stats},
+    };
+    for (const auto& [which, run] : kRunners) {
+        if (which == command) {
+            return (this->*run)(port);
+        }
     }
-    return result;
+    return kExitFailed;
 }
 
 int CZarnctl::UsageError(const std::string& message) {
@@ -265,6 +250,29 @@ void CZarnctl::Emit(const CJsonWriter& json) {
 
 void CZarnctl::ReportFailure(unsigned node, const std::string& action, const std::string& reason) {
     *m_pErr << "zarnctl: node " << node << ": " << action << " failed: " << reason << '\n';
+}
+
+void CZarnctl::EmitNodeResult(unsigned node, bool ok, const std::string& reason) {
+    CJsonWriter json;
+    json.BeginObject().Key("node").Int(node).Key("ok").Bool(ok);
+    if (!ok) {
+        json.Key("error").String(reason);
+    }
+    json.EndObject();
+    Emit(json);
+}
+
+int CZarnctl::ReportOrder(const CZarnPort& port, unsigned node, int ok, const std::string& doneText,
+                          const std::string& action) {
+    const std::string reason = ok ? "" : ZarnErrorText(port.GetLastError());
+    if (m_cmd.m_bJson) {
+        EmitNodeResult(node, ok != 0, reason);
+    } else if (ok) {
+        *m_pOut << NodeLabel(node) << doneText;
+    } else {
+        ReportFailure(node, action, reason);
+    }
+    return ok ? kExitOk : kExitFailed;
 }
 
 int CZarnctl::Ports() {
@@ -496,22 +504,9 @@ int CZarnctl::Set(CZarnPort& port) {
     }
     const auto value = static_cast<unsigned short>(m_cmd.m_nValue);
     const int ok = (port.*(w->set))(node, value);
-    const std::string reason = ok ? "" : ZarnErrorText(port.GetLastError());
-    if (m_cmd.m_bJson) {
-        CJsonWriter json;
-        json.BeginObject().Key("node").Int(node).Key("ok").Bool(ok != 0);
-        if (!ok) {
-            json.Key("error").String(reason);
-        }
-        json.EndObject();
-        Emit(json);
-    } else if (ok) {
-        *m_pOut << NodeLabel(node) << "  " << w->pszLabel << " set to " << WordText(*w, value)
-                << '\n';
-    } else {
-        ReportFailure(node, std::string("setting ") + w->pszLabel, reason);
-    }
-    return ok ? kExitOk : kExitFailed;
+    return ReportOrder(port, node, ok,
+                       std::string("  ") + w->pszLabel + " set to " + WordText(*w, value) + "\n",
+                       std::string("setting ") + w->pszLabel);
 }
 
 int CZarnctl::Confirm(const std::string& question) {
@@ -541,11 +536,7 @@ int CZarnctl::Order(CZarnPort& port) {
                   : "Take a new reference on node " + nodeText + "?";
         if (!Confirm(question)) {
             if (m_cmd.m_bJson) {
-                CJsonWriter json;
-                json.BeginObject().Key("node").Int(node).Key("ok").Bool(false);
-                json.Key("error").String("not confirmed");
-                json.EndObject();
-                Emit(json);
+                EmitNodeResult(node, false, "not confirmed");
             } else {
                 *m_pErr << "zarnctl: not confirmed; nothing was sent to node " << node << '\n';
             }
@@ -553,23 +544,9 @@ int CZarnctl::Order(CZarnPort& port) {
         }
     }
     const int ok = reset ? port.ResetBatchBuffer(node) : port.NewReference(node);
-    const std::string reason = ok ? "" : ZarnErrorText(port.GetLastError());
-    if (m_cmd.m_bJson) {
-        CJsonWriter json;
-        json.BeginObject().Key("node").Int(node).Key("ok").Bool(ok != 0);
-        if (!ok) {
-            json.Key("error").String(reason);
-        }
-        json.EndObject();
-        Emit(json);
-    } else if (ok) {
-        *m_pOut << NodeLabel(node)
-                << (reset ? "  batch buffer cleared\n" : "  taking a new reference\n");
-    } else {
-        ReportFailure(node, reset ? "clearing the batch buffer" : "ordering a new reference",
-                      reason);
-    }
-    return ok ? kExitOk : kExitFailed;
+    return ReportOrder(port, node, ok,
+                       reset ? "  batch buffer cleared\n" : "  taking a new reference\n",
+                       reset ? "clearing the batch buffer" : "ordering a new reference");
 }
 
 int CZarnctl::Curve(CZarnPort& port) {

@@ -50,6 +50,12 @@ private:
     void ClearProgress();
     void Emit(const CJsonWriter& json);
     void ReportFailure(unsigned node, const std::string& action, const std::string& reason);
+    // {"node": n, "ok": b} with the reason of a failure, for commands on one node.
+    void EmitNodeResult(unsigned node, bool ok, const std::string& reason);
+    // The outcome of a set, reset or reference: doneText after the node's label on success,
+    // the failure of action otherwise. Returns the exit status.
+    int ReportOrder(const CZarnPort& port, unsigned node, int ok, const std::string& doneText,
+                    const std::string& action);
 
     static void WriteStatsMembers(CJsonWriter& json, const CStats& stats);
 
