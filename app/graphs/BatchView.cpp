@@ -1,8 +1,6 @@
 #include "app/graphs/BatchView.h"
 
 #include "app/framework/MDIFrameWnd.h"
-#include "app/framework/Resources.h"
-#include "app/framework/UpdateHints.h"
 #include "app/graphs/BatchDoc.h"
 #include "app/graphs/BatchStatsDlg.h"
 #include "app/graphs/GraphPaint.h"
@@ -15,10 +13,8 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPolygon>
-#include <QRubberBand>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace {
 
@@ -27,12 +23,11 @@ constexpr const char* kCommandProperty = "quorvelCommand";
 
 } // namespace
 
-CBatchView::CBatchView() : m_hZoomCursor(CResources::LoadCursor(IDC_ZOOM)) {
+CBatchView::CBatchView() {
     m_lfLabels.setFamily("Small Font");
     m_lfLabels.setPixelSize(5);
     // The magnifier shows whichever window is active.
     setCursor(m_hZoomCursor);
-    EnableStandardPrinting();
     MapCommand(
         ID_BATCH_ZOOM_OUT, [this] { OnZoomOut(); },
         [this](CCmdUI& ui) {
@@ -62,26 +57,6 @@ void CBatchView::OnInitialUpdate() {
     }
 }
 
-void CBatchView::OnUpdate(CView*, long lHint, CObject*) {
-    if (lHint == HINT_NEW_DATA) {
-        ResetZoom();
-        if (!isVisible()) {
-            CGraphPaint::ShowFrame(this);
-        } else {
-            update();
-        }
-    } else if (lHint == HINT_CLOSE) {
-        CGraphPaint::PostClose(this);
-    } else {
-        update();
-    }
-}
-
-void CBatchView::OnZoomOut() {
-    ResetZoom();
-    update();
-}
-
 void CBatchView::OnBatchStatistics() {
     CBatchDoc* pDoc = GetDocument();
     if (pDoc == nullptr) {
@@ -89,12 +64,6 @@ void CBatchView::OnBatchStatistics() {
     }
     CBatchStatsDlg dlg(pDoc->m_stats, this);
     dlg.DoModal();
-}
-
-void CBatchView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    OnDraw(&painter);
 }
 
 void CBatchView::OnDraw(QPainter* pDC) {
@@ -152,41 +121,8 @@ void CBatchView::OnDraw(QPainter* pDC) {
     pDC->restore();
 }
 
-void CBatchView::mousePressEvent(QMouseEvent* pEvent) {
-    const QPoint point = pEvent->position().toPoint();
-    if (pEvent->button() == Qt::RightButton) {
-        OpenContextMenu(point);
-        return;
-    }
-    if (pEvent->button() != Qt::LeftButton) {
-        return;
-    }
-    if (m_pBand == nullptr) {
-        m_pBand = new QRubberBand(QRubberBand::Rectangle, this);
-    }
-    m_bandOrigin = point;
-    m_pBand->setGeometry(QRect(point, QSize()));
-    m_pBand->show();
-}
-
-void CBatchView::mouseMoveEvent(QMouseEvent* pEvent) {
-    if (m_pBand != nullptr && m_pBand->isVisible()) {
-        m_pBand->setGeometry(QRect(m_bandOrigin, pEvent->position().toPoint()).normalized());
-    }
-}
-
-void CBatchView::mouseReleaseEvent(QMouseEvent* pEvent) {
-    if (pEvent->button() != Qt::LeftButton || m_pBand == nullptr || !m_pBand->isVisible()) {
-        return;
-    }
-    m_pBand->hide();
-    const QPoint end = pEvent->position().toPoint();
-    const QRect band(
-        QPoint(std::min(m_bandOrigin.x(), end.x()), std::min(m_bandOrigin.y(), end.y())),
-        QSize(std::abs(end.x() - m_bandOrigin.x()), std::abs(end.y() - m_bandOrigin.y())));
-    if (Zoom(band, size())) {
-        update();
-    }
+bool CBatchView::ZoomTo(const QRect& band) {
+    return Zoom(band, size());
 }
 
 void CBatchView::mouseDoubleClickEvent(QMouseEvent* pEvent) {

@@ -2,18 +2,14 @@
 
 #include "app/framework/MDIChildWnd.h"
 #include "app/framework/MDIFrameWnd.h"
-#include "app/framework/Resources.h"
-#include "app/framework/UpdateHints.h"
 #include "app/graphs/CurveDoc.h"
 #include "app/graphs/GraphPaint.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
 
-#include <QMouseEvent>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPolygon>
-#include <QRubberBand>
 
 #include <algorithm>
 #include <cmath>
@@ -37,11 +33,10 @@ int ClampToInt(long long v) {
 
 } // namespace
 
-CCurveView::CCurveView() : m_hZoomCursor(CResources::LoadCursor(IDC_ZOOM)) {
+CCurveView::CCurveView() {
     m_lfLabels.setFamily("MS Sans Serif");
     m_lfLabels.setPixelSize(kScreenLabelHeight);
     setMouseTracking(true);
-    EnableStandardPrinting();
     MapCommand(
         ID_CURVE_ZOOM_OUT, [this] { OnZoomOut(); },
         [this](CCmdUI& ui) { ui.Enable(m_nRangeX != kFullRangeX); });
@@ -59,33 +54,14 @@ void CCurveView::OnInitialUpdate() {
     }
 }
 
-void CCurveView::OnUpdate(CView*, long lHint, CObject*) {
-    if (lHint == HINT_NEW_DATA) {
-        ResetZoom();
-        if (CCurveDoc* pDoc = GetDocument()) {
-            m_strLabels = FormatLabels(*pDoc);
-        }
-        if (!isVisible()) {
-            CGraphPaint::ShowFrame(this);
-        } else {
-            update();
-        }
-    } else if (lHint == HINT_CLOSE) {
-        CGraphPaint::PostClose(this);
-    } else {
-        update();
+void CCurveView::OnNewData() {
+    if (CCurveDoc* pDoc = GetDocument()) {
+        m_strLabels = FormatLabels(*pDoc);
     }
 }
 
-void CCurveView::OnZoomOut() {
-    ResetZoom();
-    update();
-}
-
-void CCurveView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), GroundBrush());
-    OnDraw(&painter);
+QBrush CCurveView::Ground() const {
+    return GroundBrush();
 }
 
 void CCurveView::OnDraw(QPainter* pDC) {
@@ -145,46 +121,20 @@ void CCurveView::OnDraw(QPainter* pDC) {
     pDC->restore();
 }
 
-void CCurveView::mousePressEvent(QMouseEvent* pEvent) {
-    const QPoint point = pEvent->position().toPoint();
-    if (pEvent->button() == Qt::RightButton) {
-        CQuorvelApp* pApp = GetQuorvelApp();
-        if (pApp != nullptr && pApp->m_pMainWnd != nullptr) {
-            pApp->m_pMainWnd->TrackPopupMenu(IDR_CURVE_MENU, 0, mapToGlobal(point));
-        }
-        return;
+void CCurveView::OpenContextMenu(QPoint point) {
+    CQuorvelApp* pApp = GetQuorvelApp();
+    if (pApp != nullptr && pApp->m_pMainWnd != nullptr) {
+        pApp->m_pMainWnd->TrackPopupMenu(IDR_CURVE_MENU, 0, mapToGlobal(point));
     }
-    if (pEvent->button() != Qt::LeftButton) {
-        return;
-    }
-    if (m_pBand == nullptr) {
-        m_pBand = new QRubberBand(QRubberBand::Rectangle, this);
-    }
-    m_bandOrigin = point;
-    m_pBand->setGeometry(QRect(point, QSize()));
-    m_pBand->show();
 }
 
 void CCurveView::mouseMoveEvent(QMouseEvent* pEvent) {
     UpdateCursor();
-    if (m_pBand != nullptr && m_pBand->isVisible()) {
-        m_pBand->setGeometry(QRect(m_bandOrigin, pEvent->position().toPoint()).normalized());
-    }
+    CZoomView::mouseMoveEvent(pEvent);
 }
 
-void CCurveView::mouseReleaseEvent(QMouseEvent* pEvent) {
-    if (pEvent->button() != Qt::LeftButton || m_pBand == nullptr || !m_pBand->isVisible()) {
-        return;
-    }
-    m_pBand->hide();
-    const QPoint end = pEvent->position().toPoint();
-    // The band's corners as the operator dragged them, either way round.
-    const QRect band(
-        QPoint(std::min(m_bandOrigin.x(), end.x()), std::min(m_bandOrigin.y(), end.y())),
-        QSize(std::abs(end.x() - m_bandOrigin.x()), std::abs(end.y() - m_bandOrigin.y())));
-    if (Zoom(band, size())) {
-        update();
-    }
+bool CCurveView::ZoomTo(const QRect& band) {
+    return Zoom(band, size());
 }
 
 void CCurveView::enterEvent(QEnterEvent* pEvent) {

@@ -1,22 +1,19 @@
 #pragma once
 
-#include "app/framework/View.h"
 #include "app/graphs/CurveGraph.h"
+#include "app/graphs/ZoomView.h"
 
-#include <QCursor>
 #include <QFont>
-#include <QPoint>
 
 #include <array>
 #include <string>
 
 class CCurveDoc;
-class QRubberBand;
 
 // The curve window: the force curve over the reference curve on a green ground, the zone
 // positions as dotted lines and the result values beside them, all placed in graph units so
 // that they move and grow as the operator zooms in with a rubber band.
-class CCurveView : public CView, public CCurveGraph {
+class CCurveView : public CZoomView, public CCurveGraph {
     Q_OBJECT
 public:
     CCurveView();
@@ -26,25 +23,23 @@ public:
     // The label font's height in graph units as the last draw left it.
     int GetLabelHeight() const { return m_lfLabels.pixelSize(); }
 
+    void ResetZoom() override { CCurveGraph::ResetZoom(); }
+
     void OnInitialUpdate() override;
-    void OnUpdate(CView* pSender, long lHint, CObject* pHint) override;
     void OnDraw(QPainter* pDC) override;
-    void OnZoomOut();
 
 protected:
-    void paintEvent(QPaintEvent* pEvent) override;
-    void mousePressEvent(QMouseEvent* pEvent) override;
+    bool ZoomTo(const QRect& band) override;
+    void OpenContextMenu(QPoint point) override;
+    QBrush Ground() const override;
+    void OnNewData() override;
     void mouseMoveEvent(QMouseEvent* pEvent) override;
-    void mouseReleaseEvent(QMouseEvent* pEvent) override;
     void enterEvent(QEnterEvent* pEvent) override;
 
 private:
     void UpdateCursor();
 
-    QCursor m_hZoomCursor;
     QFont m_lfLabels; // its pixel size is the height in graph units
     std::array<std::string, kLabels> m_strLabels;
     CCurveDoc* m_pDoc = nullptr;
-    QRubberBand* m_pBand = nullptr;
-    QPoint m_bandOrigin;
 };
