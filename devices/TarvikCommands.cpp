@@ -8,114 +8,72 @@ namespace {
 
 constexpr int kRequestLength = 3;
 
-// Logger commands and the reply codes they wait for.
-enum : unsigned char {
-    kLoggerInit = 0x01,
-    kSetSamplePeriod = 0x02,
-    kSetActiveChannels = 0x03,
-    kStartSampling = 0x04,
-    kStopSampling = 0x05,
-    kGetSerialNumber = 0x06,
-    kGetSWVersion = 0x07,
-    kGetProductCode = 0x08,
-    kGetBatteryLevel = 0x09,
-    kCalibrateFullscale = 0x0B,
-    kCalibrateZero = 0x0C,
-    kGetOffsetLow = 0x0D,
-    kGetOffsetHigh = 0x0E,
-    kGetGainLow = 0x0F,
-    kGetGainHigh = 0x10,
-    kDoConversion = 0x11,
-    kGetCJTemp = 0x12,
-    kSetChannel = 0x13,
-    kSetSerialNumber = 0x14,
-    kSetCalibrationDay = 0x16,
-    kSetCalibrationMonth = 0x17,
-    kSetCalibrationYear = 0x18,
-    kGetCalibrationDay = 0x19,
-    kGetCalibrationMonth = 0x1A,
-    kGetCalibrationYear = 0x1B,
-    kGetBufferCount = 0x1C,
-    kGetBufferData = 0x1D,
-    kGetSamplePeriod = 0x1E,
-    kGetActiveChannels = 0x1F,
-    kRestoreFactoryDefaults = 0x20,
-    kChargeTestMode = 0x21,
-    kChargeMode = 0x22,
-    kSetLoggerID = 0x30,
-    kGetLoggerID = 0x31,
-    kGetAllSettings = 0x32,
-    kSetAndStartSampling = 0x33,
-    kSetLoggerRange = 0x34,
-    kWaveJigInit = 0x50,
-    kGetWaveParallelism = 0x51,
-    kGetWaveBeltSpeed = 0x52,
-    kGetWaveHeight = 0x53,
-    kGetWaveDwellTime = 0x54,
-    kGetWaveJigStatus = 0x55,
-    kGetWaveTimeStampPointsHi = 0x56,
-    kGetWaveTimeStampPointsLo = 0x57,
-    kGetWaveTimeStampData = 0x58,
-    kGetWaveTimeStampDataNext = 0x59,
-    kWaveJigStartRun = 0x5A,
-    kWaveJigStopRun = 0x5B,
-    kGetWaveChannelCount = 0x5C,
-    kGetWaveJigSWVersion = 0x5D,
-    kAckData = 0xD0,
-    kAckAcknowledgeMode = 0xD1,
-    kAckRestart = 0xD2,
-};
+constexpr int kBitMustMatch = 0;
+constexpr int kEitherBit = 1; // the wave jig answers with either handshake bit
 
+using Simple = CTarvikPort::SimpleCommand;
+
+// Logger commands with the reply codes they wait for.
+constexpr Simple kLoggerInit{0x01, 0x93, kBitMustMatch};
+constexpr Simple kSetSamplePeriod{0x02, 0x9B, kBitMustMatch};
+constexpr Simple kSetActiveChannels{0x03, 0x97, kBitMustMatch};
+constexpr Simple kStartSampling{0x04, 0x98, kBitMustMatch};
+constexpr Simple kStopSampling{0x05, 0x99, kBitMustMatch};
+constexpr Simple kGetSerialNumber{0x06, 0x94, kBitMustMatch};
+constexpr Simple kGetSWVersion{0x07, 0x95, kBitMustMatch};
+constexpr Simple kGetProductCode{0x08, 0x96, kBitMustMatch};
+constexpr Simple kGetBatteryLevel{0x09, 0x92, kBitMustMatch};
+constexpr Simple kCalibrateFullscale{0x0B, 0x9C, kBitMustMatch};
+constexpr Simple kCalibrateZero{0x0C, 0x9D, kBitMustMatch};
+constexpr Simple kGetOffsetLow{0x0D, 0x9E, kBitMustMatch};
+constexpr Simple kGetOffsetHigh{0x0E, 0x9F, kBitMustMatch};
+constexpr Simple kGetGainLow{0x0F, 0xA0, kBitMustMatch};
+constexpr Simple kGetGainHigh{0x10, 0xA1, kBitMustMatch};
+constexpr Simple kDoConversion{0x11, 0xA2, kBitMustMatch};
+constexpr Simple kGetCJTemp{0x12, 0xA3, kBitMustMatch};
+constexpr Simple kSetChannel{0x13, 0xA4, kBitMustMatch};
+constexpr Simple kSetSerialNumber{0x14, 0x94, kBitMustMatch}; // the getter's reply code
+constexpr Simple kSetCalibrationDay{0x16, 0xA5, kBitMustMatch};
+constexpr Simple kSetCalibrationMonth{0x17, 0xA6, kBitMustMatch};
+constexpr Simple kSetCalibrationYear{0x18, 0xA7, kBitMustMatch};
+constexpr Simple kGetCalibrationDay{0x19, 0xA8, kBitMustMatch};
+constexpr Simple kGetCalibrationMonth{0x1A, 0xA9, kBitMustMatch};
+constexpr Simple kGetCalibrationYear{0x1B, 0xB0, kBitMustMatch};
+constexpr Simple kGetBufferCount{0x1C, 0xB3, kBitMustMatch};
+constexpr Simple kGetSamplePeriod{0x1E, 0xB6, kBitMustMatch};
+constexpr Simple kGetActiveChannels{0x1F, 0xB7, kBitMustMatch};
+constexpr Simple kRestoreFactoryDefaults{0x20, 0xB8, kBitMustMatch};
+constexpr Simple kChargeTestMode{0x21, 0xB9, kBitMustMatch};
+constexpr Simple kChargeMode{0x22, 0xBA, kBitMustMatch};
+constexpr Simple kSetLoggerID{0x30, 0xC0, kBitMustMatch};
+constexpr Simple kGetLoggerID{0x31, 0xC1, kBitMustMatch};
+constexpr Simple kGetAllSettings{0x32, 0xC2, kBitMustMatch};
+constexpr Simple kSetAndStartSampling{0x33, 0xC3, kBitMustMatch};
+constexpr Simple kSetLoggerRange{0x34, 0xC4, kBitMustMatch};
+// The acknowledge-mode request of a stream takes the stop-sampling reply code.
+constexpr Simple kAckAcknowledgeMode{0xD1, 0x99, kBitMustMatch};
+
+// Wave-jig commands.
+constexpr Simple kWaveJigInit{0x50, 0x60, kEitherBit};
+constexpr Simple kGetWaveParallelism{0x51, 0x61, kEitherBit};
+constexpr Simple kGetWaveBeltSpeed{0x52, 0x62, kEitherBit};
+constexpr Simple kGetWaveHeight{0x53, 0x63, kEitherBit};
+constexpr Simple kGetWaveDwellTime{0x54, 0x64, kEitherBit};
+constexpr Simple kGetWaveJigStatus{0x55, 0x65, kEitherBit};
+constexpr Simple kGetWaveTimeStampPointsHi{0x56, 0x66, kEitherBit};
+constexpr Simple kGetWaveTimeStampPointsLo{0x57, 0x67, kEitherBit};
+constexpr Simple kGetWaveTimeStampData{0x58, 0x68, kBitMustMatch};
+constexpr Simple kGetWaveTimeStampDataNext{0x59, 0x69, kBitMustMatch};
+constexpr Simple kWaveJigStartRun{0x5A, 0x6A, kEitherBit};
+constexpr Simple kWaveJigStopRun{0x5B, 0x6B, kEitherBit};
+constexpr Simple kGetWaveChannelCount{0x5C, 0x6C, kEitherBit};
+constexpr Simple kGetWaveJigSWVersion{0x5D, 0x6D, kEitherBit};
+
+// Requests whose replies are not judged by their code.
 enum : unsigned char {
-    kReplyBatteryLevel = 0x92,
-    kReplyLoggerInit = 0x93,
-    kReplySerialNumber = 0x94,
-    kReplySWVersion = 0x95,
-    kReplyProductCode = 0x96,
-    kReplySetActiveChannels = 0x97,
-    kReplyStartSampling = 0x98,
-    kReplyStopSampling = 0x99,
-    kReplySetSamplePeriod = 0x9B,
-    kReplyCalibrateFullscale = 0x9C,
-    kReplyCalibrateZero = 0x9D,
-    kReplyOffsetLow = 0x9E,
-    kReplyOffsetHigh = 0x9F,
-    kReplyGainLow = 0xA0,
-    kReplyGainHigh = 0xA1,
-    kReplyDoConversion = 0xA2,
-    kReplyCJTemp = 0xA3,
-    kReplySetChannel = 0xA4,
-    kReplySetCalibrationDay = 0xA5,
-    kReplySetCalibrationMonth = 0xA6,
-    kReplySetCalibrationYear = 0xA7,
-    kReplyCalibrationDay = 0xA8,
-    kReplyCalibrationMonth = 0xA9,
-    kReplyCalibrationYear = 0xB0,
-    kReplyBufferCount = 0xB3,
-    kReplySamplePeriod = 0xB6,
-    kReplyActiveChannels = 0xB7,
-    kReplyFactoryDefaults = 0xB8,
-    kReplyChargeTestMode = 0xB9,
-    kReplyChargeMode = 0xBA,
-    kReplySetLoggerID = 0xC0,
-    kReplyLoggerID = 0xC1,
-    kReplyAllSettings = 0xC2,
-    kReplySetAndStartSampling = 0xC3,
-    kReplySetLoggerRange = 0xC4,
-    kReplyWaveJigInit = 0x60,
-    kReplyWaveParallelism = 0x61,
-    kReplyWaveBeltSpeed = 0x62,
-    kReplyWaveHeight = 0x63,
-    kReplyWaveDwellTime = 0x64,
-    kReplyWaveJigStatus = 0x65,
-    kReplyWaveTimeStampPointsHi = 0x66,
-    kReplyWaveTimeStampPointsLo = 0x67,
-    kReplyWaveTimeStampData = 0x68,
-    kReplyWaveTimeStampDataNext = 0x69,
-    kReplyWaveJigStartRun = 0x6A,
-    kReplyWaveJigStopRun = 0x6B,
-    kReplyWaveChannelCount = 0x6C,
-    kReplyWaveJigSWVersion = 0x6D,
+    kGetBufferData = 0x1D,
+    kAckData = 0xD0,
+    kAckRestart = 0xD2,
 };
 
 // Stream frames by their first byte.
@@ -127,7 +85,6 @@ enum : unsigned char {
 
 constexpr int kSettingsReplyLength = 1 + 2 * 9;
 constexpr int kAnyLength = -1;
-constexpr int kWaveJigHandshake = 1; // the jig answers with either handshake bit
 
 void Request(unsigned char* out, unsigned char command, unsigned short argument) {
     out[0] = command;
@@ -137,135 +94,129 @@ void Request(unsigned char* out, unsigned char command, unsigned short argument)
 
 } // namespace
 
-int CTarvikPort::Command(unsigned char command, unsigned short argument, unsigned char reply,
-                         unsigned short* value, int ignoreHandshake) {
+int CTarvikPort::Command(const SimpleCommand& simple, unsigned short argument,
+                         unsigned short* value) {
     unsigned char request[kRequestLength];
-    Request(request, command, argument);
-    return SendCommand(request, kRequestLength, reply, value, ignoreHandshake);
+    Request(request, simple.byCommand, argument);
+    return SendCommand(request, kRequestLength, simple.byReply, value, simple.bIgnoreHandshake);
 }
 
 int CTarvikPort::LoggerInit(unsigned short argument) {
-    return Command(kLoggerInit, argument, kReplyLoggerInit);
+    return Command(kLoggerInit, argument);
 }
 int CTarvikPort::SetSamplePeriod(unsigned short period) {
-    return Command(kSetSamplePeriod, period, kReplySetSamplePeriod);
+    return Command(kSetSamplePeriod, period);
 }
 int CTarvikPort::SetActiveChannels(unsigned short mask) {
-    return Command(kSetActiveChannels, mask, kReplySetActiveChannels);
+    return Command(kSetActiveChannels, mask);
 }
 int CTarvikPort::StartSampling() {
-    return Command(kStartSampling, 0, kReplyStartSampling);
+    return Command(kStartSampling);
 }
 int CTarvikPort::StopSampling() {
-    return Command(kStopSampling, 0, kReplyStopSampling);
+    return Command(kStopSampling);
 }
 int CTarvikPort::GetSerialNumber(unsigned short* value) {
-    return Command(kGetSerialNumber, 0, kReplySerialNumber, value);
+    return Command(kGetSerialNumber, 0, value);
 }
 int CTarvikPort::GetSWVersion(unsigned short* value) {
-    return Command(kGetSWVersion, 0, kReplySWVersion, value);
+    return Command(kGetSWVersion, 0, value);
 }
 int CTarvikPort::GetProductCode(unsigned short* value) {
-    return Command(kGetProductCode, 0, kReplyProductCode, value);
+    return Command(kGetProductCode, 0, value);
 }
 int CTarvikPort::GetBatteryLevel(unsigned short* value) {
-    return Command(kGetBatteryLevel, 0, kReplyBatteryLevel, value);
+    return Command(kGetBatteryLevel, 0, value);
 }
 int CTarvikPort::CalibrateFullscale() {
-    return Command(kCalibrateFullscale, 0, kReplyCalibrateFullscale);
+    return Command(kCalibrateFullscale);
 }
 int CTarvikPort::CalibrateZero() {
-    return Command(kCalibrateZero, 0, kReplyCalibrateZero);
+    return Command(kCalibrateZero);
 }
 int CTarvikPort::DoConversion(unsigned short* value) {
-    return Command(kDoConversion, 0, kReplyDoConversion, value);
+    return Command(kDoConversion, 0, value);
 }
 int CTarvikPort::GetCJTemp(unsigned short* value) {
-    return Command(kGetCJTemp, 0, kReplyCJTemp, value);
+    return Command(kGetCJTemp, 0, value);
 }
 int CTarvikPort::SetChannel(unsigned short channel) {
-    return Command(kSetChannel, channel, kReplySetChannel);
+    return Command(kSetChannel, channel);
 }
 int CTarvikPort::SetSerialNumber(unsigned short number) {
-    return Command(kSetSerialNumber, number, kReplySerialNumber);
+    return Command(kSetSerialNumber, number);
 }
 int CTarvikPort::SetCalibrationDay(unsigned short day) {
-    return Command(kSetCalibrationDay, day, kReplySetCalibrationDay);
+    return Command(kSetCalibrationDay, day);
 }
 int CTarvikPort::SetCalibrationMonth(unsigned short month) {
-    return Command(kSetCalibrationMonth, month, kReplySetCalibrationMonth);
+    return Command(kSetCalibrationMonth, month);
 }
 int CTarvikPort::SetCalibrationYear(unsigned short year) {
-    return Command(kSetCalibrationYear, year, kReplySetCalibrationYear);
+    return Command(kSetCalibrationYear, year);
 }
 int CTarvikPort::GetCalibrationDay(unsigned short* value) {
-    return Command(kGetCalibrationDay, 0, kReplyCalibrationDay, value);
+    return Command(kGetCalibrationDay, 0, value);
 }
 int CTarvikPort::GetCalibrationMonth(unsigned short* value) {
-    return Command(kGetCalibrationMonth, 0, kReplyCalibrationMonth, value);
+    return Command(kGetCalibrationMonth, 0, value);
 }
 int CTarvikPort::GetCalibrationYear(unsigned short* value) {
-    return Command(kGetCalibrationYear, 0, kReplyCalibrationYear, value);
+    return Command(kGetCalibrationYear, 0, value);
 }
 int CTarvikPort::GetBufferCount(unsigned short* value, unsigned short argument) {
-    return Command(kGetBufferCount, argument, kReplyBufferCount, value);
+    return Command(kGetBufferCount, argument, value);
 }
 int CTarvikPort::GetSamplePeriod(unsigned short* value) {
-    return Command(kGetSamplePeriod, 0, kReplySamplePeriod, value);
+    return Command(kGetSamplePeriod, 0, value);
 }
 int CTarvikPort::GetActiveChannels(unsigned short* value) {
-    return Command(kGetActiveChannels, 0, kReplyActiveChannels, value);
+    return Command(kGetActiveChannels, 0, value);
 }
 int CTarvikPort::RestoreFactoryDefaults() {
-    return Command(kRestoreFactoryDefaults, 0, kReplyFactoryDefaults);
+    return Command(kRestoreFactoryDefaults);
 }
 int CTarvikPort::SetChargeTestMode() {
     // The reply's value means nothing to us, so a reply without one is taken as well.
-    return Command(kChargeTestMode, 0xFFFF, kReplyChargeTestMode);
+    return Command(kChargeTestMode, 0xFFFF);
 }
 int CTarvikPort::ClearChargeTestMode() {
-    return Command(kChargeTestMode, 0, kReplyChargeTestMode);
+    return Command(kChargeTestMode);
 }
 int CTarvikPort::SetFastChargeMode() {
-    return Command(kChargeMode, 0x0101, kReplyChargeMode);
+    return Command(kChargeMode, 0x0101);
 }
 int CTarvikPort::SetChargeModeOff() {
-    return Command(kChargeMode, 0, kReplyChargeMode);
+    return Command(kChargeMode);
 }
 int CTarvikPort::SetLoggerID(unsigned short id) {
-    return Command(kSetLoggerID, id, kReplySetLoggerID);
+    return Command(kSetLoggerID, id);
 }
 int CTarvikPort::GetLoggerID(unsigned short* value) {
-    return Command(kGetLoggerID, 0, kReplyLoggerID, value);
+    return Command(kGetLoggerID, 0, value);
 }
 int CTarvikPort::SetLoggerRange(unsigned short range) {
-    return Command(kSetLoggerRange, range, kReplySetLoggerRange);
+    return Command(kSetLoggerRange, range);
+}
+
+int CTarvikPort::TwoStepRead(const SimpleCommand& first, const SimpleCommand& second,
+                             unsigned long* value) {
+    unsigned short low = 0;
+    unsigned short high = 0;
+    if (!Command(first, 0, &low) || !Command(second, 0, &high)) {
+        return 0;
+    }
+    if (value) {
+        *value = static_cast<unsigned long>((high & 0xFF) << 8 | (low & 0xFF));
+    }
+    return 1;
 }
 
 int CTarvikPort::GetCalibrationOffset(unsigned long* value) {
-    unsigned short low = 0;
-    unsigned short high = 0;
-    if (!Command(kGetOffsetLow, 0, kReplyOffsetLow, &low) ||
-        !Command(kGetOffsetHigh, 0, kReplyOffsetHigh, &high)) {
-        return 0;
-    }
-    if (value) {
-        *value = static_cast<unsigned long>((high & 0xFF) << 8 | (low & 0xFF));
-    }
-    return 1;
+    return TwoStepRead(kGetOffsetLow, kGetOffsetHigh, value);
 }
-
 int CTarvikPort::GetCalibrationGain(unsigned long* value) {
-    unsigned short low = 0;
-    unsigned short high = 0;
-    if (!Command(kGetGainLow, 0, kReplyGainLow, &low) ||
-        !Command(kGetGainHigh, 0, kReplyGainHigh, &high)) {
-        return 0;
-    }
-    if (value) {
-        *value = static_cast<unsigned long>((high & 0xFF) << 8 | (low & 0xFF));
-    }
-    return 1;
+    return TwoStepRead(kGetGainLow, kGetGainHigh, value);
 }
 
 int CTarvikPort::ExchangeWithRetries(const unsigned char* request, int length, unsigned char reply,
@@ -287,9 +238,9 @@ int CTarvikPort::ExchangeWithRetries(const unsigned char* request, int length, u
 
 int CTarvikPort::GetAllSettings(LOGGER_SETTING* settings) {
     unsigned char request[kRequestLength];
-    Request(request, kGetAllSettings, 0);
+    Request(request, kGetAllSettings.byCommand, 0);
     unsigned char payload[kMaxPayload];
-    if (!ExchangeWithRetries(request, kRequestLength, kReplyAllSettings, payload,
+    if (!ExchangeWithRetries(request, kRequestLength, kGetAllSettings.byReply, payload,
                              kSettingsReplyLength)) {
         return 0;
     }
@@ -304,12 +255,12 @@ int CTarvikPort::GetAllSettings(LOGGER_SETTING* settings) {
 
 int CTarvikPort::SetAndStartSampling(unsigned short first, unsigned short second) {
     // The logger takes the second value first.
-    const unsigned char request[5] = {kSetAndStartSampling, static_cast<unsigned char>(second >> 8),
-                                      static_cast<unsigned char>(second & 0xFF),
-                                      static_cast<unsigned char>(first >> 8),
-                                      static_cast<unsigned char>(first & 0xFF)};
+    const unsigned char request[5] = {
+        kSetAndStartSampling.byCommand, static_cast<unsigned char>(second >> 8),
+        static_cast<unsigned char>(second & 0xFF), static_cast<unsigned char>(first >> 8),
+        static_cast<unsigned char>(first & 0xFF)};
     unsigned char payload[kMaxPayload];
-    return ExchangeWithRetries(request, 5, kReplySetAndStartSampling, payload, kAnyLength);
+    return ExchangeWithRetries(request, 5, kSetAndStartSampling.byReply, payload, kAnyLength);
 }
 
 void CTarvikPort::FreeBufferData(unsigned char* buffer) {
@@ -391,10 +342,7 @@ int CTarvikPort::ReadDataStream(bool vask, int acknowledge, unsigned char* recei
     std::memcpy(buffer, payload, static_cast<std::size_t>(header));
     if (acknowledge) {
         m_byHandshake = rx;
-        unsigned char request[kRequestLength];
-        Request(request, kAckAcknowledgeMode, 0);
-        return SendCommand(request, kRequestLength, kReplyStopSampling, nullptr, 0) ? kAcknowledged
-                                                                                    : kAckFailed;
+        return Command(kAckAcknowledgeMode) ? kAcknowledged : kAckFailed;
     }
     switch (payload[0]) {
     case kFrameData:
@@ -434,42 +382,40 @@ int CTarvikPort::ReadRS232DataStream(int acknowledge, unsigned char* received,
 }
 
 int CTarvikPort::WaveJigInit() {
-    return Command(kWaveJigInit, 0, kReplyWaveJigInit, nullptr, kWaveJigHandshake);
+    return Command(kWaveJigInit);
 }
 int CTarvikPort::GetWaveParallelism(unsigned short* value) {
-    return Command(kGetWaveParallelism, 0, kReplyWaveParallelism, value, kWaveJigHandshake);
+    return Command(kGetWaveParallelism, 0, value);
 }
 int CTarvikPort::GetWaveBeltSpeed(unsigned short* value) {
-    return Command(kGetWaveBeltSpeed, 0, kReplyWaveBeltSpeed, value, kWaveJigHandshake);
+    return Command(kGetWaveBeltSpeed, 0, value);
 }
 int CTarvikPort::GetWaveHeight(unsigned short* value) {
-    return Command(kGetWaveHeight, 0, kReplyWaveHeight, value, kWaveJigHandshake);
+    return Command(kGetWaveHeight, 0, value);
 }
 int CTarvikPort::GetWaveDwellTime(unsigned short* value) {
-    return Command(kGetWaveDwellTime, 0, kReplyWaveDwellTime, value, kWaveJigHandshake);
+    return Command(kGetWaveDwellTime, 0, value);
 }
 int CTarvikPort::GetWaveJigStatus(unsigned short* value) {
-    return Command(kGetWaveJigStatus, 0, kReplyWaveJigStatus, value, kWaveJigHandshake);
+    return Command(kGetWaveJigStatus, 0, value);
 }
 int CTarvikPort::GetWaveTimeStampPointsHi(unsigned short* value) {
-    return Command(kGetWaveTimeStampPointsHi, 0, kReplyWaveTimeStampPointsHi, value,
-                   kWaveJigHandshake);
+    return Command(kGetWaveTimeStampPointsHi, 0, value);
 }
 int CTarvikPort::GetWaveTimeStampPointsLo(unsigned short* value) {
-    return Command(kGetWaveTimeStampPointsLo, 0, kReplyWaveTimeStampPointsLo, value,
-                   kWaveJigHandshake);
+    return Command(kGetWaveTimeStampPointsLo, 0, value);
 }
 int CTarvikPort::WaveJigStartRun() {
-    return Command(kWaveJigStartRun, 0, kReplyWaveJigStartRun, nullptr, kWaveJigHandshake);
+    return Command(kWaveJigStartRun);
 }
 int CTarvikPort::WaveJigStopRun() {
-    return Command(kWaveJigStopRun, 0, kReplyWaveJigStopRun, nullptr, kWaveJigHandshake);
+    return Command(kWaveJigStopRun);
 }
 int CTarvikPort::GetWaveChannelCount(unsigned short* value) {
-    return Command(kGetWaveChannelCount, 0, kReplyWaveChannelCount, value, kWaveJigHandshake);
+    return Command(kGetWaveChannelCount, 0, value);
 }
 int CTarvikPort::GetWaveJigSWVersion(unsigned short* value) {
-    return Command(kGetWaveJigSWVersion, 0, kReplyWaveJigSWVersion, value, kWaveJigHandshake);
+    return Command(kGetWaveJigSWVersion, 0, value);
 }
 
 int CTarvikPort::GetTimeData(unsigned char command, unsigned char reply, unsigned char* destination,
@@ -519,20 +465,20 @@ int CTarvikPort::GetTimeData(unsigned char command, unsigned char reply, unsigne
 }
 
 int CTarvikPort::GetWaveTimeStampData(unsigned char* destination, int* count) {
-    return GetTimeData(kGetWaveTimeStampData, kReplyWaveTimeStampData, destination, count);
+    return GetWaveTimeStampData(destination, count, kMaxPayload - 1);
 }
 int CTarvikPort::GetWaveTimeStampData(unsigned char* destination, int* count,
                                       unsigned long capacity) {
-    return GetTimeData(kGetWaveTimeStampData, kReplyWaveTimeStampData, destination, count,
-                       capacity);
+    return GetTimeData(kGetWaveTimeStampData.byCommand, kGetWaveTimeStampData.byReply, destination,
+                       count, capacity);
 }
 int CTarvikPort::GetWaveTimeStampDataNext(unsigned char* destination, int* count) {
-    return GetTimeData(kGetWaveTimeStampDataNext, kReplyWaveTimeStampDataNext, destination, count);
+    return GetWaveTimeStampDataNext(destination, count, kMaxPayload - 1);
 }
 int CTarvikPort::GetWaveTimeStampDataNext(unsigned char* destination, int* count,
                                           unsigned long capacity) {
-    return GetTimeData(kGetWaveTimeStampDataNext, kReplyWaveTimeStampDataNext, destination, count,
-                       capacity);
+    return GetTimeData(kGetWaveTimeStampDataNext.byCommand, kGetWaveTimeStampDataNext.byReply,
+                       destination, count, capacity);
 }
 
 int CTarvikPort::SetVaskMode() {

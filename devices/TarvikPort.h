@@ -41,6 +41,14 @@ public:
     static constexpr int kAcknowledged = -5; // acknowledge mode: the logger took the ack
     static constexpr int kAckFailed = -6;    // acknowledge mode: the ack was not taken
 
+    // A request code, the code its reply must start with, and 1 when the reply may carry
+    // either handshake bit.
+    struct SimpleCommand {
+        unsigned char byCommand;
+        unsigned char byReply;
+        int bIgnoreHandshake;
+    };
+
     CTarvikPort(char const* port, unsigned long baud, unsigned char parity, unsigned char stop);
     ~CTarvikPort() override;
 
@@ -173,9 +181,11 @@ protected:
     int GetTimeData(unsigned char command, unsigned char reply, unsigned char* destination,
                     int* count, unsigned long capacity);
 
-    // A simple command: [command, argument high, argument low].
-    int Command(unsigned char command, unsigned short argument, unsigned char reply,
-                unsigned short* value = nullptr, int ignoreHandshake = 0);
+    // A simple command: [command, argument high, argument low] through SendCommand.
+    int Command(const SimpleCommand& simple, unsigned short argument = 0,
+                unsigned short* value = nullptr);
+    // Two simple commands whose values' low bytes make one value, the second's the high byte.
+    int TwoStepRead(const SimpleCommand& first, const SimpleCommand& second, unsigned long* value);
     // Reads headers over Vask, passing over up to kForeignFrameSkips frames of other stations.
     int ReadOwnFrameHeader();
     // One request and its reply frame, without judging the reply: the reply's length (1 or
