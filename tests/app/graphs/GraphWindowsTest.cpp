@@ -1,6 +1,5 @@
 #include "app/framework/MDIChildWnd.h"
 #include "app/framework/MDIFrameWnd.h"
-#include "app/framework/MessageRecorder.h"
 #include "app/graphs/BatchDoc.h"
 #include "app/graphs/BatchStatsDlg.h"
 #include "app/graphs/BatchStatsText.h"
@@ -13,7 +12,7 @@
 #include "app/shell/Resource.h"
 #include "sim/ZarnSimulator.h"
 #include "tests/app/ShellTestSupport.h"
-#include "tests/app/TempConfig.h"
+#include "tests/app/SimulatedAppTest.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -29,34 +28,16 @@ const char* const kCurveFailed =
     "The curve download for Station 3 FAILED.\n\n(1) Ensure the Zarn Node ID is correct\n(2) "
     "Ensure Zarn is connected to the network\n(3) Ensure Zarn and network are powered ON.";
 
-// The program on a simulated line of twelve analysers, in a folder of its own.
-class GraphWindows : public ::testing::Test {
+// The program started for each test, with its curve and batch window types.
+class GraphWindows : public SimulatedAppTest {
 protected:
-    static void SetUpTestSuite() {
-        CZarnSimulator::Options options;
-        options.nCrimpIntervalMs = 0;
-        s_sim = std::make_unique<CZarnSimulator>(options);
-        std::string error;
-        ASSERT_TRUE(s_sim->Start(&error)) << error;
-    }
-    static void TearDownTestSuite() { s_sim.reset(); }
-
     void SetUp() override {
-        for (int node = 1; node <= 12; ++node) {
-            s_sim->SetFault(node, SimFault::none);
-        }
-        CCommandLineInfo info;
-        info.m_bShowSplash = false;
-        m_app = std::make_unique<CQuorvelApp>(info, s_sim->DevicePath());
-        ASSERT_TRUE(m_app->InitInstance());
+        SimulatedAppTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(StartApp());
         ASSERT_NE(m_app->m_pCurveTemplate, nullptr);
         ASSERT_NE(m_app->m_pBatchTemplate, nullptr);
         m_network = static_cast<CQuorvelDoc*>(m_app->m_pNetTemplate->GetDocuments().front());
         QApplication::processEvents();
-    }
-    void TearDown() override {
-        m_app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     // Lets posted closes and deletions happen.
@@ -79,12 +60,6 @@ protected:
         Settle();
         return Batches().empty() ? nullptr : static_cast<CBatchDoc*>(Batches().back());
     }
-    bool Enabled(UINT nID) { return m_app->m_pMainWnd->QueryCommand(nID).m_bEnabled; }
-    SimAnalyserState State(int node) {
-        SimAnalyserState state;
-        EXPECT_TRUE(s_sim->GetState(node, state));
-        return state;
-    }
     void SetBatch(int node, std::vector<std::uint16_t> values) {
         SimAnalyserState state = State(node);
         state.batch = std::move(values);
@@ -104,14 +79,8 @@ protected:
         return pView->PrintTo(&printer) && QFileInfo(QString::fromStdString(strPath)).size() > 1000;
     }
 
-    static std::unique_ptr<CZarnSimulator> s_sim;
-    CTempConfig m_config;
-    CMessageRecorder m_messages;
-    std::unique_ptr<CQuorvelApp> m_app;
     CQuorvelDoc* m_network = nullptr;
 };
-
-std::unique_ptr<CZarnSimulator> GraphWindows::s_sim;
 
 TEST_F(GraphWindows, ACurveDownloadShowsItsWindowAndZooms) {
     CCurveDoc* doc = OpenCurve(1);

@@ -1,5 +1,4 @@
 #include "app/framework/MDIFrameWnd.h"
-#include "app/framework/MessageRecorder.h"
 #include "app/graphs/CurveDoc.h"
 #include "app/network/PressPropertiesDlg.h"
 #include "app/network/QuorvelDoc.h"
@@ -10,6 +9,7 @@
 #include "app/stats/StatsDoc.h"
 #include "sim/ZarnSimulator.h"
 #include "tests/app/ShellTestSupport.h"
+#include "tests/app/SimulatedAppTest.h"
 #include "tests/app/TempConfig.h"
 
 #include <QApplication>
@@ -28,26 +28,12 @@
 
 namespace {
 
-// The program on a simulated line of twelve analysers, in a folder of its own.
-class NetworkView : public ::testing::Test {
+// The program started for each test, with its layout window.
+class NetworkView : public SimulatedAppTest {
 protected:
-    static void SetUpTestSuite() {
-        CZarnSimulator::Options options;
-        options.nCrimpIntervalMs = 0;
-        s_sim = std::make_unique<CZarnSimulator>(options);
-        std::string error;
-        ASSERT_TRUE(s_sim->Start(&error)) << error;
-    }
-    static void TearDownTestSuite() { s_sim.reset(); }
-
     void SetUp() override {
-        for (int node = 1; node <= 12; ++node) {
-            s_sim->SetFault(node, SimFault::none);
-        }
-        CCommandLineInfo info;
-        info.m_bShowSplash = false;
-        m_app = std::make_unique<CQuorvelApp>(info, s_sim->DevicePath());
-        ASSERT_TRUE(m_app->InitInstance());
+        SimulatedAppTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(StartApp());
         ASSERT_NE(m_app->m_pNetTemplate, nullptr);
         ASSERT_EQ(m_app->m_pNetTemplate->GetDocuments().size(), 1u);
         m_doc = static_cast<CQuorvelDoc*>(m_app->m_pNetTemplate->GetDocuments().front());
@@ -57,8 +43,7 @@ protected:
     }
     void TearDown() override {
         CQuorvelView::s_chooseBackground = m_savedChooser;
-        m_app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        SimulatedAppTest::TearDown();
     }
 
     CPress* Station(std::size_t i) { return m_doc->GetPresses().at(i).get(); }
@@ -81,12 +66,6 @@ protected:
         QTest::mouseRelease(m_view, Qt::RightButton, {}, at);
         return m_view->GetLastMenu();
     }
-    bool Enabled(UINT nID) { return m_app->m_pMainWnd->QueryCommand(nID).m_bEnabled; }
-    SimAnalyserState State(int node) {
-        SimAnalyserState state;
-        EXPECT_TRUE(s_sim->GetState(node, state));
-        return state;
-    }
     std::string WriteBitmap(int w, int h) {
         std::string path = m_config.WorkDir() + "/floor.bmp";
         QImage image(w, h, QImage::Format_Indexed8);
@@ -98,17 +77,11 @@ protected:
         return path;
     }
 
-    static std::unique_ptr<CZarnSimulator> s_sim;
-    CTempConfig m_config;
-    CMessageRecorder m_messages;
-    std::unique_ptr<CQuorvelApp> m_app;
     CQuorvelDoc* m_doc = nullptr;
     CQuorvelView* m_view = nullptr;
     std::function<std::string(const std::string&)> m_savedChooser =
         CQuorvelView::s_chooseBackground;
 };
-
-std::unique_ptr<CZarnSimulator> NetworkView::s_sim;
 
 TEST_F(NetworkView, StartsWithTheDefaultLayoutAndWritesItAtExit) {
     EXPECT_EQ(m_doc->GetTitle(), "Press Stations");

@@ -1,5 +1,4 @@
 #include "app/framework/MDIFrameWnd.h"
-#include "app/framework/MessageRecorder.h"
 #include "app/network/Press.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/shell/QuorvelApp.h"
@@ -9,7 +8,7 @@
 #include "app/stats/StatsView.h"
 #include "base/FileIO.h"
 #include "sim/ZarnSimulator.h"
-#include "tests/app/TempConfig.h"
+#include "tests/app/SimulatedAppTest.h"
 
 #include <gtest/gtest.h>
 
@@ -20,33 +19,11 @@
 
 namespace {
 
-// The program on a simulated line of twelve analysers, in a folder of its own.
-class StatsWindow : public ::testing::Test {
+// The program, started by each test, with its statistics window.
+class StatsWindow : public SimulatedAppTest {
 protected:
-    static void SetUpTestSuite() {
-        CZarnSimulator::Options options;
-        options.nCrimpIntervalMs = 0;
-        s_sim = std::make_unique<CZarnSimulator>(options);
-        std::string error;
-        ASSERT_TRUE(s_sim->Start(&error)) << error;
-    }
-    static void TearDownTestSuite() { s_sim.reset(); }
-
-    void SetUp() override {
-        for (int node = 1; node <= 12; ++node) {
-            s_sim->SetFault(node, SimFault::none);
-        }
-    }
-    void TearDown() override {
-        m_app.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
     void Start() {
-        CCommandLineInfo info;
-        info.m_bShowSplash = false;
-        m_app = std::make_unique<CQuorvelApp>(info, s_sim->DevicePath());
-        ASSERT_TRUE(m_app->InitInstance());
+        ASSERT_NO_FATAL_FAILURE(StartApp());
         ASSERT_EQ(m_app->m_pStatsTemplate->GetDocuments().size(), 1u);
         m_stats = dynamic_cast<CStatsDoc*>(m_app->m_pStatsTemplate->GetDocuments().front());
         ASSERT_NE(m_stats, nullptr);
@@ -94,17 +71,11 @@ protected:
         return bytes;
     }
 
-    static std::unique_ptr<CZarnSimulator> s_sim;
-    CTempConfig m_config;
-    CMessageRecorder m_messages;
-    std::unique_ptr<CQuorvelApp> m_app;
     CStatsDoc* m_stats = nullptr;
     CStatsView* m_view = nullptr;
     QTreeWidget* m_list = nullptr;
     CQuorvelDoc* m_network = nullptr;
 };
-
-std::unique_ptr<CZarnSimulator> StatsWindow::s_sim;
 
 TEST_F(StatsWindow, OpensEmptyWithItsColumnsAndPolls) {
     Start();

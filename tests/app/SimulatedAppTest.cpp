@@ -1,0 +1,50 @@
+#include "tests/app/SimulatedAppTest.h"
+
+#include "app/framework/MDIFrameWnd.h"
+#include "app/shell/CommandLineInfo.h"
+
+#include <QCoreApplication>
+
+#include <string>
+
+std::unique_ptr<CZarnSimulator> SimulatedAppTest::s_sim;
+
+void SimulatedAppTest::SetUpTestSuite() {
+    CZarnSimulator::Options options;
+    options.nCrimpIntervalMs = 0;
+    s_sim = std::make_unique<CZarnSimulator>(options);
+    std::string error;
+    ASSERT_TRUE(s_sim->Start(&error)) << error;
+}
+
+void SimulatedAppTest::TearDownTestSuite() {
+    s_sim.reset();
+}
+
+void SimulatedAppTest::SetUp() {
+    for (int node = 1; node <= 12; ++node) {
+        s_sim->SetFault(node, SimFault::none);
+    }
+}
+
+void SimulatedAppTest::TearDown() {
+    m_app.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void SimulatedAppTest::StartApp() {
+    CCommandLineInfo info;
+    info.m_bShowSplash = false;
+    m_app = std::make_unique<CQuorvelApp>(info, s_sim->DevicePath());
+    ASSERT_TRUE(m_app->InitInstance());
+}
+
+bool SimulatedAppTest::Enabled(UINT nID) {
+    return m_app->m_pMainWnd->QueryCommand(nID).m_bEnabled;
+}
+
+SimAnalyserState SimulatedAppTest::State(int node) {
+    SimAnalyserState state;
+    EXPECT_TRUE(s_sim->GetState(node, state));
+    return state;
+}
