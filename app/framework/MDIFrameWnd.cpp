@@ -665,27 +665,14 @@ void CMDIFrameWnd::OnWindowCascade() {
 }
 
 void CMDIFrameWnd::OnWindowTileHorz() {
-    std::vector<CMDIChildWnd*> children;
-    for (CMDIChildWnd* pChild : VisibleChildren()) {
-        if (!pChild->isMinimized()) {
-            children.push_back(pChild);
-        }
-    }
-    if (children.empty() || m_pClient == nullptr) {
-        return;
-    }
-    // One above the other, each the full width.
-    QRect area = m_pClient->viewport()->rect();
-    int n = static_cast<int>(children.size());
-    for (int i = 0; i < n; ++i) {
-        int top = area.height() * i / n;
-        int bottom = area.height() * (i + 1) / n;
-        children[static_cast<std::size_t>(i)]->showNormal();
-        children[static_cast<std::size_t>(i)]->setGeometry(0, top, area.width(), bottom - top);
-    }
+    Tile(true);
 }
 
 void CMDIFrameWnd::OnWindowTileVert() {
+    Tile(false);
+}
+
+void CMDIFrameWnd::Tile(bool bHorizontal) {
     std::vector<CMDIChildWnd*> children;
     for (CMDIChildWnd* pChild : VisibleChildren()) {
         if (!pChild->isMinimized()) {
@@ -695,14 +682,18 @@ void CMDIFrameWnd::OnWindowTileVert() {
     if (children.empty() || m_pClient == nullptr) {
         return;
     }
-    // Side by side, each the full height.
+    // Horizontally one above the other, each the full width; else side by side, each the full
+    // height.
     QRect area = m_pClient->viewport()->rect();
+    int length = bHorizontal ? area.height() : area.width();
     int n = static_cast<int>(children.size());
     for (int i = 0; i < n; ++i) {
-        int left = area.width() * i / n;
-        int right = area.width() * (i + 1) / n;
-        children[static_cast<std::size_t>(i)]->showNormal();
-        children[static_cast<std::size_t>(i)]->setGeometry(left, 0, right - left, area.height());
+        int from = length * i / n;
+        int to = length * (i + 1) / n;
+        CMDIChildWnd* pChild = children[static_cast<std::size_t>(i)];
+        pChild->showNormal();
+        pChild->setGeometry(bHorizontal ? QRect(0, from, area.width(), to - from)
+                                        : QRect(from, 0, to - from, area.height()));
     }
 }
 

@@ -109,6 +109,8 @@ private:
     void FillRecentFiles(QMenu* pMenu);
     void FillWindowList(QMenu* pMenu);
     std::vector<CMDIChildWnd*> VisibleChildren() const;
+    // Lays the open, unminimised windows out in equal strips across the client area.
+    void Tile(bool bHorizontal);
 
     UINT m_nIDResource = 0;
     UINT m_nIDMenu = 0;

@@ -343,28 +343,15 @@ bool CSettingsStore::CreateKey(HKEY hive, const std::string& strKey) {
 
 bool CSettingsStore::WriteString(HKEY hive, const std::string& strKey, const std::string& strValue,
                                  const std::string& strData) {
-    if (!ValidKey(strKey)) {
-        return false;
-    }
-    std::vector<Key> keys = Load(hive);
-    auto key = FindKey(keys, strKey);
-    if (key == keys.end()) {
-        keys.push_back({strKey, {}});
-        key = keys.end() - 1;
-    }
-    auto value = FindValue(*key, strValue);
-    if (value == key->values.end()) {
-        key->values.push_back({strValue, false, strData, 0});
-    } else {
-        value->bDword = false;
-        value->strData = strData;
-        value->dwData = 0;
-    }
-    return Save(hive, keys);
+    return WriteValue(hive, strKey, {strValue, false, strData, 0});
 }
 
 bool CSettingsStore::WriteDword(HKEY hive, const std::string& strKey, const std::string& strValue,
                                 std::uint32_t dwData) {
+    return WriteValue(hive, strKey, {strValue, true, {}, dwData});
+}
+
+bool CSettingsStore::WriteValue(HKEY hive, const std::string& strKey, const Value& data) {
     if (!ValidKey(strKey)) {
         return false;
     }
@@ -374,13 +361,13 @@ bool CSettingsStore::WriteDword(HKEY hive, const std::string& strKey, const std:
         keys.push_back({strKey, {}});
         key = keys.end() - 1;
     }
-    auto value = FindValue(*key, strValue);
+    auto value = FindValue(*key, data.strName);
     if (value == key->values.end()) {
-        key->values.push_back({strValue, true, {}, dwData});
+        key->values.push_back(data);
     } else {
-        value->bDword = true;
-        value->strData.clear();
-        value->dwData = dwData;
+        value->bDword = data.bDword;
+        value->strData = data.strData;
+        value->dwData = data.dwData;
     }
     return Save(hive, keys);
 }

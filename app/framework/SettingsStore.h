@@ -62,6 +62,8 @@ public:
 private:
     std::vector<Key> Load(HKEY hive) const;
     bool Save(HKEY hive, const std::vector<Key>& keys);
+    // Sets a value of a key, making either when missing; an existing value keeps its name.
+    bool WriteValue(HKEY hive, const std::string& strKey, const Value& data);
 
     std::string m_strVendor;
     std::string m_strProduct;
