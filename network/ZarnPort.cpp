@@ -333,8 +333,12 @@ int CZarnPort::DownloadBatchBuffer(unsigned char node, tagPOINT* points, unsigne
             return sent == n ? Succeed() : Fail(ZarnError::wrongEndValue);
         }
         if (n >= capacity) {
-            // Let the analyser finish so the line is quiet for the next request, then fail.
-            while (ReceiveWhole(&packet, node) && packet.code != ZARN_END) {
+            // Let the analyser finish so the line is quiet for the next request, then fail. No
+            // end value counts past 0xFFFF entries, so a node still sending then is babbling.
+            for (unsigned long seen = n + 1ul; seen <= 0xFFFF; ++seen) {
+                if (!ReceiveWhole(&packet, node) || packet.code == ZARN_END) {
+                    break;
+                }
             }
             return Fail(ZarnError::capacityExceeded);
         }

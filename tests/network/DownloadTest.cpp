@@ -166,6 +166,22 @@ TEST_F(Download, BatchNeverWritesPastTheCallersArray) {
     EXPECT_EQ(m_port.RequestACK(8), 1);
 }
 
+TEST_F(Download, ABabblingNodeIsNotDrainedForEver) {
+    // More entries than any end value can count, and still no end packet.
+    constexpr int kSent = 0xFFFF + 11;
+    std::vector<COAXNWKPACKET> packets(kSent, Reply(8, 0x10, 5));
+    m_fake.Answer(packets);
+    auto points = Untouched(2);
+    unsigned short count = 0;
+    CStats stats;
+    EXPECT_EQ(m_port.DownloadBatchBuffer(8, points.data(), &count, stats, 1), 0);
+    EXPECT_EQ(m_port.GetLastError(), ZarnError::capacityExceeded);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(points[1].x, -7);
+    // The draining stops once the batch can no longer end well.
+    EXPECT_EQ(m_fake.m_line->PendingInput(), 10u * sizeof(COAXNWKPACKET));
+}
+
 TEST_F(Download, StatisticsScaleTenthsAndNeedTheEndCode) {
     auto answer = [&](unsigned char lastCode) {
         const std::uint16_t v[8] = {123, 25, 13, 15, static_cast<std::uint16_t>(-40), 260, 90, 10};
