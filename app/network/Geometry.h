@@ -1,6 +1,13 @@
 #pragma once
 
 #include <algorithm>
+#include <climits>
+
+// A sum of layout coordinates held at the ends of the int range: a damaged station file can
+// put any 32-bit value in a station's edges, and drawing must not overflow on it.
+inline int ClampToInt(long long value) {
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
 
 // Points and rectangles in layout pixels. A rectangle holds its left and top edges and excludes
 // its right and bottom ones.
@@ -31,6 +38,11 @@ struct CRect {
         return {std::min(left, right), std::min(top, bottom), std::max(left, right),
                 std::max(top, bottom)};
     }
-    CRect Offset(int dx, int dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
+    CRect Offset(int dx, int dy) const {
+        return {ClampToInt(static_cast<long long>(left) + dx),
+                ClampToInt(static_cast<long long>(top) + dy),
+                ClampToInt(static_cast<long long>(right) + dx),
+                ClampToInt(static_cast<long long>(bottom) + dy)};
+    }
     friend bool operator==(const CRect&, const CRect&) = default;
 };

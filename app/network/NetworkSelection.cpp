@@ -73,5 +73,8 @@ void CNetworkSelection::Forget(const CPress* press, std::vector<CPress*>& group)
 }
 
 CPoint LabelPosition(const CRect& rect, int cx, int cy) {
-    return {rect.left + (rect.right - rect.left) / 2 - cx / 2, rect.top - cy - 3};
+    const long long left = rect.left;
+    const long long width = static_cast<long long>(rect.right) - rect.left;
+    return {ClampToInt(left + width / 2 - cx / 2),
+            ClampToInt(static_cast<long long>(rect.top) - cy - 3)};
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 class Selection : public ::testing::Test {
@@ -102,6 +104,13 @@ TEST(LabelPosition, CentredAboveTheIcon) {
     EXPECT_EQ(LabelPosition({50, 50, 82, 82}, 40, 12), (CPoint{46, 35}));
     EXPECT_EQ(LabelPosition({50, 50, 82, 82}, 41, 12), (CPoint{46, 35}));
     EXPECT_EQ(LabelPosition({-50, -50, -18, -18}, 41, 12), (CPoint{-54, -65}));
+
+    // Edges from a damaged station file: the sums do not overflow.
+    const CRect absurd{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+    EXPECT_EQ(LabelPosition(absurd, 40, 12), (CPoint{-21, INT_MIN}));
+    EXPECT_EQ(absurd.Offset(-100, 100), (CRect{INT_MIN, INT_MIN + 100, INT_MAX - 100, INT_MAX}));
+    EXPECT_EQ((CRect{0, INT_MAX - 10, 32, INT_MAX}).Offset(5, 20),
+              (CRect{5, INT_MAX, 37, INT_MAX}));
 }
 
 } // namespace
