@@ -113,7 +113,8 @@ void CPressPropertiesDlg::StepWhole(UINT nEdit, int lo, int hi, bool up) {
     if (!ok) {
         value = lo;
     } else {
-        value += up ? 1 : -1;
+        // Stepped from within the range, so a typed value far beyond it cannot overflow.
+        value = std::clamp(value, lo, hi) + (up ? 1 : -1);
     }
     edit->setText(QString::number(std::clamp(value, lo, hi)));
 }

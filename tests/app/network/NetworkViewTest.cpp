@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QToolTip>
 
 #include <csignal>
@@ -234,10 +235,22 @@ TEST_F(NetworkView, DoubleClickOpensPropertiesAndOkStoresTheValues) {
     EXPECT_EQ(Station(4)->GetName(), "Press 3 (left)");
     EXPECT_EQ(Station(4)->GetBLO(), 88);
 
-    // Cancel keeps the station as it was.
+    // Cancel keeps the station as it was. The node arrows step within 1 to 254 even from a
+    // typed value at the ends of the integer range.
     WhenModal<CPressPropertiesDlg>([&](CPressPropertiesDlg* dlg) {
         auto* name = qobject_cast<QLineEdit*>(dlg->GetControl(CPressPropertiesDlg::IDC_STATION_ID));
         name->setText("Changed");
+        auto* node = qobject_cast<QLineEdit*>(dlg->GetControl(CPressPropertiesDlg::IDC_NODE_ID));
+        QWidget* arrows = dlg->GetControl(CPressPropertiesDlg::IDC_NODE_SPIN);
+        node->setText("2147483647");
+        arrows->findChild<QToolButton*>(QStringLiteral("up"))->click();
+        EXPECT_EQ(node->text(), "254");
+        node->setText("-2147483648");
+        arrows->findChild<QToolButton*>(QStringLiteral("down"))->click();
+        EXPECT_EQ(node->text(), "1");
+        node->setText("7");
+        arrows->findChild<QToolButton*>(QStringLiteral("up"))->click();
+        EXPECT_EQ(node->text(), "8");
         dlg->reject();
     });
     m_view->EditProperties(Station(4));
