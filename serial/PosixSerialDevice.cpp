@@ -126,7 +126,21 @@ bool CPosixSerialDevice::SetState(const _DCB& dcb) {
     tio.c_cc[VTIME] = 0;
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);
-    return ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
+    if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
+        return false;
+    }
+    // As the platform's driver does, a line's control mode acts only when it changes: the
+    // first block after opening drops (or raises) DTR and RTS, later ones leave them where
+    // the modem-line operations put them. Devices without modem lines ignore this.
+    if (dcb.fDtrControl != m_nDtrControl && dcb.fDtrControl <= 1) {
+        ModemBits(dcb.fDtrControl ? TIOCMBIS : TIOCMBIC, TIOCM_DTR);
+    }
+    if (dcb.fRtsControl != m_nRtsControl && dcb.fRtsControl <= 1) {
+        ModemBits(dcb.fRtsControl ? TIOCMBIS : TIOCMBIC, TIOCM_RTS);
+    }
+    m_nDtrControl = dcb.fDtrControl;
+    m_nRtsControl = dcb.fRtsControl;
+    return true;
 }
 
 bool CPosixSerialDevice::GetTimeouts(COMMTIMEOUTS& t) {

@@ -34,4 +34,7 @@ private:
 
     int m_fd;
     COMMTIMEOUTS m_timeouts{};
+    // The lines' control modes last applied; a terminal opens with both lines raised.
+    unsigned m_nDtrControl = 1;
+    unsigned m_nRtsControl = 1;
 };
