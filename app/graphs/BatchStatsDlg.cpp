@@ -50,10 +50,12 @@ CBatchStatsDlg::CBatchStatsDlg(const CStats& stats, QWidget* pParent)
                               fields[i].nID == IDC_BATCH_GOOD_PERCENT ||
                               fields[i].nID == IDC_BATCH_BAD_PERCENT;
         const int y = (bDetails ? kDetailsTop : kStatsTop) + 13 + place.nRow * kRowHeight;
-        const int labelX = place.nColumn == 0 ? 12 : 97;
-        const int labelWidth = place.nColumn == 0 ? 52 : 58;
+        // The right column starts a little to the left, so that its long labels and values
+        // as wide as "100.0%" both fit inside the box.
+        const int labelX = place.nColumn == 0 ? 12 : 94;
+        const int labelWidth = place.nColumn == 0 ? 50 : 58;
         const int textX = labelX + labelWidth;
-        const int textWidth = place.nColumn == 0 ? 30 : 28;
+        const int textWidth = 30;
         auto* label = new QLabel(QString::fromUtf8(fields[i].pszLabel), this);
         // The labels of the right column are long for the box: a little narrower type fits.
         QFont labelFont = label->font();

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QImage>
+#include <QLabel>
 #include <QPrinter>
 #include <QTest>
 
@@ -81,6 +82,38 @@ protected:
 
     CQuorvelDoc* m_network = nullptr;
 };
+
+// The widest texts the analyser's values can give: each field shows its whole text.
+TEST(BatchStatsDialog, EveryFieldHoldsItsWidestText) {
+    CStats stats;
+    stats.m_fMean = 6553.5f;
+    stats.m_fStdDev = 6553.5f;
+    stats.m_fCpk = -3276.8f;
+    stats.m_fCp = -3276.8f;
+    stats.m_nMin = -32768;
+    stats.m_nMax = -32768;
+    stats.m_nBLO = 65535;
+    stats.m_nGood = 0;
+    stats.m_nBad = 65535;
+    for (int pass = 0; pass < 2; ++pass) {
+        CBatchStatsDlg dlg(stats);
+        for (const auto& field : CBatchStatsText::Format(stats)) {
+            auto* text = dlg.findChild<QLabel*>(QString::number(field.nID));
+            ASSERT_NE(text, nullptr) << field.nID;
+            EXPECT_EQ(text->text().toStdString(), field.strText);
+            EXPECT_LE(text->fontMetrics().horizontalAdvance(text->text()),
+                      text->contentsRect().width())
+                << field.pszLabel << " " << field.strText;
+        }
+        // Their labels too.
+        for (const QLabel* label : dlg.findChildren<QLabel*>()) {
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
+                      label->contentsRect().width())
+                << label->text().toStdString();
+        }
+        std::swap(stats.m_nGood, stats.m_nBad); // 100.0% good this time
+    }
+}
 
 TEST_F(GraphWindows, ACurveDownloadShowsItsWindowAndZooms) {
     CCurveDoc* doc = OpenCurve(1);
