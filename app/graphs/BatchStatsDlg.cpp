@@ -28,6 +28,7 @@ constexpr Place kPlaces[] = {
 constexpr int kStatsTop = 7;
 constexpr int kDetailsTop = 85;
 constexpr int kRowHeight = 14;
+constexpr int kBoxWidth = 179;
 
 } // namespace
 
@@ -38,9 +39,9 @@ CBatchStatsDlg::CBatchStatsDlg(const CStats& stats, QWidget* pParent)
     SetDialogSize(191, 186);
 
     auto* statsBox = new QGroupBox(QStringLiteral("Batch Statistics"), this);
-    PlaceControl(statsBox, 7, kStatsTop, 177, 70);
+    PlaceControl(statsBox, 7, kStatsTop, kBoxWidth, 70);
     auto* detailsBox = new QGroupBox(QStringLiteral("Batch Details"), this);
-    PlaceControl(detailsBox, 7, kDetailsTop, 177, 56);
+    PlaceControl(detailsBox, 7, kDetailsTop, kBoxWidth, 56);
 
     const std::vector<CBatchStatsText::Field> fields = CBatchStatsText::Format(m_stats);
     for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -50,12 +51,12 @@ CBatchStatsDlg::CBatchStatsDlg(const CStats& stats, QWidget* pParent)
                               fields[i].nID == IDC_BATCH_GOOD_PERCENT ||
                               fields[i].nID == IDC_BATCH_BAD_PERCENT;
         const int y = (bDetails ? kDetailsTop : kStatsTop) + 13 + place.nRow * kRowHeight;
-        // The right column starts a little to the left, so that its long labels and values
-        // as wide as "100.0%" both fit inside the box.
-        const int labelX = place.nColumn == 0 ? 12 : 94;
-        const int labelWidth = place.nColumn == 0 ? 50 : 58;
+        // Values run to "-3276.8" and "100.0%", and the right column's labels are long: the
+        // columns share the box's width so that every text is seen whole.
+        const int labelX = place.nColumn == 0 ? 11 : 94;
+        const int labelWidth = place.nColumn == 0 ? 49 : 57;
         const int textX = labelX + labelWidth;
-        const int textWidth = 30;
+        const int textWidth = 32;
         auto* label = new QLabel(QString::fromUtf8(fields[i].pszLabel), this);
         // The labels of the right column are long for the box: a little narrower type fits.
         QFont labelFont = label->font();
@@ -66,6 +67,7 @@ CBatchStatsDlg::CBatchStatsDlg(const CStats& stats, QWidget* pParent)
         text->setObjectName(QString::number(fields[i].nID));
         text->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        text->setIndent(2);
         PlaceControl(text, textX, y, textWidth, 11);
         m_fields[fields[i].nID] = text;
     }
