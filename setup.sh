@@ -20,17 +20,18 @@ install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-build() { # dir, extra cmake options...
-    local dir=$1
-    shift
+build() { # dir, targets (empty: all), extra cmake options...
+    local dir=$1 targets=$2
+    shift 2
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-    cmake --build "$dir"
+    cmake --build "$dir" ${targets:+--target $targets}
 }
 
 case "${1:-}" in
 run)
     install_packages
-    build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    build build "quorvel zarnsim zarnctl" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_BUILD_TESTS=OFF \
+        -DQUORVEL_BUILD_BENCH=OFF
     if [ -x build/bin/quorvel ]; then
         exec build/bin/quorvel --simulate
     fi
@@ -45,7 +46,7 @@ run)
 test)
     install_packages
     # One build with warnings as errors under AddressSanitizer and UndefinedBehaviorSanitizer.
-    build build-ci -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WERROR=ON -DQUORVEL_SANITIZE=ON \
+    build build-ci "" -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WERROR=ON -DQUORVEL_SANITIZE=ON \
         -DQUORVEL_BUILD_BENCH=OFF
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
