@@ -19,6 +19,7 @@ enum class ZarnError {
     unexpectedCode,   // a reply code other than the one the request waits for
     wrongEndValue,    // the end packet's value disagrees with what was received
     capacityExceeded, // more batch entries than the caller's array holds
+    lineLost,         // the port's device failed (unplugged, hung up, closed by its server)
 };
 
 LINTARO_API const char* ZarnErrorText(ZarnError error);

@@ -64,6 +64,8 @@ const char* ZarnErrorText(ZarnError error) {
         return "unexpected reply code";
     case ZarnError::wrongEndValue:
         return "end value or count wrong";
+    case ZarnError::lineLost:
+        return "the line is lost (the port's device failed)";
     case ZarnError::capacityExceeded:
         return "more batch entries than room for them";
     }

@@ -69,7 +69,8 @@ protected:
     int DownloadCurve(unsigned char node, tagPOINT* points);
 
     int Fail(ZarnError error) {
-        m_lastError = error;
+        // Whatever the exchange saw, a device that failed under it is the reason.
+        m_lastError = IsLineLost() ? ZarnError::lineLost : error;
         return 0;
     }
     int Succeed() {

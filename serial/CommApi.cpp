@@ -209,6 +209,11 @@ int GetCommModemStatus(HANDLE h, unsigned long* status) {
     return Result(p->GetModemStatus(*status));
 }
 
+int IsCommDeviceLost(HANDLE h) {
+    CSerialDevice* p = Lookup(h);
+    return p != nullptr && p->IsLost() ? 1 : 0;
+}
+
 CReadPlan PlanRead(const COMMTIMEOUTS& t, std::size_t count) {
     CReadPlan plan;
     if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&

@@ -94,6 +94,8 @@ LINTARO_API int EscapeCommFunction(HANDLE h, unsigned long function);
 LINTARO_API int SetCommBreak(HANDLE h);
 LINTARO_API int ClearCommBreak(HANDLE h);
 LINTARO_API int GetCommModemStatus(HANDLE h, unsigned long* status);
+// Non-zero when the device behind the handle has failed for good.
+LINTARO_API int IsCommDeviceLost(HANDLE h);
 
 // The device path a port name stands for.
 LINTARO_API std::string CommDevicePath(const std::string& name);

@@ -176,6 +176,7 @@ long CPosixSerialDevice::Read(unsigned char* buffer, std::size_t count) {
             // No data now (a terminal without a minimum count reports that as 0), or the
             // other side of a pseudo-terminal has gone, which the poll below tells apart.
             if (hungUp) {
+                m_bLost = true;
                 break;
             }
             errno = EAGAIN;
@@ -185,6 +186,7 @@ long CPosixSerialDevice::Read(unsigned char* buffer, std::size_t count) {
         }
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
             // A vanished device (EIO on a hung-up terminal) ends the read with what came.
+            NoteError(errno);
             return got ? static_cast<long>(got) : -1;
         }
         if (plan.kind == CReadPlan::immediate) {
@@ -203,10 +205,13 @@ long CPosixSerialDevice::Read(unsigned char* buffer, std::size_t count) {
             return got ? static_cast<long>(got) : -1;
         }
         if (r > 0 && (pfd.revents & (POLLERR | POLLNVAL))) {
+            m_bLost = true;
+            errno = EIO;
             return got ? static_cast<long>(got) : -1;
         }
         if (r > 0 && (pfd.revents & POLLHUP)) {
             if (!(pfd.revents & POLLIN)) {
+                m_bLost = true;
                 break;
             }
             hungUp = true;
@@ -229,6 +234,7 @@ long CPosixSerialDevice::Write(const unsigned char* data, std::size_t count) {
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            NoteError(errno);
             return done ? static_cast<long>(done) : -1;
         }
         int wait = RemainingMs(stallDeadline);
@@ -244,11 +250,26 @@ long CPosixSerialDevice::Write(const unsigned char* data, std::size_t count) {
             return done ? static_cast<long>(done) : -1;
         }
         if (r > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            m_bLost = true;
             errno = EIO;
             return done ? static_cast<long>(done) : -1;
         }
     }
     return static_cast<long>(done);
+}
+
+void CPosixSerialDevice::NoteError(int error) {
+    switch (error) {
+    case EIO:
+    case ENODEV:
+    case ENXIO:
+    case EBADF:
+    case EPIPE:
+        m_bLost = true;
+        break;
+    default:
+        break;
+    }
 }
 
 bool CPosixSerialDevice::Purge(unsigned long flags) {

@@ -21,6 +21,7 @@ public:
     bool Purge(unsigned long flags) override;
     bool Escape(unsigned long function) override;
     bool GetModemStatus(unsigned long& status) override;
+    bool IsLost() const override { return m_bLost; }
 
     int GetFd() const { return m_fd; }
 
@@ -31,10 +32,13 @@ public:
 private:
     explicit CPosixSerialDevice(int fd) : m_fd(fd) {}
     bool ModemBits(int request, int bits);
+    // Errors that mean the device is gone, not merely busy or slow.
+    void NoteError(int error);
 
     int m_fd;
     COMMTIMEOUTS m_timeouts{};
     // The lines' control modes last applied; a terminal opens with both lines raised.
     unsigned m_nDtrControl = 1;
     unsigned m_nRtsControl = 1;
+    bool m_bLost = false;
 };

@@ -27,6 +27,8 @@ public:
         m_line->Record(CScriptedLine::Event::close);
     }
 
+    bool IsLost() const override { return m_line->m_bVanished; }
+
     bool SetState(const _DCB& dcb) override {
         if (Gone() || m_line->m_bFailState) {
             errno = EINVAL;

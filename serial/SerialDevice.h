@@ -21,6 +21,9 @@ public:
     virtual bool Purge(unsigned long flags) = 0;
     virtual bool Escape(unsigned long function) = 0;
     virtual bool GetModemStatus(unsigned long& status) = 0;
+    // True once the device has failed for good (gone, hung up, closed by the other side):
+    // nothing but opening it again can help.
+    virtual bool IsLost() const { return false; }
 };
 
 // How long a read may wait under a time-out record, from the record alone.

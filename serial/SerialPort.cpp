@@ -68,6 +68,17 @@ int CSerialPort::SetCommPort() {
     return 1;
 }
 
+void CSerialPort::ClosePort() {
+    if (m_hPort != INVALID_HANDLE_VALUE) {
+        CloseHandle(m_hPort);
+        m_hPort = INVALID_HANDLE_VALUE;
+    }
+}
+
+bool CSerialPort::IsLineLost() const {
+    return m_hPort != INVALID_HANDLE_VALUE && IsCommDeviceLost(m_hPort) != 0;
+}
+
 int CSerialPort::ChangeComPort(char const* name) {
     m_strPort = name ? name : "";
     return SetCommPort();

@@ -28,6 +28,11 @@ public:
     int SetBaudRate(unsigned long rate, int reopen);
     int SetPortInfo(_DCB* dcb);
     void* GetPortHandle() const { return m_hPort; }
+    // Closes the device; requests then fail at once until the port is opened again.
+    void ClosePort();
+    // True when the open device has failed for good (unplugged, hung up, closed by the other
+    // side): only opening it again can help.
+    bool IsLineLost() const;
 
     int FlushComms();
     int SetBreak();

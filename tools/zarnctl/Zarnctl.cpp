@@ -55,7 +55,7 @@ std::string WordText(const WordParameter& w, unsigned value) {
 // Failures after which no further node can answer: the port or the line itself is at fault.
 bool IsLineFault(ZarnError error) {
     return error == ZarnError::portClosed || error == ZarnError::writeFailed ||
-           error == ZarnError::noEcho;
+           error == ZarnError::noEcho || error == ZarnError::lineLost;
 }
 
 std::string NodeLabel(unsigned node) {
