@@ -3,7 +3,7 @@
 #include "app/framework/MessageService.h"
 #include "app/framework/StringTable.h"
 #include "app/framework/UpdateHints.h"
-#include "app/framework/WaitCursor.h"
+#include "app/framework/View.h"
 #include "app/graphs/GraphFormat.h"
 #include "app/network/Press.h"
 #include "app/shell/QuorvelApp.h"
@@ -16,12 +16,20 @@
 
 CBatchDoc::CBatchDoc() : m_pPoints(kCapacity, tagPOINT{0, 0}) {
     MapCommand(
-        ID_REFRESH_DATA, [this] { Reload(); }, [this](CCmdUI& ui) { ui.Enable(m_bCanReload); });
+        ID_REFRESH_DATA, [this] { Reload(CLineJob{}); },
+        [this](CCmdUI& ui) { ui.Enable(m_bCanReload); });
 }
 
-void CBatchDoc::SetPress(CPress* pPress) {
+// What a download brings, filled on the line's thread and taken over on the window's.
+struct CBatchDoc::CDownload {
+    std::vector<tagPOINT> points = std::vector<tagPOINT>(kCapacity, tagPOINT{0, 0});
+    unsigned short nCount = 0;
+    CStats stats;
+};
+
+void CBatchDoc::SetPress(CPress* pPress, CLineJob job) {
     m_pPress = pPress;
-    Reload();
+    Reload(std::move(job));
 }
 
 void CBatchDoc::OnPressRemoved(CPress* pPress) {
@@ -32,34 +40,79 @@ void CBatchDoc::OnPressRemoved(CPress* pPress) {
     }
 }
 
-void CBatchDoc::Reload() {
-    if (!m_bCanReload) {
+void CBatchDoc::Reload(CLineJob job) {
+    CQuorvelApp* pApp = GetQuorvelApp();
+    CLineClient* pLine = pApp != nullptr ? pApp->m_pLine : nullptr;
+    if (!m_bCanReload || m_bDownloading) {
+        job.Finish();
         return;
     }
-    CWaitCursor wait;
     if (m_pPress != nullptr) {
         m_strStation = m_pPress->GetName();
         m_nNodeID = m_pPress->GetNodeID();
     }
-    m_nLimitLine = 0;
-    m_nCount = 0;
-    CQuorvelApp* pApp = GetQuorvelApp();
-    CZarnPort* pPort = pApp != nullptr ? pApp->m_pPort : nullptr;
-    int ok = 0;
-    if (pPort != nullptr) {
-        // Statistics that cannot be read are not worth a message: the batch is what counts.
-        pPort->GetStatistics(static_cast<unsigned int>(m_nNodeID), m_stats);
-        ok = pPort->DownloadBatchBuffer(static_cast<unsigned char>(m_nNodeID), m_pPoints.data(),
-                                        &m_nCount, m_stats, kCapacity);
+    m_job = std::move(job);
+    if (pLine == nullptr) {
+        CDownload none;
+        OnDownloaded(CLineClient::Result{CLineClient::Outcome::failed, 0, ZarnError::portClosed},
+                     none);
+        return;
     }
-    if (!ok) {
+    m_pOperation = m_job.pOperation;
+    if (m_pOperation == nullptr) {
+        m_pOperation = pLine->BeginOperation(CGraphFormat::Format(
+            "Downloading batch buffer: %s (node %d)", m_strStation.c_str(), m_nNodeID));
+    }
+    if (CView* pView = GetFirstView(); pView != nullptr && m_bHasData) {
+        m_pOperation->AddBusyWindow(pView);
+    }
+    m_bDownloading = true;
+    auto data = std::make_shared<CDownload>();
+    data->stats = m_stats;
+    const auto node = static_cast<unsigned int>(m_nNodeID);
+    std::vector<CLineClient::Step> steps{
+        [data, node](CZarnPort& port) {
+            // Statistics that cannot be read are not worth a message: the batch is what counts.
+            port.GetStatistics(node, data->stats);
+            return true;
+        },
+        [data, node](CZarnPort& port) {
+            return port.DownloadBatchBuffer(static_cast<unsigned char>(node), data->points.data(),
+                                            &data->nCount, data->stats, kCapacity) != 0;
+        },
+    };
+    pLine->Post(
+        &m_lineContext, std::move(steps),
+        [this, data](const CLineClient::Result& result) { OnDownloaded(result, *data); },
+        m_pOperation);
+}
+
+void CBatchDoc::OnDownloaded(const CLineClient::Result& result, CDownload& data) {
+    m_bDownloading = false;
+    // Whoever waits (a group) goes on when this job ends, at the end of this function: after the
+    // outcome and its message, and whether or not the window is still there.
+    CLineJob job = std::move(m_job);
+    if (m_pOperation != nullptr && m_pOperation != job.pOperation) {
+        m_pOperation->End();
+    }
+    m_pOperation.reset();
+    if (result.outcome == CLineClient::Outcome::cancelled) {
+        if (!m_bHasData) {
+            UpdateAllViews(nullptr, HINT_CLOSE);
+        }
+        return;
+    }
+    m_nLimitLine = 0;
+    m_stats = data.stats;
+    if (result.outcome != CLineClient::Outcome::done) {
         m_nCount = 0;
         AfxMessageBox(CStringTable::Format1(IDS_BATCH_DOWNLOAD_FAILED, m_strStation),
                       MB_OK | MB_ICONSTOP);
         UpdateAllViews(nullptr, HINT_CLOSE);
         return;
     }
-    m_nCount = static_cast<unsigned short>(std::min<unsigned>(m_nCount, kCapacity));
+    m_nCount = static_cast<unsigned short>(std::min<unsigned>(data.nCount, kCapacity));
+    std::copy(data.points.begin(), data.points.begin() + m_nCount, m_pPoints.begin());
     if (m_nCount == 0) {
         AfxMessageBox(CStringTable::Format1(IDS_NO_BATCH_DATA, std::to_string(m_nNodeID)),
                       MB_OK | MB_ICONSTOP);

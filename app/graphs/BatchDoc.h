@@ -6,10 +6,11 @@
 #include "network/Point.h"
 #include "network/Stats.h"
 
+#include <QObject>
+
+#include <memory>
 #include <string>
 #include <vector>
-
-class CZarnPort;
 
 // One analyser's batch buffer (a value per crimp) with its statistics of the batch. Made for a
 // station it downloads at once and again on Reload, reading the station's name and node ID
@@ -21,8 +22,9 @@ public:
 
     CBatchDoc();
 
-    void SetPress(CPress* pPress) override;
-    void Reload() override;
+    void SetPress(CPress* pPress, CLineJob job) override;
+    void Reload(CLineJob job) override;
+    bool IsDownloading() const { return m_bDownloading; }
     // A station deleted from the layout: its last name and node ID are kept for reloads.
     void OnPressRemoved(CPress* pPress) override;
 
@@ -46,7 +48,14 @@ public:
     bool m_bHasData = false;
 
 private:
+    struct CDownload;
+    void OnDownloaded(const CLineClient::Result& result, CDownload& data);
+
     // The station's name and node ID as last read from it.
     std::string m_strStation;
     int m_nNodeID = 0;
+    bool m_bDownloading = false;
+    CLineJob m_job;
+    std::shared_ptr<CLineOperation> m_pOperation;
+    QObject m_lineContext; // results for a document that is gone are dropped with it
 };

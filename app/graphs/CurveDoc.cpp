@@ -3,7 +3,7 @@
 #include "app/framework/MessageService.h"
 #include "app/framework/StringTable.h"
 #include "app/framework/UpdateHints.h"
-#include "app/framework/WaitCursor.h"
+#include "app/framework/View.h"
 #include "app/graphs/GraphFormat.h"
 #include "app/network/Press.h"
 #include "app/shell/QuorvelApp.h"
@@ -12,58 +12,128 @@
 #include "base/CodePage.h"
 #include "network/ZarnPort.h"
 
+#include <algorithm>
+#include <iterator>
+
 CCurveDoc::CCurveDoc()
     : m_pForce(kCurvePoints, tagPOINT{0, 0}), m_pReference(kCurvePoints, tagPOINT{0, 0}) {
     MapCommand(
-        ID_REFRESH_DATA, [this] { Reload(); }, [this](CCmdUI& ui) { ui.Enable(m_bCanReload); });
+        ID_REFRESH_DATA, [this] { Reload(CLineJob{}); },
+        [this](CCmdUI& ui) { ui.Enable(m_bCanReload); });
 }
 
-void CCurveDoc::SetPress(CPress* pPress) {
+// What a download brings, filled on the line's thread and taken over on the window's.
+struct CCurveDoc::CDownload {
+    std::vector<tagPOINT> force = std::vector<tagPOINT>(kCurvePoints, tagPOINT{0, 0});
+    std::vector<tagPOINT> reference = std::vector<tagPOINT>(kCurvePoints, tagPOINT{0, 0});
+    int zones[5] = {};
+    int nPeak = 0;
+    short resultS[4] = {};
+    unsigned short resultU[4] = {};
+    unsigned int nPass = 0;
+    unsigned int nFail = 0;
+};
+
+void CCurveDoc::SetPress(CPress* pPress, CLineJob job) {
     if (pPress != nullptr) {
         m_nNodeID = pPress->GetNodeID();
         m_strStation = pPress->GetName();
     }
-    Reload();
+    Reload(std::move(job));
 }
 
-void CCurveDoc::Reload() {
-    if (!m_bCanReload) {
+void CCurveDoc::Reload(CLineJob job) {
+    CQuorvelApp* pApp = GetQuorvelApp();
+    CLineClient* pLine = pApp != nullptr ? pApp->m_pLine : nullptr;
+    if (!m_bCanReload || m_bDownloading) {
+        job.Finish();
         return;
     }
-    CWaitCursor wait;
     // The title changes before the first request, so a failed download has renamed it too.
     SetTitle(CGraphFormat::Format("Downloaded Curve - %s (Node - %d) (%s)", m_strStation.c_str(),
                                   m_nNodeID, CGraphFormat::DateTimeNow().c_str()));
-    CQuorvelApp* pApp = GetQuorvelApp();
-    if (!Download(pApp != nullptr ? pApp->m_pPort : nullptr)) {
-        UpdateAllViews(nullptr, HINT_CLOSE);
+    m_job = std::move(job);
+    if (pLine == nullptr) {
+        OnDownloaded(CLineClient::Result{CLineClient::Outcome::failed, 0, ZarnError::portClosed},
+                     CDownload{});
         return;
     }
-    m_bHasData = true;
-    UpdateAllViews(nullptr, HINT_NEW_DATA);
+    m_pOperation = m_job.pOperation;
+    if (m_pOperation == nullptr) {
+        m_pOperation = pLine->BeginOperation(CGraphFormat::Format(
+            "Downloading force curve: %s (node %d)", m_strStation.c_str(), m_nNodeID));
+    }
+    if (CView* pView = GetFirstView(); pView != nullptr && m_bHasData) {
+        m_pOperation->AddBusyWindow(pView);
+    }
+    m_bDownloading = true;
+    auto data = std::make_shared<CDownload>();
+    const auto node = static_cast<unsigned char>(m_nNodeID);
+    const auto nNode = static_cast<unsigned int>(m_nNodeID);
+    std::vector<CLineClient::Step> steps{
+        [data, node](CZarnPort& port) {
+            return port.DownloadForceCurve(node, data->force.data()) != 0;
+        },
+        [data, node](CZarnPort& port) {
+            return port.DownloadReference(node, data->reference.data()) != 0;
+        },
+        [data, nNode](CZarnPort& port) {
+            int* z = data->zones;
+            return port.GetZoneInfo(nNode, &z[0], &z[1], &z[2], &z[3], &z[4]) != 0;
+        },
+        [data, nNode](CZarnPort& port) { return port.GetPeakForce(nNode, &data->nPeak) != 0; },
+        [data, nNode](CZarnPort& port) {
+            short* s = data->resultS;
+            unsigned short* u = data->resultU;
+            return port.GetResultInfo(nNode, &s[0], &s[1], &s[2], &s[3], &u[0], &u[1], &u[2],
+                                      &u[3]) != 0;
+        },
+        [data, nNode](CZarnPort& port) {
+            return port.GetPassFailCount(nNode, &data->nPass, &data->nFail) != 0;
+        },
+    };
+    pLine->Post(
+        &m_lineContext, std::move(steps),
+        [this, data](const CLineClient::Result& result) { OnDownloaded(result, *data); },
+        m_pOperation);
 }
 
-bool CCurveDoc::Download(CZarnPort* pPort) {
-    const auto node = static_cast<unsigned char>(m_nNodeID);
-    if (pPort == nullptr || !pPort->DownloadForceCurve(node, m_pForce.data())) {
-        AfxMessageBox(CStringTable::Format1(IDS_CURVE_DOWNLOAD_FAILED, m_strStation),
-                      MB_OK | MB_ICONSTOP);
-        return false;
+void CCurveDoc::OnDownloaded(const CLineClient::Result& result, const CDownload& data) {
+    m_bDownloading = false;
+    // Whoever waits (a group) goes on when this job ends, at the end of this function: after the
+    // outcome and its message, and whether or not the window is still there.
+    CLineJob job = std::move(m_job);
+    if (m_pOperation != nullptr && m_pOperation != job.pOperation) {
+        m_pOperation->End();
     }
-    const auto nNode = static_cast<unsigned int>(m_nNodeID);
-    bool ok =
-        pPort->DownloadReference(node, m_pReference.data()) &&
-        pPort->GetZoneInfo(nNode, &m_nZoneInfo[0], &m_nZoneInfo[1], &m_nZoneInfo[2],
-                           &m_nZoneInfo[3], &m_nZoneInfo[4]) &&
-        pPort->GetPeakForce(nNode, &m_nPeakForce) &&
-        pPort->GetResultInfo(nNode, &m_nResultS[0], &m_nResultS[1], &m_nResultS[2], &m_nResultS[3],
-                             &m_nResultU[0], &m_nResultU[1], &m_nResultU[2], &m_nResultU[3]) &&
-        pPort->GetPassFailCount(nNode, &m_nPassCount, &m_nFailCount);
-    if (!ok) {
-        AfxMessageBox(CStringTable::Format1(IDS_CURVE_ACCESS_PROBLEM, m_strStation),
-                      MB_OK | MB_ICONSTOP);
+    m_pOperation.reset();
+    if (result.outcome == CLineClient::Outcome::done) {
+        m_pForce = data.force;
+        m_pReference = data.reference;
+        std::copy(std::begin(data.zones), std::end(data.zones), std::begin(m_nZoneInfo));
+        m_nPeakForce = data.nPeak;
+        std::copy(std::begin(data.resultS), std::end(data.resultS), std::begin(m_nResultS));
+        std::copy(std::begin(data.resultU), std::end(data.resultU), std::begin(m_nResultU));
+        m_nPassCount = data.nPass;
+        m_nFailCount = data.nFail;
+        m_bHasData = true;
+        UpdateAllViews(nullptr, HINT_NEW_DATA);
+        return;
     }
-    return ok;
+    if (result.outcome == CLineClient::Outcome::cancelled) {
+        // Cancelled by the operator: a window never shown goes quietly, a shown one keeps
+        // what it had.
+        if (!m_bHasData) {
+            UpdateAllViews(nullptr, HINT_CLOSE);
+        }
+        return;
+    }
+    // The curve itself, or what belongs to it, could not be read.
+    AfxMessageBox(CStringTable::Format1(result.nStepsDone == 0 ? IDS_CURVE_DOWNLOAD_FAILED
+                                                               : IDS_CURVE_ACCESS_PROBLEM,
+                                        m_strStation),
+                  MB_OK | MB_ICONSTOP);
+    UpdateAllViews(nullptr, HINT_CLOSE);
 }
 
 void CCurveDoc::Serialize(CArchive& ar) {

@@ -4,11 +4,12 @@
 #include "app/shell/PressDocument.h"
 #include "network/Point.h"
 
+#include <QObject>
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
-
-class CZarnPort;
 
 // One analyser's last force curve over its reference curve, with its zone positions and result
 // values. Made for a station it downloads at once (and again on Reload); read from a .cur file
@@ -21,8 +22,10 @@ public:
 
     CCurveDoc();
 
-    void SetPress(CPress* pPress) override;
-    void Reload() override;
+    void SetPress(CPress* pPress, CLineJob job) override;
+    void Reload(CLineJob job) override;
+    // A download is on its way.
+    bool IsDownloading() const { return m_bDownloading; }
 
     void Serialize(CArchive& ar) override;
     bool OnOpenDocument(const std::string& strPathName) override;
@@ -43,6 +46,13 @@ public:
     bool m_bHasData = false;
 
 private:
-    // False when a request failed: the message is shown and the window closes.
-    bool Download(CZarnPort* pPort);
+    struct CDownload;
+    // The download's outcome, on the window thread: the data taken over, or the message of
+    // the request that failed and the window closed.
+    void OnDownloaded(const CLineClient::Result& result, const CDownload& data);
+
+    bool m_bDownloading = false;
+    CLineJob m_job;
+    std::shared_ptr<CLineOperation> m_pOperation;
+    QObject m_lineContext; // results for a document that is gone are dropped with it
 };

@@ -2,6 +2,11 @@
 
 #include "network/ZarnPort.h"
 
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <utility>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -68,15 +73,14 @@ std::uint16_t Hundredths(double value) {
 
 } // namespace
 
-CPressProperties::CPressProperties(const CPress& press, CZarnPort& port, FindPressFn findPress,
-                                   CHost& host)
+CPressProperties::CPressProperties(const CPress& press, FindPressFn findPress, CHost& host)
     : m_nNodeID(static_cast<unsigned>(press.GetNodeID())),
       m_nTeachCycles(static_cast<unsigned>(press.GetTeachCycles())),
       m_nBLO(static_cast<unsigned>(press.GetBLO())), m_dDFactor(press.GetDFactor()),
       m_dTFactor(press.GetTFactor()), m_dSFactor(press.GetSFactor()),
       m_strSerialNo(press.GetSerialNo()), m_strName(press.GetName()),
       m_strTerminalType(press.GetTerminalType()), m_strWireType(press.GetWireType()),
-      m_press(press), m_port(port), m_findPress(std::move(findPress)), m_host(host) {}
+      m_press(press), m_findPress(std::move(findPress)), m_host(host) {}
 
 std::string CPressProperties::FormatDouble(double value) {
     char buf[64];
@@ -167,87 +171,129 @@ void CPressProperties::SetStatus(bool online) {
 }
 
 void CPressProperties::Open() {
-    m_host.WaitCursor(true);
-    if (m_port.RequestACK(static_cast<unsigned char>(m_nNodeID))) {
-        ReadLimits();
-        SetStatus(true);
-        m_bIconOnline = true;
-    } else {
-        SetStatus(false);
-        m_bIconOnline = false;
-    }
-    m_host.WaitCursor(false);
+    const auto node = static_cast<unsigned char>(m_nNodeID);
+    m_host.Run(Request::open, {[node](CZarnPort& port) { return port.RequestACK(node) != 0; }},
+               [this](bool bOk) {
+                   if (!bOk) {
+                       SetStatus(false);
+                       m_bIconOnline = false;
+                       m_host.Refresh();
+                       return;
+                   }
+                   ReadLimitsThen(Request::open, [this] {
+                       SetStatus(true);
+                       m_bIconOnline = true;
+                       m_host.Refresh();
+                   });
+               });
 }
 
 void CPressProperties::ReadLimits() {
-    m_host.WaitCursor(true);
+    ReadLimitsThen(Request::getLimits, [this] { m_host.Refresh(); });
+}
+
+void CPressProperties::ReadLimitsThen(Request request, std::function<void()> then) {
     m_nBLO = 0;
     m_dDFactor = m_dSFactor = m_dTFactor = 0;
-    unsigned short v = 0;
-    bool ok = m_port.GetBLO(m_nNodeID, &v);
-    if (ok) {
-        m_nBLO = v;
-        ok = m_port.GetDFactor(m_nNodeID, &v);
-    }
-    if (ok) {
-        m_dDFactor = v * 0.01;
-        ok = m_port.GetSFactor(m_nNodeID, &v);
-    }
-    if (ok) {
-        m_dSFactor = v * 0.01;
-        ok = m_port.GetTFactor(m_nNodeID, &v);
-    }
-    if (ok) {
-        m_dTFactor = v * 0.01;
-    } else {
-        m_host.Message(kIdsParamReadFailed, {}, Icon::stop);
-    }
-    m_host.WaitCursor(false);
+    m_host.ShowReadings();
+    const unsigned node = m_nNodeID;
+    const Poster post = m_host.MakePoster();
+    // Each value is shown as it arrives; at the first failure nothing more is asked.
+    auto read = [this, node, post](int (CZarnPort::*get)(unsigned int, unsigned short*),
+                                   std::function<void(unsigned short)> take) -> CLineWorker::Step {
+        return [this, node, post, get, take](CZarnPort& port) {
+            unsigned short v = 0;
+            if (!(port.*get)(node, &v)) {
+                return false;
+            }
+            post([this, take, v] {
+                take(v);
+                m_host.ShowReadings();
+            });
+            return true;
+        };
+    };
+    std::vector<CLineWorker::Step> steps{
+        read(&CZarnPort::GetBLO, [this](unsigned short v) { m_nBLO = v; }),
+        read(&CZarnPort::GetDFactor, [this](unsigned short v) { m_dDFactor = v * 0.01; }),
+        read(&CZarnPort::GetSFactor, [this](unsigned short v) { m_dSFactor = v * 0.01; }),
+        read(&CZarnPort::GetTFactor, [this](unsigned short v) { m_dTFactor = v * 0.01; }),
+    };
+    m_host.Run(request, std::move(steps), [this, then = std::move(then)](bool bOk) {
+        if (!bOk) {
+            m_host.Message(kIdsParamReadFailed, {}, Icon::stop);
+        }
+        then();
+    });
 }
 
 bool CPressProperties::WriteLimits(const Fields& fields) {
     if (!TakeFields(fields)) {
         return false;
     }
-    m_host.WaitCursor(true);
     const unsigned node = m_nNodeID;
-    const bool ok = m_port.SetBLO(node, static_cast<unsigned short>(m_nBLO)) &&
-                    m_port.SetDFactor(node, Hundredths(m_dDFactor)) &&
-                    m_port.SetSFactor(node, Hundredths(m_dSFactor)) &&
-                    m_port.SetTFactor(node, Hundredths(m_dTFactor));
-    if (!ok) {
-        m_host.Message(kIdsParamWriteFailed, {}, Icon::stop);
-    }
-    m_host.WaitCursor(false);
+    const auto blo = static_cast<unsigned short>(m_nBLO);
+    const std::uint16_t d = Hundredths(m_dDFactor);
+    const std::uint16_t sf = Hundredths(m_dSFactor);
+    const std::uint16_t t = Hundredths(m_dTFactor);
+    std::vector<CLineWorker::Step> steps{
+        [node, blo](CZarnPort& port) { return port.SetBLO(node, blo) != 0; },
+        [node, d](CZarnPort& port) { return port.SetDFactor(node, d) != 0; },
+        [node, sf](CZarnPort& port) { return port.SetSFactor(node, sf) != 0; },
+        [node, t](CZarnPort& port) { return port.SetTFactor(node, t) != 0; },
+    };
+    m_host.Run(Request::setLimits, std::move(steps), [this](bool bOk) {
+        if (!bOk) {
+            m_host.Message(kIdsParamWriteFailed, {}, Icon::stop);
+        }
+        m_host.Refresh();
+    });
     return true;
 }
 
-void CPressProperties::ReadProductionAfterTake() {
-    int peak = 0;
-    if (m_port.GetPeakForce(m_nNodeID, &peak)) {
-        m_strPeak = std::to_string(peak);
-    } else {
-        m_strPeak = "???";
-        m_host.Message(kIdsPeakFailed, {}, Icon::stop);
-    }
-    unsigned int pass = 0, fail = 0;
-    if (m_port.GetPassFailCount(m_nNodeID, &pass, &fail)) {
-        m_strPass = std::to_string(pass);
-        m_strFail = std::to_string(fail);
-        m_host.Pause(100);
-    } else {
-        m_strPass = m_strFail = m_strPeak = "???";
-        m_host.Message(kIdsPassFailFailed, {}, Icon::stop);
-    }
+void CPressProperties::ReadProductionThen(Request request, std::function<void()> then) {
+    const unsigned node = m_nNodeID;
+    auto peak = std::make_shared<int>(0);
+    // The pass and fail counts are asked whatever the peak force gave, after its message.
+    m_host.Run(request,
+               {[node, peak](CZarnPort& port) { return port.GetPeakForce(node, peak.get()) != 0; }},
+               [this, node, peak, request, then = std::move(then)](bool bOk) {
+                   if (bOk) {
+                       m_strPeak = std::to_string(*peak);
+                   } else {
+                       m_strPeak = "???";
+                       m_host.Message(kIdsPeakFailed, {}, Icon::stop);
+                   }
+                   m_host.ShowReadings();
+                   auto counts = std::make_shared<std::pair<unsigned int, unsigned int>>();
+                   m_host.Run(
+                       request, {[node, counts](CZarnPort& port) {
+                           if (!port.GetPassFailCount(node, &counts->first, &counts->second)) {
+                               return false;
+                           }
+                           // The analyser is given a moment before anything else is asked.
+                           std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                           return true;
+                       }},
+                       [this, counts, then](bool bCountsOk) {
+                           if (bCountsOk) {
+                               m_strPass = std::to_string(counts->first);
+                               m_strFail = std::to_string(counts->second);
+                           } else {
+                               m_strPass = m_strFail = m_strPeak = "???";
+                               m_host.Message(kIdsPassFailFailed, {}, Icon::stop);
+                           }
+                           m_host.ShowReadings();
+                           then();
+                       });
+               });
 }
 
 bool CPressProperties::ReadProduction(const Fields& fields) {
     if (!TakeFields(fields)) {
         return false;
     }
-    m_host.WaitCursor(true);
-    ReadProductionAfterTake();
-    m_host.WaitCursor(false);
+    ReadProductionThen(Request::getProduction, [this] { m_host.Refresh(); });
     return true;
 }
 
@@ -260,11 +306,15 @@ bool CPressProperties::SetTeachCycles(const Fields& fields) {
         m_host.Message(kIdsTeachValues, {}, Icon::stop);
         return true;
     }
-    m_host.WaitCursor(true);
-    if (!m_port.SetTeachCycles(m_nNodeID, static_cast<unsigned short>(m_nTeachCycles))) {
-        m_host.Message(kIdsTeachFailed, {}, Icon::stop);
-    }
-    m_host.WaitCursor(false);
+    const unsigned node = m_nNodeID;
+    const auto cycles = static_cast<unsigned short>(m_nTeachCycles);
+    m_host.Run(Request::setTeachCycles,
+               {[node, cycles](CZarnPort& port) { return port.SetTeachCycles(node, cycles) != 0; }},
+               [this](bool bOk) {
+                   if (!bOk) {
+                       m_host.Message(kIdsTeachFailed, {}, Icon::stop);
+                   }
+               });
     return true;
 }
 
@@ -281,21 +331,30 @@ bool CPressProperties::CheckID(const Fields& fields) {
     if (!TakeFields(fields)) {
         return false;
     }
-    m_host.WaitCursor(true);
     if (NodeInUse()) {
         SetStatus(false);
-    } else if (m_port.RequestACK(static_cast<unsigned char>(m_nNodeID))) {
-        SetStatus(true);
-        ReadProductionAfterTake();
-        ReadLimits();
-        m_bIconOnline = true;
-        m_host.Message(kIdsResponded, {}, Icon::information);
-    } else {
-        SetStatus(false);
-        m_bIconOnline = false;
-        m_host.Message(kIdsNoResponse, {}, Icon::information);
+        m_host.Refresh();
+        return true;
     }
-    m_host.WaitCursor(false);
+    const auto node = static_cast<unsigned char>(m_nNodeID);
+    m_host.Run(Request::checkID, {[node](CZarnPort& port) { return port.RequestACK(node) != 0; }},
+               [this](bool bOk) {
+                   if (!bOk) {
+                       SetStatus(false);
+                       m_bIconOnline = false;
+                       m_host.Refresh();
+                       m_host.Message(kIdsNoResponse, {}, Icon::information);
+                       return;
+                   }
+                   SetStatus(true);
+                   ReadProductionThen(Request::checkID, [this] {
+                       ReadLimitsThen(Request::checkID, [this] {
+                           m_bIconOnline = true;
+                           m_host.Refresh();
+                           m_host.Message(kIdsResponded, {}, Icon::information);
+                       });
+                   });
+               });
     return true;
 }
 

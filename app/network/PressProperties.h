@@ -1,15 +1,17 @@
 #pragma once
 
 #include "app/network/Press.h"
+#include "network/LineWorker.h"
 
 #include <functional>
 #include <string>
-
-class CZarnPort;
+#include <vector>
 
 // What the Press Properties dialog shows and does, without the window: the field texts, the
 // dialog's copy of the station's values, the analyser state, and every button's exchange with
 // the analyser. The window only copies field texts in and out and enables its controls.
+// Exchanges run through the host, which may run them elsewhere: each button's work goes on in
+// the completion of its request, and values read come in as they arrive.
 class CPressProperties {
 public:
     // Field texts as the edit controls hold them.
@@ -23,7 +25,11 @@ public:
     enum class Icon { stop, exclamation, information };
     enum class Factor { d, s, t };
 
-    // The window's side: messages by string number or literal text, the wait cursor, pauses.
+    // Whose request an exchange is: the window disables that button while it runs.
+    enum class Request { open, getLimits, setLimits, getProduction, setTeachCycles, checkID };
+    using Poster = std::function<void(std::function<void()>)>;
+
+    // The window's side: messages by string number or literal text, the line, and showing.
     class CHost {
     public:
         virtual ~CHost() = default;
@@ -31,15 +37,25 @@ public:
         virtual void MessageText(const std::string& text, Icon icon) = 0;
         // A text of the string table.
         virtual std::string String(unsigned nStringID) = 0;
-        virtual void WaitCursor(bool on) = 0;
-        virtual void Pause(unsigned ms) = 0;
         // The field that failed validation gets the focus.
         virtual void FocusField(Field field) = 0;
+        // Runs the steps on the line, stopping at the first that fails; done gets whether all
+        // succeeded, on the window's thread. Not called when the window has gone or the
+        // request was cancelled.
+        virtual void Run(Request request, std::vector<CLineWorker::Step> steps,
+                         std::function<void(bool bOk)> done) = 0;
+        // Something that runs a function on the window's thread, for the steps to hand values
+        // over with; made on the window's thread, called from any.
+        virtual Poster MakePoster() = 0;
+        // Values read have arrived: the reading fields show them.
+        virtual void ShowReadings() = 0;
+        // A button's work is over: every value shown, the controls set for the state.
+        virtual void Refresh() = 0;
     };
 
     using FindPressFn = std::function<const CPress*(int nNodeID)>;
 
-    CPressProperties(const CPress& press, CZarnPort& port, FindPressFn findPress, CHost& host);
+    CPressProperties(const CPress& press, FindPressFn findPress, CHost& host);
 
     // Dialog copy, as the caller reads it after OK.
     unsigned m_nNodeID, m_nTeachCycles, m_nBLO;
@@ -58,7 +74,8 @@ public:
     bool TakeFields(const Fields& fields);
 
     // The buttons. Those that take the fields first return false when the fields were refused
-    // (the message has been shown and the fields must stay as typed).
+    // (the message has been shown and the fields must stay as typed); the rest of their work
+    // follows when the analyser has answered.
     void Open();
     void ReadLimits();
     bool WriteLimits(const Fields& fields);
@@ -75,11 +92,11 @@ public:
 
 private:
     bool NodeInUse();
-    void ReadProductionAfterTake();
+    void ReadLimitsThen(Request request, std::function<void()> then);
+    void ReadProductionThen(Request request, std::function<void()> then);
     void SetStatus(bool online);
 
     const CPress& m_press;
-    CZarnPort& m_port;
     FindPressFn m_findPress;
     CHost& m_host;
     bool m_bIconOnline = false;

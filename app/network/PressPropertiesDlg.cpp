@@ -4,16 +4,19 @@
 #include "app/framework/Resources.h"
 #include "app/framework/StringTable.h"
 #include "app/network/QuorvelDoc.h"
+#include "app/shell/LineClient.h"
 #include "app/shell/Resource.h"
 
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
-#include <QThread>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -37,21 +40,23 @@ QString Q(const std::string& s) {
 
 } // namespace
 
-CPressPropertiesDlg::CPressPropertiesDlg(CQuorvelDoc* pDoc, CPress* pPress, CZarnPort& port,
+CPressPropertiesDlg::CPressPropertiesDlg(CQuorvelDoc* pDoc, CPress* pPress, CLineClient* pLine,
                                          QWidget* pParent)
-    : CDialog(pParent) {
+    : CDialog(pParent), m_pLine(pLine), m_strStation(pPress->GetName()) {
     auto find = [pDoc](int nNodeID) -> const CPress* {
         return pDoc != nullptr ? pDoc->FindPress(nNodeID) : nullptr;
     };
     CPressProperties::CHost& host = *this;
-    m_pLogic = std::make_unique<CPressProperties>(*pPress, port, find, host);
+    m_pLogic = std::make_unique<CPressProperties>(*pPress, find, host);
     setWindowTitle(QStringLiteral("Press Properties"));
     setObjectName(QString::number(IDD_PRESS_PROPERTIES));
     SetDialogSize(330, 250);
     BuildControls();
 }
 
-CPressPropertiesDlg::~CPressPropertiesDlg() = default;
+CPressPropertiesDlg::~CPressPropertiesDlg() {
+    CancelRequests();
+}
 
 QWidget* CPressPropertiesDlg::GetControl(UINT nID) const {
     auto it = m_controls.find(nID);
@@ -131,12 +136,8 @@ void CPressPropertiesDlg::BuildControls() {
     AddLabel("Node ID:", 146, 19, 32);
     AddEdit(IDC_NODE_ID, 180, 17, 30);
     AddArrows(IDC_NODE_SPIN, 211, 17, [this](bool up) { StepWhole(IDC_NODE_ID, 1, 254, up); });
-    connect(AddButton(IDC_CHECK_ID, "&Check ID", 250, 16, 62), &QPushButton::clicked, this, [this] {
-        if (m_pLogic->CheckID(TakeFieldTexts())) {
-            ShowValues();
-        }
-        EnableAnalyserControls();
-    });
+    connect(AddButton(IDC_CHECK_ID, "&Check ID", 250, 16, 62), &QPushButton::clicked, this,
+            [this] { m_pLogic->CheckID(TakeFieldTexts()); });
     m_pStatusIcon = new QLabel(this);
     m_pStatusIcon->setObjectName(QString::number(IDC_STATUS_ICON));
     PlaceControl(m_pStatusIcon, 14, 32, 24, 22);
@@ -168,15 +169,10 @@ void CPressPropertiesDlg::BuildControls() {
     AddArrows(IDC_D_SPIN, 111, 92, factorArrow(CPressProperties::Factor::d));
     AddArrows(IDC_T_SPIN, 111, 108, factorArrow(CPressProperties::Factor::t));
     AddArrows(IDC_S_SPIN, 111, 124, factorArrow(CPressProperties::Factor::s));
-    connect(AddButton(IDC_GET_LIMITS, "&Get", 20, 141, 50), &QPushButton::clicked, this, [this] {
-        m_pLogic->ReadLimits();
-        ShowValues();
-    });
-    connect(AddButton(IDC_SET_LIMITS, "&Set", 90, 141, 50), &QPushButton::clicked, this, [this] {
-        if (m_pLogic->WriteLimits(TakeFieldTexts())) {
-            ShowValues();
-        }
-    });
+    connect(AddButton(IDC_GET_LIMITS, "&Get", 20, 141, 50), &QPushButton::clicked, this,
+            [this] { m_pLogic->ReadLimits(); });
+    connect(AddButton(IDC_SET_LIMITS, "&Set", 90, 141, 50), &QPushButton::clicked, this,
+            [this] { m_pLogic->WriteLimits(TakeFieldTexts()); });
 
     group("Station Information", 168, 62, 155, 98);
     AddLabel("Station ID:", 175, 78, 48);
@@ -197,11 +193,7 @@ void CPressPropertiesDlg::BuildControls() {
     AddLabel("Peak Force:", 210, 178, 44);
     AddLabel("", 256, 178, 50, IDC_PEAK_FORCE);
     connect(AddButton(IDC_GET_PRODUCTION, "Ge&t", 14, 201, 50), &QPushButton::clicked, this,
-            [this] {
-                if (m_pLogic->ReadProduction(TakeFieldTexts())) {
-                    ShowValues();
-                }
-            });
+            [this] { m_pLogic->ReadProduction(TakeFieldTexts()); });
     AddLabel("Teach Cycles:", 100, 203, 50);
     AddEdit(IDC_TEACH_CYCLES, 152, 201, 30);
     AddArrows(IDC_TEACH_SPIN, 183, 201,
@@ -234,6 +226,88 @@ void CPressPropertiesDlg::OnInitDialog() {
     if (auto* node = GetControl(IDC_NODE_ID)) {
         node->setFocus();
     }
+}
+
+void CPressPropertiesDlg::done(int nResult) {
+    CancelRequests();
+    CDialog::done(nResult);
+}
+
+void CPressPropertiesDlg::CancelRequests() {
+    for (const std::weak_ptr<CLineOperation>& p : m_operations) {
+        if (auto pOperation = p.lock()) {
+            pOperation->Cancel();
+            pOperation->End();
+        }
+    }
+    m_operations.clear();
+}
+
+int CPressPropertiesDlg::GetRunning() const {
+    int n = 0;
+    for (const auto& [request, count] : m_running) {
+        n += count;
+    }
+    return n;
+}
+
+void CPressPropertiesDlg::Run(CPressProperties::Request request,
+                              std::vector<CLineWorker::Step> steps,
+                              std::function<void(bool bOk)> done) {
+    if (m_pLine == nullptr) {
+        done(false);
+        return;
+    }
+    auto pOperation = m_pLine->BeginOperation("Press Properties: " + m_strStation + " (node " +
+                                              std::to_string(m_pLogic->m_nNodeID) + ")");
+    m_operations.erase(std::remove_if(m_operations.begin(), m_operations.end(),
+                                      [](const auto& p) { return p.expired(); }),
+                       m_operations.end());
+    m_operations.push_back(pOperation);
+    ++m_running[request];
+    EnableAnalyserControls();
+    m_pLine->Post(
+        this, std::move(steps),
+        [this, request, pOperation, done = std::move(done)](const CLineClient::Result& result) {
+            pOperation->End();
+            --m_running[request];
+            EnableAnalyserControls();
+            if (result.outcome != CLineClient::Outcome::cancelled) {
+                done(result.outcome == CLineClient::Outcome::done);
+            }
+        },
+        pOperation);
+}
+
+CPressProperties::Poster CPressPropertiesDlg::MakePoster() {
+    return [line = QPointer<CLineClient>(m_pLine),
+            context = QPointer<QObject>(this)](std::function<void()> fn) {
+        // The line outlives every exchange it runs, so it is there whenever a step calls this.
+        line.data()->Deliver(context, std::move(fn));
+    };
+}
+
+void CPressPropertiesDlg::ShowReadings() {
+    const CPressProperties::Fields f = m_pLogic->ShowValues();
+    for (const auto& [nID, text] : {std::pair<UINT, const std::string&>{IDC_BLO, f.strBLO},
+                                    {IDC_D_FACTOR, f.strDFactor},
+                                    {IDC_S_FACTOR, f.strSFactor},
+                                    {IDC_T_FACTOR, f.strTFactor},
+                                    {IDC_PASS_COUNT, f.strPass},
+                                    {IDC_FAIL_COUNT, f.strFail},
+                                    {IDC_PEAK_FORCE, f.strPeak}}) {
+        QWidget* w = GetControl(nID);
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            edit->setText(Q(text));
+        } else if (auto* label = qobject_cast<QLabel*>(w)) {
+            label->setText(Q(text));
+        }
+    }
+}
+
+void CPressPropertiesDlg::Refresh() {
+    ShowValues();
+    EnableAnalyserControls();
 }
 
 void CPressPropertiesDlg::accept() {
@@ -298,11 +372,21 @@ void CPressPropertiesDlg::ShowValues() {
 }
 
 void CPressPropertiesDlg::EnableAnalyserControls() {
+    using Request = CPressProperties::Request;
     const bool on = m_pLogic->AnalyserControlsEnabled();
-    for (UINT nID : {IDC_TEACH_CYCLES, IDC_T_FACTOR, IDC_S_FACTOR, IDC_D_FACTOR, IDC_BLO,
-                     IDC_GET_LIMITS, IDC_SET_LIMITS, IDC_GET_PRODUCTION, IDC_SET_TEACH}) {
+    for (UINT nID : {IDC_TEACH_CYCLES, IDC_T_FACTOR, IDC_S_FACTOR, IDC_D_FACTOR, IDC_BLO}) {
         GetControl(nID)->setEnabled(on);
     }
+    // A button waits while its own request runs.
+    auto idle = [this](Request request) {
+        auto it = m_running.find(request);
+        return it == m_running.end() || it->second == 0;
+    };
+    GetControl(IDC_GET_LIMITS)->setEnabled(on && idle(Request::getLimits));
+    GetControl(IDC_SET_LIMITS)->setEnabled(on && idle(Request::setLimits));
+    GetControl(IDC_GET_PRODUCTION)->setEnabled(on && idle(Request::getProduction));
+    GetControl(IDC_SET_TEACH)->setEnabled(on && idle(Request::setTeachCycles));
+    GetControl(IDC_CHECK_ID)->setEnabled(idle(Request::checkID));
     m_pStatusIcon->setPixmap(
         CResources::LoadIcon(m_pLogic->IconOnline() ? IDI_ONLINE : IDI_NO_RESPONSE).pixmap(32, 32));
 }
@@ -318,20 +402,6 @@ void CPressPropertiesDlg::MessageText(const std::string& text, CPressProperties:
 
 std::string CPressPropertiesDlg::String(unsigned nStringID) {
     return CStringTable::Load(nStringID);
-}
-
-void CPressPropertiesDlg::WaitCursor(bool on) {
-    if (on) {
-        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-        ++m_nWaitDepth;
-    } else if (m_nWaitDepth > 0) {
-        QApplication::restoreOverrideCursor();
-        --m_nWaitDepth;
-    }
-}
-
-void CPressPropertiesDlg::Pause(unsigned ms) {
-    QThread::msleep(ms);
 }
 
 void CPressPropertiesDlg::FocusField(CPressProperties::Field field) {

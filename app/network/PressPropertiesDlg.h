@@ -5,9 +5,12 @@
 
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
+class CLineClient;
+class CLineOperation;
 class CQuorvelDoc;
-class CZarnPort;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -48,7 +51,8 @@ public:
         IDC_STATUS = 1030,
     };
 
-    CPressPropertiesDlg(CQuorvelDoc* pDoc, CPress* pPress, CZarnPort& port,
+    // Every exchange with the analyser goes through the line; without one they all fail.
+    CPressPropertiesDlg(CQuorvelDoc* pDoc, CPress* pPress, CLineClient* pLine,
                         QWidget* pParent = nullptr);
     ~CPressPropertiesDlg() override;
 
@@ -61,6 +65,10 @@ public:
     void OnInitDialog();
     // OK: closes only when the fields are valid and the node ID is not another station's.
     void accept() override;
+    // Whatever the dialog asked of the line and is not yet answered is cancelled on closing.
+    void done(int nResult) override;
+    // Requests of this dialog on their way.
+    int GetRunning() const;
 
 protected:
     void showEvent(QShowEvent* pEvent) override;
@@ -71,9 +79,13 @@ private:
                  CPressProperties::Icon icon) override;
     void MessageText(const std::string& text, CPressProperties::Icon icon) override;
     std::string String(unsigned nStringID) override;
-    void WaitCursor(bool on) override;
-    void Pause(unsigned ms) override;
     void FocusField(CPressProperties::Field field) override;
+    void Run(CPressProperties::Request request, std::vector<CLineWorker::Step> steps,
+             std::function<void(bool bOk)> done) override;
+    CPressProperties::Poster MakePoster() override;
+    void ShowReadings() override;
+    void Refresh() override;
+    void CancelRequests();
 
     void BuildControls();
     QLineEdit* AddEdit(UINT nID, int x, int y, int cx, bool bReadOnly = false);
@@ -90,5 +102,8 @@ private:
     std::map<UINT, QWidget*> m_controls;
     QLabel* m_pStatusIcon = nullptr;
     bool m_bInitialised = false;
-    int m_nWaitDepth = 0;
+    CLineClient* m_pLine = nullptr;
+    std::string m_strStation;
+    std::map<CPressProperties::Request, int> m_running;
+    std::vector<std::weak_ptr<CLineOperation>> m_operations;
 };

@@ -3,7 +3,7 @@
 #include "app/framework/MDIFrameWnd.h"
 #include "app/framework/MessageService.h"
 #include "app/framework/Resources.h"
-#include "app/framework/WaitCursor.h"
+#include "app/network/GroupRun.h"
 #include "app/network/PressPropertiesDlg.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/shell/QuorvelApp.h"
@@ -36,11 +36,6 @@ constexpr int kIconSize = CPress::kIconSize;
 
 // Operations of the group commands.
 enum GroupOperation { opReset = 0, opNewReference = 1, opCurve = 2, opBatch = 3, opStatistics = 4 };
-
-CZarnPort* Port() {
-    CQuorvelApp* app = GetQuorvelApp();
-    return app != nullptr ? app->m_pPort : nullptr;
-}
 
 } // namespace
 
@@ -279,11 +274,11 @@ void CQuorvelView::OpenContextMenu(QPoint point) {
 }
 
 void CQuorvelView::EditProperties(CPress* pPress) {
-    CZarnPort* port = Port();
-    if (pPress == nullptr || port == nullptr) {
+    CQuorvelApp* app = GetQuorvelApp();
+    if (pPress == nullptr || app == nullptr) {
         return;
     }
-    CPressPropertiesDlg dlg(GetDocument(), pPress, *port, this);
+    CPressPropertiesDlg dlg(GetDocument(), pPress, app->m_pLine, this);
     if (dlg.DoModal() != IDOK) {
         return;
     }
@@ -295,71 +290,105 @@ void CQuorvelView::EditProperties(CPress* pPress) {
 
 void CQuorvelView::RunOnGroup(int nCode) {
     CQuorvelDoc* doc = GetDocument();
-    CZarnPort* port = Port();
     CQuorvelApp* app = GetQuorvelApp();
-    if (doc == nullptr || port == nullptr) {
+    CLineClient* line = app != nullptr ? app->m_pLine : nullptr;
+    if (doc == nullptr || line == nullptr) {
         return;
     }
-    CWaitCursor wait;
-    // A copy: opening windows may not change which stations are worked on.
-    const std::vector<CPress*> group = doc->GetGroup();
-    for (CPress* press : group) {
-        const auto node = static_cast<unsigned>(press->GetNodeID());
-        if (!port->RequestACK(static_cast<unsigned char>(node))) {
-            continue;
-        }
-        switch (nCode) {
-        case opReset:
-            port->ResetBatchBuffer(node);
-            break;
-        case opNewReference:
-            port->NewReference(node);
-            break;
-        case opCurve:
-            if (app != nullptr) {
-                app->OpenCurveWindow(press);
-            }
-            break;
-        case opBatch:
-            if (app != nullptr) {
-                app->OpenBatchWindow(press);
-            }
-            break;
-        case opStatistics:
-            if (app != nullptr) {
-                app->AddToStatistics(press, TRUE);
-            }
-            break;
-        default:
-            break;
-        }
+    static const char* const s_titles[] = {"Group reset", "Group new reference", "Group download",
+                                           "Group batch download", "Group statistics"};
+    if (nCode < opReset || nCode > opStatistics) {
+        return;
     }
+    CGroupRun::Action action;
+    switch (nCode) {
+    case opReset:
+    case opNewReference: {
+        // The analysers' answers to these are not reported in a group.
+        int (CZarnPort::*order)(unsigned int) =
+            nCode == opReset ? &CZarnPort::ResetBatchBuffer : &CZarnPort::NewReference;
+        action = [line, this, order](CPress* press, CLineJob job) {
+            const auto node = static_cast<unsigned>(press->GetNodeID());
+            auto pJob = std::make_shared<CLineJob>(std::move(job));
+            line->Post(
+                this, {[node, order](CZarnPort& port) { return (port.*order)(node) != 0; }},
+                [pJob](const CLineClient::Result&) { pJob->Finish(); }, pJob->pOperation);
+        };
+        break;
+    }
+    case opCurve:
+        action = [app](CPress* press, CLineJob job) {
+            app->OpenCurveWindow(press, std::move(job));
+        };
+        break;
+    case opBatch:
+        action = [app](CPress* press, CLineJob job) {
+            app->OpenBatchWindow(press, std::move(job));
+        };
+        break;
+    default:
+        action = [app](CPress* press, CLineJob job) {
+            app->AddToStatistics(press, TRUE, std::move(job));
+        };
+        break;
+    }
+    // A copy: opening windows may not change which stations are worked on.
+    auto* run = new CGroupRun(
+        *line, doc->GetGroup(), s_titles[nCode],
+        [doc](const CPress* press) {
+            const auto& presses = doc->GetPresses();
+            return std::any_of(presses.begin(), presses.end(),
+                               [press](const auto& p) { return p.get() == press; });
+        },
+        std::move(action), this);
+    run->Start();
 }
 
-void CQuorvelView::RunOnSelection(int nGroupCode, void (*single)(CQuorvelApp&, CPress*)) {
+void CQuorvelView::RunOnSelection(int nGroupCode, const char* pszWhat,
+                                  void (*single)(CQuorvelApp&, CPress*, CLineJob)) {
     CQuorvelApp* app = GetQuorvelApp();
     if (GetGroupCount() != 0) {
         RunOnGroup(nGroupCode);
-    } else if (GetCurPress() != nullptr && app != nullptr) {
+    } else if (CPress* press = GetCurPress(); press != nullptr && app != nullptr) {
         // One station: straight to its window, without asking whether it answers first.
-        single(*app, GetCurPress());
+        single(*app, press, CLineJob(BeginOperation(pszWhat, *press), nullptr));
     }
 }
 
+std::shared_ptr<CLineOperation> CQuorvelView::BeginOperation(const char* pszWhat,
+                                                             const CPress& press) {
+    CQuorvelApp* app = GetQuorvelApp();
+    if (app == nullptr || app->m_pLine == nullptr) {
+        return nullptr;
+    }
+    auto op = app->m_pLine->BeginOperation(std::string(pszWhat) + ": " + press.GetName() +
+                                           " (node " + std::to_string(press.GetNodeID()) + ")");
+    op->AddBusyWindow(this);
+    return op;
+}
+
 void CQuorvelView::OnDownloadCurve() {
-    RunOnSelection(opCurve, [](CQuorvelApp& app, CPress* press) { app.OpenCurveWindow(press); });
+    RunOnSelection(opCurve, "Downloading force curve",
+                   [](CQuorvelApp& app, CPress* press, CLineJob job) {
+                       app.OpenCurveWindow(press, std::move(job));
+                   });
 }
 
 void CQuorvelView::OnDownloadBatch() {
-    RunOnSelection(opBatch, [](CQuorvelApp& app, CPress* press) { app.OpenBatchWindow(press); });
+    RunOnSelection(opBatch, "Downloading batch buffer",
+                   [](CQuorvelApp& app, CPress* press, CLineJob job) {
+                       app.OpenBatchWindow(press, std::move(job));
+                   });
 }
 
 void CQuorvelView::OnAddToStatistics() {
-    RunOnSelection(opStatistics,
-                   [](CQuorvelApp& app, CPress* press) { app.AddToStatistics(press, TRUE); });
+    RunOnSelection(opStatistics, "Reading statistics",
+                   [](CQuorvelApp& app, CPress* press, CLineJob job) {
+                       app.AddToStatistics(press, TRUE, std::move(job));
+                   });
 }
 
-void CQuorvelView::ConfirmAndOrder(UINT nQuestion, int nGroupCode,
+void CQuorvelView::ConfirmAndOrder(UINT nQuestion, int nGroupCode, const char* pszWhat,
                                    int (CZarnPort::*order)(unsigned int), UINT nFailure) {
     if (AfxMessageBox(nQuestion, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
         return;
@@ -368,24 +397,37 @@ void CQuorvelView::ConfirmAndOrder(UINT nQuestion, int nGroupCode,
         RunOnGroup(nGroupCode);
         return;
     }
-    CZarnPort* port = Port();
+    CQuorvelApp* app = GetQuorvelApp();
     CPress* press = GetCurPress();
-    if (port == nullptr || press == nullptr) {
+    if (press == nullptr) {
         return;
     }
-    CWaitCursor wait;
-    if (!(port->*order)(static_cast<unsigned>(press->GetNodeID()))) {
+    std::shared_ptr<CLineOperation> op = BeginOperation(pszWhat, *press);
+    if (op == nullptr) {
         AfxMessageBox(nFailure, MB_OK | MB_ICONSTOP);
+        return;
     }
+    const auto node = static_cast<unsigned>(press->GetNodeID());
+    app->m_pLine->Post(
+        this, {[node, order](CZarnPort& port) { return (port.*order)(node) != 0; }},
+        [op, nFailure](const CLineClient::Result& result) {
+            op->End();
+            if (result.outcome != CLineClient::Outcome::done &&
+                result.outcome != CLineClient::Outcome::cancelled) {
+                AfxMessageBox(nFailure, MB_OK | MB_ICONSTOP);
+            }
+        },
+        op);
 }
 
 void CQuorvelView::OnResetBatch() {
-    ConfirmAndOrder(IDS_CONFIRM_RESET, opReset, &CZarnPort::ResetBatchBuffer, IDS_RESET_FAILED);
+    ConfirmAndOrder(IDS_CONFIRM_RESET, opReset, "Resetting batch buffer",
+                    &CZarnPort::ResetBatchBuffer, IDS_RESET_FAILED);
 }
 
 void CQuorvelView::OnNewReference() {
-    ConfirmAndOrder(IDS_CONFIRM_NEW_REFERENCE, opNewReference, &CZarnPort::NewReference,
-                    IDS_NEW_REFERENCE_FAILED);
+    ConfirmAndOrder(IDS_CONFIRM_NEW_REFERENCE, opNewReference, "Ordering new reference",
+                    &CZarnPort::NewReference, IDS_NEW_REFERENCE_FAILED);
 }
 
 void CQuorvelView::OnAddNewPress() {

@@ -2,6 +2,7 @@
 
 #include "app/framework/ScrollView.h"
 #include "app/network/NetworkSelection.h"
+#include "app/shell/LineClient.h"
 
 #include <QFont>
 #include <QIcon>
@@ -74,10 +75,13 @@ protected:
 private:
     CPoint ToLayout(QPoint point) const;
     // A command on the group, or on the current station alone.
-    void RunOnSelection(int nGroupCode, void (*single)(CQuorvelApp&, CPress*));
+    void RunOnSelection(int nGroupCode, const char* pszWhat,
+                        void (*single)(CQuorvelApp&, CPress*, CLineJob));
     // Reset and new reference: the question, then the order to the group or the station.
-    void ConfirmAndOrder(UINT nQuestion, int nGroupCode, int (CZarnPort::*order)(unsigned int),
-                         UINT nFailure);
+    void ConfirmAndOrder(UINT nQuestion, int nGroupCode, const char* pszWhat,
+                         int (CZarnPort::*order)(unsigned int), UINT nFailure);
+    // An operation on one station, this window busy while it runs; null without a line.
+    std::shared_ptr<CLineOperation> BeginOperation(const char* pszWhat, const CPress& press);
     void RedrawNow();
     void OpenContextMenu(QPoint point);
     std::string BackgroundFolder() const;

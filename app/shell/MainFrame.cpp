@@ -6,6 +6,8 @@
 #include "app/shell/StartupSplash.h"
 #include "app/shell/WindowPlacement.h"
 
+#include <QLabel>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -42,12 +44,33 @@ int CMainFrame::OnCreate() {
         return -1;
     }
     m_wndStatusBar = statusBar();
+    m_pLineStatus = new QLabel(m_wndStatusBar);
+    m_pLineStatus->setObjectName(QStringLiteral("LineStatus"));
+    m_pLineStatus->hide();
+    m_pCancel = new QPushButton(QStringLiteral("Cancel"), m_wndStatusBar);
+    m_pCancel->setObjectName(QStringLiteral("LineCancel"));
+    m_pCancel->setToolTip(QStringLiteral("Stop the running line operation (Shift+Esc)"));
+    m_pCancel->setFocusPolicy(Qt::NoFocus);
+    m_pCancel->hide();
+    connect(m_pCancel, &QPushButton::clicked, this, &CMainFrame::CancelLineClicked);
+    // Left of the lock-key indicators, after the prompt pane.
+    m_wndStatusBar->insertPermanentWidget(1, m_pLineStatus);
+    m_wndStatusBar->insertPermanentWidget(2, m_pCancel);
     m_wndMDIClient = qobject_cast<CLogoClientWnd*>(GetMDIClient());
     if (m_wndMDIClient == nullptr) {
         return -1;
     }
     CStartupSplash::ShowSplashScreen(this);
     return 0;
+}
+
+void CMainFrame::ShowLineStatus(const QString& strText, bool bCancellable) {
+    if (m_pLineStatus == nullptr) {
+        return;
+    }
+    m_pLineStatus->setText(strText);
+    m_pLineStatus->setVisible(!strText.isEmpty());
+    m_pCancel->setVisible(bCancellable);
 }
 
 void CMainFrame::OnDestroy() {

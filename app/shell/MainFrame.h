@@ -3,6 +3,8 @@
 #include "app/framework/MDIFrameWnd.h"
 
 class CLogoClientWnd;
+class QLabel;
+class QPushButton;
 class QStatusBar;
 class QToolBar;
 
@@ -19,7 +21,21 @@ public:
     QMdiArea* CreateClient() override;
     void OnDestroy() override;
 
+    // What the line is doing, in the status bar beside the prompts; the Cancel button is there
+    // while an operation runs. An empty text hides both.
+    void ShowLineStatus(const QString& strText, bool bCancellable);
+    QLabel* GetLineStatusPane() const { return m_pLineStatus; }
+    QPushButton* GetCancelButton() const { return m_pCancel; }
+
+signals:
+    void CancelLineClicked();
+
+public:
     CLogoClientWnd* m_wndMDIClient = nullptr;
     QStatusBar* m_wndStatusBar = nullptr;
     QToolBar* m_wndToolBar = nullptr;
+
+private:
+    QLabel* m_pLineStatus = nullptr;
+    QPushButton* m_pCancel = nullptr;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/framework/WinTypes.h"
+#include "app/shell/LineClient.h"
 
 class CPress;
 
@@ -9,5 +10,6 @@ class CPressCollector {
 public:
     virtual ~CPressCollector() = default;
     // Adds the station; with bReport, a station already listed or unreadable is reported.
-    virtual BOOL AddPress(CPress* pPress, BOOL bReport) = 0;
+    // job.onFinished runs once that is over.
+    virtual BOOL AddPress(CPress* pPress, BOOL bReport, CLineJob job) = 0;
 };

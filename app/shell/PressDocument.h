@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/shell/LineClient.h"
+
 class CPress;
 
 // A document made for one press station and downloaded from its analyser (the curve and
@@ -7,8 +9,8 @@ class CPress;
 class CPressDocument {
 public:
     virtual ~CPressDocument() = default;
-    // Takes the station and downloads.
-    virtual void SetPress(CPress* pPress) = 0;
+    // Takes the station and downloads; job.onFinished runs once the download is over.
+    virtual void SetPress(CPress* pPress, CLineJob job) = 0;
     // Downloads again; does nothing for a document read from a file.
-    virtual void Reload() = 0;
+    virtual void Reload(CLineJob job) = 0;
 };

@@ -7,6 +7,7 @@
 #include "app/framework/TerminationSignals.h"
 #include "app/framework/View.h"
 #include "app/shell/AboutBox.h"
+#include "app/shell/LineClient.h"
 #include "app/shell/MainFrame.h"
 #include "app/shell/PressCollector.h"
 #include "app/shell/PressDocument.h"
@@ -65,10 +66,40 @@ CQuorvelApp::CQuorvelApp(const CCommandLineInfo& cmdInfo, const std::string& str
     MapCommand(
         ID_STATISTICS_WINDOW, [this] { OnStatisticsWindow(); },
         [this](CCmdUI& ui) { ui.SetCheck(m_bStatsVisible ? 1 : 0); });
+    MapCommand(
+        ID_CANCEL_LINE, [this] { OnCancelLine(); },
+        [this](CCmdUI& ui) { ui.Enable(m_pLine != nullptr && m_pLine->HasOperations()); });
+}
+
+void CQuorvelApp::StartLine() {
+    if (m_pLine != nullptr || m_pPort == nullptr) {
+        return;
+    }
+    // From here on the port belongs to the line's own thread.
+    m_pLine = new CLineClient(*m_pPort);
+    if (auto* pFrame = dynamic_cast<CMainFrame*>(m_pMainWnd)) {
+        QObject::connect(m_pLine, &CLineClient::StatusChanged, pFrame, [this, pFrame] {
+            pFrame->ShowLineStatus(m_pLine->GetStatusText(), m_pLine->HasOperations());
+        });
+        QObject::connect(pFrame, &CMainFrame::CancelLineClicked, m_pLine,
+                         [this] { OnCancelLine(); });
+    }
+}
+
+void CQuorvelApp::StopLine() {
+    delete m_pLine;
+    m_pLine = nullptr;
+}
+
+void CQuorvelApp::OnCancelLine() {
+    if (m_pLine != nullptr) {
+        m_pLine->CancelRunning();
+    }
 }
 
 CQuorvelApp::~CQuorvelApp() {
     // Without ExitInstance (an application object that never ran) nothing is stored.
+    StopLine();
     delete m_pPort;
     m_pPort = nullptr;
     SetLibraryMessageHandler(nullptr);
@@ -134,7 +165,9 @@ bool CQuorvelApp::InitInstance() {
     }
 
     // 11. The port again; the program runs on without it.
-    if (!m_pPort->SetCommPort()) {
+    const bool bOpened = m_pPort->SetCommPort() != 0;
+    StartLine();
+    if (!bOpened) {
         AfxMessageBox(IDS_PORT_OPEN_FAILED, MB_OK | MB_ICONSTOP);
     }
 
@@ -166,6 +199,8 @@ int CQuorvelApp::ExitInstance() {
         return 0;
     }
     m_bExited = true;
+    // Stops the line's thread: the port is the program's own again.
+    StopLine();
     if (m_pPort != nullptr) {
         std::string name = m_pPort->GetCommPort();
         // The simulated line is this run's only; an operator's own choice is kept.
@@ -190,50 +225,61 @@ void CQuorvelApp::OnUserInterfaceFailed() {
     ExitInstance();
 }
 
-BOOL CQuorvelApp::OpenCurveWindow(CPress* pPress) {
-    if (m_pCurveTemplate == nullptr) {
+BOOL CQuorvelApp::OpenPressWindow(CMultiDocTemplate* pTemplate, CPress* pPress, CLineJob job) {
+    CDocument* pDoc = pTemplate != nullptr ? pTemplate->OpenDocumentFile(nullptr, false) : nullptr;
+    auto* pPressDoc = dynamic_cast<CPressDocument*>(pDoc);
+    if (pPressDoc == nullptr) {
+        job.Finish();
         return FALSE;
     }
-    CDocument* pDoc = m_pCurveTemplate->OpenDocumentFile(nullptr, false);
-    if (pDoc == nullptr) {
-        return FALSE;
-    }
-    if (auto* pPressDoc = dynamic_cast<CPressDocument*>(pDoc)) {
-        pPressDoc->SetPress(pPress);
-    }
+    pPressDoc->SetPress(pPress, std::move(job));
     return TRUE;
+}
+
+BOOL CQuorvelApp::OpenCurveWindow(CPress* pPress) {
+    return OpenCurveWindow(pPress, CLineJob{});
+}
+
+BOOL CQuorvelApp::OpenCurveWindow(CPress* pPress, CLineJob job) {
+    return OpenPressWindow(m_pCurveTemplate, pPress, std::move(job));
 }
 
 BOOL CQuorvelApp::OpenBatchWindow(CPress* pPress) {
-    if (m_pBatchTemplate == nullptr) {
-        return FALSE;
-    }
-    CDocument* pDoc = m_pBatchTemplate->OpenDocumentFile(nullptr, false);
-    if (pDoc == nullptr) {
-        return FALSE;
-    }
-    if (auto* pPressDoc = dynamic_cast<CPressDocument*>(pDoc)) {
-        pPressDoc->SetPress(pPress);
-    }
-    return TRUE;
+    return OpenBatchWindow(pPress, CLineJob{});
+}
+
+BOOL CQuorvelApp::OpenBatchWindow(CPress* pPress, CLineJob job) {
+    return OpenPressWindow(m_pBatchTemplate, pPress, std::move(job));
 }
 
 void CQuorvelApp::AddToStatistics(CPress* pPress, BOOL bReport) {
+    AddToStatistics(pPress, bReport, CLineJob{});
+}
+
+void CQuorvelApp::AddToStatistics(CPress* pPress, BOOL bReport, CLineJob job) {
+    CPressCollector* pCollector = nullptr;
     if (m_pStatsTemplate != nullptr) {
-        std::vector<CDocument*> docs = m_pStatsTemplate->GetDocuments();
-        for (CDocument* pDoc : docs) {
-            if (auto* pCollector = dynamic_cast<CPressCollector*>(pDoc)) {
-                pCollector->AddPress(pPress, bReport);
+        for (CDocument* pDoc : m_pStatsTemplate->GetDocuments()) {
+            if ((pCollector = dynamic_cast<CPressCollector*>(pDoc)) != nullptr) {
+                break;
             }
         }
     }
     if (!m_bStatsVisible) {
         OnStatisticsWindow();
     }
+    if (pCollector != nullptr) {
+        pCollector->AddPress(pPress, bReport, std::move(job));
+    } else {
+        job.Finish();
+    }
 }
 
 void CQuorvelApp::OnSerialPortSetting() {
-    CSerialPortDlg dialog(m_pPort->GetCommPort(), m_pMainWnd);
+    const std::string strCurrent = m_pLine != nullptr   ? m_pLine->GetPortName()
+                                   : m_pPort != nullptr ? std::string(m_pPort->GetCommPort())
+                                                        : std::string();
+    CSerialPortDlg dialog(strCurrent, m_pMainWnd);
     if (dialog.DoModal() != IDOK) {
         return;
     }
@@ -241,12 +287,25 @@ void CQuorvelApp::OnSerialPortSetting() {
 }
 
 bool CQuorvelApp::ApplyPortChoice(const std::string& strName) {
-    if (m_pPort == nullptr || strName == m_pPort->GetCommPort()) {
+    if (m_pLine == nullptr) {
+        // Before the line runs the port is the program's own.
+        if (m_pPort == nullptr || strName == m_pPort->GetCommPort()) {
+            return false;
+        }
+        if (!m_pPort->ChangeComPort(strName.c_str())) {
+            AfxMessageBox(IDS_PORT_OPEN_FAILED, MB_OK | MB_ICONSTOP);
+        }
+        return true;
+    }
+    // The same name leaves a working port alone, and brings back a dead one.
+    if (strName == m_pLine->GetPortName() && m_pLine->GetState() == CLineWorker::LineState::open) {
         return false;
     }
-    if (!m_pPort->ChangeComPort(strName.c_str())) {
-        AfxMessageBox(IDS_PORT_OPEN_FAILED, MB_OK | MB_ICONSTOP);
-    }
+    m_pLine->OpenPort(strName, [](bool bOpened) {
+        if (!bOpened) {
+            AfxMessageBox(IDS_PORT_OPEN_FAILED, MB_OK | MB_ICONSTOP);
+        }
+    });
     return true;
 }
 
@@ -268,7 +327,7 @@ void CQuorvelApp::OnReloadAll() {
                 continue;
             }
             if (auto* pPressDoc = dynamic_cast<CPressDocument*>(pDoc)) {
-                pPressDoc->Reload();
+                pPressDoc->Reload(CLineJob{});
             }
         }
     }

@@ -9,8 +9,10 @@
 #include <string>
 
 class CFrameWnd;
+class CLineClient;
 class CPress;
 class CZarnPort;
+struct CLineJob;
 
 // The program's application object: the one analyser port, the document types, the main
 // window and the standing windows, and the application-level commands.
@@ -30,21 +32,30 @@ public:
 
     CFrameWnd* m_pStatsFrame = nullptr;
     CZarnPort* m_pPort = nullptr;
+    // The one way to the line once the program runs: every exchange goes through it.
+    CLineClient* m_pLine = nullptr;
     BOOL m_bStatsVisible = TRUE;
     CMultiDocTemplate* m_pCurveTemplate = nullptr;
     CMultiDocTemplate* m_pNetTemplate = nullptr;
     CMultiDocTemplate* m_pBatchTemplate = nullptr;
     CMultiDocTemplate* m_pStatsTemplate = nullptr;
 
-    // For the network view's commands.
+    // For the network view's commands. A group passes its job; the window calls its
+    // onFinished once its download is over and its messages read.
     BOOL OpenCurveWindow(CPress* pPress);
+    BOOL OpenCurveWindow(CPress* pPress, CLineJob job);
     BOOL OpenBatchWindow(CPress* pPress);
+    BOOL OpenBatchWindow(CPress* pPress, CLineJob job);
     void AddToStatistics(CPress* pPress, BOOL bReport);
+    void AddToStatistics(CPress* pPress, BOOL bReport, CLineJob job);
+    // The Cancel command: stops the running line operation between two exchanges.
+    void OnCancelLine();
 
     // Commands.
     void OnSerialPortSetting();
     // The dialog's answer: a name that differs from the port's, byte for byte, reopens the
-    // port under it; message 1018 when that fails. True when the port was reopened.
+    // port under it, and so does the same name while the port is closed or its line lost;
+    // message 1018 when that fails. True when the port is being reopened.
     bool ApplyPortChoice(const std::string& strName);
     void OnAppAbout();
     void OnReloadAll();
@@ -57,6 +68,9 @@ public:
 
 private:
     CMultiDocTemplate* CreateTemplate(UINT nIDResource);
+    BOOL OpenPressWindow(CMultiDocTemplate* pTemplate, CPress* pPress, CLineJob job);
+    void StartLine();
+    void StopLine();
 
     CCommandLineInfo m_cmdInfo;
     std::string m_strSimulatedPort;

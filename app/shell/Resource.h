@@ -62,6 +62,8 @@ constexpr UINT ID_STATISTICS_WINDOW = 32794;
 constexpr UINT ID_SET_BACKGROUND = 32795;
 constexpr UINT ID_ADD_NEW_PRESS = 32796;
 constexpr UINT ID_DELETE_PRESS = 32798;
+// Stops the running line operation (status-bar button and Shift+Esc).
+constexpr UINT ID_CANCEL_LINE = 32820;
 
 // Message and status strings.
 constexpr UINT IDP_OLE_INIT_FAILED = 100;

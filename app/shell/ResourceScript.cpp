@@ -305,6 +305,7 @@ void RegisterAccelerators() {
                                                    {Qt::Key_F6, shift, ID_PREV_PANE},
                                                    {Qt::Key_F1, shift, ID_CONTEXT_HELP},
                                                    {Qt::Key_F1, 0, ID_HELP},
+                                                   {Qt::Key_Escape, shift, ID_CANCEL_LINE},
                                                });
     CResources::AddAccelerators(IDR_CURVETYPE, {
                                                    {Qt::Key_Escape, 0, ID_CURVE_ZOOM_OUT},

@@ -3,14 +3,22 @@
 #include "app/framework/UpdateHints.h"
 #include "app/network/Press.h"
 #include "app/stats/StatsListFile.h"
+#include "app/stats/StatsView.h"
 #include "base/Archive.h"
 #include "base/FileIO.h"
 
 #include <filesystem>
 #include <system_error>
 
-BOOL CStatsDoc::AddPress(CPress* pPress, BOOL bReport) {
-    UpdateAllViews(nullptr, bReport ? HINT_ADD_PRESS : HINT_ADD_PRESS_QUIET, pPress);
+BOOL CStatsDoc::AddPress(CPress* pPress, BOOL bReport, CLineJob job) {
+    // The window's table asks the analyser; the one that waits is told when that is over.
+    for (CView* pView : GetViews()) {
+        if (auto* pStatsView = dynamic_cast<CStatsView*>(pView)) {
+            pStatsView->AddPress(pPress, bReport != FALSE, std::move(job));
+            return TRUE;
+        }
+    }
+    job.Finish();
     return TRUE;
 }
 

@@ -24,7 +24,7 @@ public:
     const CStatsList& GetRows() const { return m_rows; }
 
     // Hands the station to the views, which add it (reporting problems with bReport).
-    BOOL AddPress(CPress* pPress, BOOL bReport) override;
+    BOOL AddPress(CPress* pPress, BOOL bReport, CLineJob job) override;
 
     // Makes the list file in the current folder when it is missing, then reads the path. A
     // damaged file is reported and the window starts with an empty list all the same.

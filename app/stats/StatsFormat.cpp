@@ -1,6 +1,7 @@
 #include "app/stats/StatsFormat.h"
 
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -73,4 +74,16 @@ std::array<std::string, CStatsFormat::kValueColumns> CStatsFormat::FormatRow(con
         FormatValue(stats.m_fCp),
         FormatValue(stats.m_fCpk),
     };
+}
+
+std::string CStatsFormat::FormatTime(std::chrono::system_clock::time_point when) {
+    if (when == std::chrono::system_clock::time_point{}) {
+        return "never";
+    }
+    const std::time_t t = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
+    return buf;
 }

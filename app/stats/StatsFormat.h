@@ -3,6 +3,7 @@
 #include "network/Stats.h"
 
 #include <array>
+#include <chrono>
 #include <string>
 
 // How the statistics table shows one analyser's record: the column headings and widths, the
@@ -29,4 +30,6 @@ public:
 
     // The texts of columns 1 to 11 (Good to Cpk), in column order.
     static std::array<std::string, kValueColumns> FormatRow(const CStats& stats);
+    // A reading's time in local time, "YYYY-MM-DD hh:mm:ss"; "never" for none.
+    static std::string FormatTime(std::chrono::system_clock::time_point when);
 };

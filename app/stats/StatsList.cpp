@@ -28,14 +28,31 @@ CStatsList::AddResult CStatsList::Add(const std::string& strName, int nNodeID, c
     if (Find(nNodeID) >= 0) {
         return alreadyListed;
     }
-    auto pStats = std::make_unique<CStats>();
-    pStats->m_nNodeID = nNodeID;
-    if (!fetch || !fetch(static_cast<unsigned int>(nNodeID), *pStats)) {
+    CStats stats;
+    stats.m_nNodeID = nNodeID;
+    if (!fetch || !fetch(static_cast<unsigned int>(nNodeID), stats)) {
         return downloadFailed;
     }
+    return Add(strName, nNodeID, stats, std::chrono::system_clock::now());
+}
+
+CStatsList::AddResult CStatsList::Add(const std::string& strName, int nNodeID, const CStats& stats,
+                                      Time when) {
+    if (Find(nNodeID) >= 0) {
+        return alreadyListed;
+    }
+    auto pStats = std::make_unique<CStats>(stats);
     pStats->m_nNodeID = nNodeID;
-    m_rows.push_back(Row{strName, std::move(pStats)});
+    m_rows.push_back(Row{strName, std::move(pStats), false, when});
     return added;
+}
+
+bool CStatsList::IsStale(int nRow) const {
+    return nRow >= 0 && nRow < GetCount() && m_rows[static_cast<std::size_t>(nRow)].bStale;
+}
+
+CStatsList::Time CStatsList::GetReadingTime(int nRow) const {
+    return nRow >= 0 && nRow < GetCount() ? m_rows[static_cast<std::size_t>(nRow)].readAt : Time{};
 }
 
 bool CStatsList::Remove(int nRow) {
@@ -55,25 +72,42 @@ std::vector<std::int32_t> CStatsList::GetNodeIDs() const {
     return nodes;
 }
 
-int CStatsList::Poll(const Fetch& fetch) {
-    int n = GetCount();
+int CStatsList::BeginPoll() {
+    const int n = GetCount();
     if (n == 0) {
         return -1;
     }
     if (m_nNextRow >= n || m_nNextRow < 0) {
         m_nNextRow = 0;
     }
-    CStats* pStats = m_rows[static_cast<std::size_t>(m_nNextRow)].pStats.get();
+    return m_nNextRow++;
+}
+
+int CStatsList::EndPoll(int nNodeID, const CStats* pFresh, Time when) {
+    const int nRow = Find(nNodeID);
+    if (nRow < 0) {
+        return -1;
+    }
+    Row& row = m_rows[static_cast<std::size_t>(nRow)];
+    if (pFresh == nullptr) {
+        row.bStale = true;
+        return nRow;
+    }
+    // Only a whole reading is taken: a request that failed part-way leaves no half-new values.
+    *row.pStats = *pFresh;
+    row.pStats->m_nNodeID = nNodeID;
+    row.bStale = false;
+    row.readAt = when;
+    return nRow;
+}
+
+int CStatsList::Poll(const Fetch& fetch) {
+    const int nRow = BeginPoll();
+    const CStats* pStats = GetRecord(nRow);
     if (pStats == nullptr || !fetch) {
         return -1;
     }
-    // A request that fails part-way must not leave half-new values (or a changed node ID)
-    // in the record: it is filled in a copy and taken over only when it succeeded.
     CStats fresh = *pStats;
-    if (!fetch(static_cast<unsigned int>(pStats->m_nNodeID), fresh)) {
-        return -1;
-    }
-    fresh.m_nNodeID = pStats->m_nNodeID;
-    *pStats = fresh;
-    return m_nNextRow++;
+    const bool ok = fetch(static_cast<unsigned int>(pStats->m_nNodeID), fresh);
+    return EndPoll(pStats->m_nNodeID, ok ? &fresh : nullptr, std::chrono::system_clock::now());
 }

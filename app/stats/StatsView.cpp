@@ -6,7 +6,6 @@
 #include "app/framework/Resources.h"
 #include "app/framework/StringTable.h"
 #include "app/framework/UpdateHints.h"
-#include "app/framework/WaitCursor.h"
 #include "app/network/Press.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
@@ -25,17 +24,14 @@ namespace {
 
 constexpr int kImageSize = 16;
 
-// Clears a flag when the request it guards is over, also on the way out of an exception.
-class CRequestScope {
-public:
-    explicit CRequestScope(bool& bFlag) : m_bFlag(bFlag) { m_bFlag = true; }
-    ~CRequestScope() { m_bFlag = false; }
-    CRequestScope(const CRequestScope&) = delete;
-    CRequestScope& operator=(const CRequestScope&) = delete;
+CLineClient* Line() {
+    CQuorvelApp* pApp = GetQuorvelApp();
+    return pApp != nullptr ? pApp->m_pLine : nullptr;
+}
 
-private:
-    bool& m_bFlag;
-};
+CLineClient::Step Statistics(unsigned int nNodeID, const std::shared_ptr<CStats>& pStats) {
+    return [nNodeID, pStats](CZarnPort& port) { return port.GetStatistics(nNodeID, *pStats) != 0; };
+}
 
 } // namespace
 
@@ -106,10 +102,10 @@ void CStatsView::OnInitialUpdate() {
 void CStatsView::OnUpdate(CView*, long lHint, CObject* pHint) {
     switch (lHint) {
     case HINT_ADD_PRESS:
-        AddPress(dynamic_cast<CPress*>(pHint), true);
+        AddPress(dynamic_cast<CPress*>(pHint), true, CLineJob{});
         break;
     case HINT_ADD_PRESS_QUIET:
-        AddPress(dynamic_cast<CPress*>(pHint), false);
+        AddPress(dynamic_cast<CPress*>(pHint), false, CLineJob{});
         break;
     default:
         update();
@@ -128,54 +124,69 @@ void CStatsView::OnDestroy() {
     }
 }
 
-bool CStatsView::Fetch(unsigned int nNodeID, CStats& stats) {
-    CQuorvelApp* pApp = GetQuorvelApp();
-    if (pApp == nullptr || pApp->m_pPort == nullptr) {
-        return false;
-    }
-    return pApp->m_pPort->GetStatistics(nNodeID, stats) != 0;
-}
-
-void CStatsView::AddPress(CPress* pPress, bool bReport) {
+void CStatsView::AddPress(CPress* pPress, bool bReport, CLineJob job) {
     CStatsDoc* pDoc = GetDocument();
     if (pPress == nullptr || pDoc == nullptr) {
+        job.Finish();
         return;
     }
     if (CMDIChildWnd* pFrame = GetParentFrame()) {
         pFrame->BringWindowToTop();
     }
-    CStatsList& rows = pDoc->GetRows();
-    if (rows.Find(pPress->GetNodeID()) >= 0) {
+    if (pDoc->GetRows().Find(pPress->GetNodeID()) >= 0) {
         if (bReport) {
             AfxMessageBox(IDS_ALREADY_IN_STATISTICS, MB_OK | MB_ICONINFORMATION);
         }
+        job.Finish();
         return;
     }
-    // Keep the texts: a message box below lets the layout window run meanwhile.
+    // The texts are kept: the station may be gone by the time the analyser has answered.
     const std::string strName = pPress->GetName();
-    CStatsList::AddResult result;
-    {
-        CWaitCursor wait;
-        CRequestScope request(m_bInRequest);
-        result = rows.Add(strName, pPress->GetNodeID(), &CStatsView::Fetch);
+    const int nNodeID = pPress->GetNodeID();
+    CLineClient* pLine = Line();
+    std::shared_ptr<CLineOperation> pOperation = job.pOperation;
+    if (pOperation == nullptr && pLine != nullptr) {
+        pOperation = pLine->BeginOperation("Reading statistics: " + strName + " (node " +
+                                           std::to_string(nNodeID) + ")");
     }
-    if (result == CStatsList::downloadFailed) {
-        if (bReport) {
+    auto onRead = [this, strName, nNodeID, bReport, pOperation,
+                   job = std::make_shared<CLineJob>(std::move(job))](
+                      const CLineClient::Result& result, const CStats& stats) {
+        if (pOperation != nullptr && pOperation != job->pOperation) {
+            pOperation->End();
+        }
+        CStatsDoc* pStatsDoc = GetDocument();
+        if (result.outcome == CLineClient::Outcome::done && pStatsDoc != nullptr) {
+            CStatsList& rows = pStatsDoc->GetRows();
+            // Listed meanwhile by another request: nothing more to do.
+            if (rows.Add(strName, nNodeID, stats, std::chrono::system_clock::now()) ==
+                CStatsList::added) {
+                auto* pItem = new QTreeWidgetItem(m_pList);
+                pItem->setText(0, QString::fromStdString(strName));
+                pItem->setIcon(0, m_image);
+                for (int i = 0; i < CStatsFormat::kColumns; ++i) {
+                    pItem->setTextAlignment(i, Qt::AlignCenter);
+                }
+                UpdateRow(rows.GetCount() - 1);
+            }
+        } else if (result.outcome != CLineClient::Outcome::cancelled && bReport) {
             AfxMessageBox(CStringTable::Format1(IDS_STATS_DOWNLOAD_FAILED, strName),
                           MB_OK | MB_ICONSTOP);
         }
+        job->Finish();
+    };
+    if (pLine == nullptr) {
+        onRead(CLineClient::Result{CLineClient::Outcome::failed, 0, ZarnError::portClosed},
+               CStats());
         return;
     }
-    if (result != CStatsList::added) {
-        return; // listed meanwhile
-    }
-    auto* pItem = new QTreeWidgetItem(m_pList);
-    pItem->setText(0, QString::fromStdString(strName));
-    pItem->setIcon(0, m_image);
-    for (int i = 0; i < CStatsFormat::kColumns; ++i) {
-        pItem->setTextAlignment(i, Qt::AlignCenter);
-    }
-    UpdateRow(rows.GetCount() - 1);
+    auto pStats = std::make_shared<CStats>();
+    pStats->m_nNodeID = nNodeID;
+    pOperation->AddBusyWindow(this);
+    pLine->Post(
+        this, {Statistics(static_cast<unsigned int>(nNodeID), pStats)},
+        [onRead, pStats](const CLineClient::Result& result) { onRead(result, *pStats); },
+        pOperation);
 }
 
 void CStatsView::UpdateRow(int nRow) {
@@ -189,23 +200,50 @@ void CStatsView::UpdateRow(int nRow) {
     for (int i = 0; i < CStatsFormat::kValueColumns; ++i) {
         pItem->setText(i + 1, QString::fromStdString(texts[static_cast<std::size_t>(i)]));
     }
+    // A stale row: the last values it had, greyed, and since when in its tool tip.
+    const bool bStale = pDoc->GetRows().IsStale(nRow);
+    const QString tip = bStale ? QStringLiteral("No answer. Last reading: %1")
+                                     .arg(QString::fromStdString(CStatsFormat::FormatTime(
+                                         pDoc->GetRows().GetReadingTime(nRow))))
+                               : QString();
+    const QBrush brush = bStale ? palette().brush(QPalette::Disabled, QPalette::Text) : QBrush();
+    for (int i = 0; i < CStatsFormat::kColumns; ++i) {
+        pItem->setForeground(i, brush);
+        pItem->setToolTip(i, tip);
+    }
 }
 
 void CStatsView::OnTimer(int nIDEvent) {
     CStatsDoc* pDoc = GetDocument();
-    // A tick that comes while this window's own request waits (a nested event loop) must not
-    // start a second exchange on the line.
-    if (nIDEvent != m_nTimerID || pDoc == nullptr || m_bInRequest) {
+    CLineClient* pLine = Line();
+    // One step at a time: a tick that comes while the last one is on its way waits its turn.
+    if (nIDEvent != m_nTimerID || pDoc == nullptr || pLine == nullptr || m_bPolling) {
         return;
     }
-    int nRow;
-    {
-        CRequestScope request(m_bInRequest);
-        nRow = pDoc->GetRows().Poll(&CStatsView::Fetch);
+    const int nRow = pDoc->GetRows().BeginPoll();
+    const CStats* pRecord = pDoc->GetRows().GetRecord(nRow);
+    if (pRecord == nullptr) {
+        return;
     }
-    if (nRow >= 0) {
-        UpdateRow(nRow);
-    }
+    const int nNodeID = pRecord->m_nNodeID;
+    auto pStats = std::make_shared<CStats>(*pRecord);
+    m_bPolling = true;
+    pLine->Post(
+        this, {Statistics(static_cast<unsigned int>(nNodeID), pStats)},
+        [this, nNodeID, pStats](const CLineClient::Result& result) {
+            m_bPolling = false;
+            CStatsDoc* pStatsDoc = GetDocument();
+            if (pStatsDoc == nullptr) {
+                return;
+            }
+            const bool ok = result.outcome == CLineClient::Outcome::done;
+            const int nDone = pStatsDoc->GetRows().EndPoll(nNodeID, ok ? pStats.get() : nullptr,
+                                                           std::chrono::system_clock::now());
+            if (nDone >= 0) {
+                UpdateRow(nDone);
+            }
+        },
+        nullptr);
 }
 
 void CStatsView::OnKeyDown(int nKey) {

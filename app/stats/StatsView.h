@@ -1,13 +1,13 @@
 #pragma once
 
 #include "app/framework/View.h"
+#include "app/shell/LineClient.h"
 
 #include <QIcon>
 
 class CPress;
 class CStats;
 class CStatsDoc;
-class CZarnPort;
 class QTreeWidget;
 
 // The statistics window's table: one row per station of the document's list, refreshed by a
@@ -26,12 +26,14 @@ public:
     void OnDestroy() override;
 
     // Adds the station's row after a first statistics request; with bReport a station already
-    // listed (1022) or not answering (1021) is reported.
-    void AddPress(CPress* pPress, bool bReport);
-    // Writes the row's value columns from its record.
+    // listed (1022) or not answering (1021) is reported. job.onFinished runs after that.
+    void AddPress(CPress* pPress, bool bReport, CLineJob job = {});
+    // Writes the row's value columns from its record, greyed while the row is stale.
     void UpdateRow(int nRow);
-    // The polling step of timer nIDEvent.
+    // The polling step of timer nIDEvent: asks the next row's analyser behind the operator's
+    // back, unless the last step is still on its way.
     void OnTimer(int nIDEvent);
+    bool IsPolling() const { return m_bPolling; }
     // A key pressed in the list: Delete removes the first selected row.
     void OnKeyDown(int nKey);
 
@@ -42,10 +44,7 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
-    // One statistics request on the application's port.
-    static bool Fetch(unsigned int nNodeID, CStats& stats);
-
     QTreeWidget* m_pList = nullptr;
     QIcon m_image; // image 1 of picture 158
-    bool m_bInRequest = false;
+    bool m_bPolling = false;
 };

@@ -6,8 +6,10 @@
 #include "app/shell/Resource.h"
 #include "base/FileIO.h"
 
+#include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTest>
 
 CFakePressDoc::CFakePressDoc(std::string strKind) : m_strKind(std::move(strKind)) {
     MapCommand(ID_REFRESH_DATA, [this] { ++m_nRefresh; });
@@ -15,7 +17,7 @@ CFakePressDoc::CFakePressDoc(std::string strKind) : m_strKind(std::move(strKind)
                [this] { ++m_nZoomOut; });
 }
 
-void CFakePressDoc::SetPress(CPress* pPress) {
+void CFakePressDoc::SetPress(CPress* pPress, CLineJob) {
     m_pPress = pPress;
     ++m_nSetPress;
     // A download that succeeded shows the hidden window.
@@ -24,7 +26,7 @@ void CFakePressDoc::SetPress(CPress* pPress) {
     }
 }
 
-void CFakePressDoc::Reload() {
+void CFakePressDoc::Reload(CLineJob) {
     ReloadLog().push_back(m_strKind);
 }
 
@@ -36,7 +38,7 @@ bool CFakeStatsDoc::OnOpenDocument(const std::string& strPathName) {
     return CDocument::OnOpenDocument(strPathName);
 }
 
-BOOL CFakeStatsDoc::AddPress(CPress* pPress, BOOL bReport) {
+BOOL CFakeStatsDoc::AddPress(CPress* pPress, BOOL bReport, CLineJob) {
     m_added.emplace_back(pPress, bReport);
     return TRUE;
 }
@@ -126,4 +128,15 @@ std::string ShellTestBase::StoredPort() {
 
 void ShellTestBase::StorePort(const std::string& strName) {
     ASSERT_TRUE(WriteRegString(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "Port", strName));
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int nMs) {
+    QDeadlineTimer deadline(nMs);
+    while (!condition()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QTest::qWait(2);
+    }
+    return true;
 }

@@ -28,8 +28,8 @@
 class CFakePressDoc : public CDocument, public CPressDocument {
 public:
     explicit CFakePressDoc(std::string strKind);
-    void SetPress(CPress* pPress) override;
-    void Reload() override;
+    void SetPress(CPress* pPress, CLineJob job) override;
+    void Reload(CLineJob job) override;
 
     std::string m_strKind;
     CPress* m_pPress = nullptr;
@@ -59,7 +59,7 @@ class CFakeStatsDoc : public CDocument, public CPressCollector {
 public:
     // The list file is made when it is missing.
     bool OnOpenDocument(const std::string& strPathName) override;
-    BOOL AddPress(CPress* pPress, BOOL bReport) override;
+    BOOL AddPress(CPress* pPress, BOOL bReport, CLineJob job) override;
     bool CanCloseFrame(CFrameWnd*) override { return false; }
     std::vector<std::pair<CPress*, BOOL>> m_added;
 };
@@ -99,6 +99,9 @@ public:
 private:
     std::map<UINT, CTemplateRegistry::Maker> m_saved;
 };
+
+// Runs the event loop until the condition holds; false when it does not within the deadline.
+bool WaitUntil(const std::function<bool()>& condition, int nMs = 30000);
 
 // Runs fn on the first modal dialog of the given kind once it is up.
 void WhenModalWidget(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> fn);

@@ -3,7 +3,11 @@
 #include "app/framework/MDIFrameWnd.h"
 #include "app/shell/CommandLineInfo.h"
 
+#include "app/shell/LineClient.h"
+
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTest>
 
 #include <string>
 
@@ -37,6 +41,25 @@ void SimulatedAppTest::StartApp() {
     info.m_bShowSplash = false;
     m_app = std::make_unique<CQuorvelApp>(info, s_sim->DevicePath());
     ASSERT_TRUE(m_app->InitInstance());
+}
+
+bool SimulatedAppTest::WaitForLine(int nMs) {
+    QDeadlineTimer deadline(nMs);
+    // Idle twice in a row: a finished request may still hand its station's turn on.
+    int nIdle = 0;
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (m_app == nullptr || m_app->m_pLine == nullptr || m_app->m_pLine->IsIdle()) {
+            if (++nIdle == 2) {
+                return true;
+            }
+        } else {
+            nIdle = 0;
+        }
+        QTest::qWait(2);
+    }
+    return false;
 }
 
 bool SimulatedAppTest::Enabled(UINT nID) {

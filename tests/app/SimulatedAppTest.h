@@ -23,6 +23,9 @@ protected:
     // Wrap in ASSERT_NO_FATAL_FAILURE: it fails when the program does not start.
     void StartApp();
     bool Enabled(UINT nID);
+    // Runs the event loop until every request on the line has come back and been dealt with
+    // (messages shown, windows opened or closed); false when that takes over the deadline.
+    bool WaitForLine(int nMs = 30000);
     SimAnalyserState State(int node);
 
     static std::unique_ptr<CZarnSimulator> s_sim;

@@ -287,7 +287,9 @@ TEST_F(ZarnPort, AVanishedDeviceFailsRequestsCleanly) {
     m_fake.m_line->Vanish();
     unsigned short v;
     EXPECT_EQ(m_port.GetBLO(1, &v), 0);
-    EXPECT_EQ(m_port.GetLastError(), ZarnError::writeFailed);
+    // The reason names the device, not the exchange it broke.
+    EXPECT_EQ(m_port.GetLastError(), ZarnError::lineLost);
+    EXPECT_TRUE(m_port.IsLineLost());
     EXPECT_EQ(m_port.RequestACK(1), 0);
 }
 

@@ -114,7 +114,7 @@ TEST_F(GraphFiles, CurveFilesOpenForGoodAndDamagedOnesAreRefused) {
     EXPECT_FALSE(opened.m_bCanReload);
     EXPECT_EQ(opened.GetTitle(), "Saved title");
     EXPECT_EQ(opened.m_nZoneInfo[0], 42);
-    opened.Reload(); // does nothing: no port is even asked for
+    opened.Reload(CLineJob{}); // does nothing: no port is even asked for
     EXPECT_EQ(opened.GetTitle(), "Saved title");
     EXPECT_EQ(m_messages.Count(), 0u);
 

@@ -43,8 +43,9 @@ protected:
         QApplication::processEvents();
     }
 
-    // Lets posted closes and deletions happen.
-    static void Settle() {
+    // Lets the line's answers, posted closes and deletions happen.
+    void Settle() {
+        EXPECT_TRUE(WaitForLine());
         for (int i = 0; i < 3; ++i) {
             QApplication::processEvents();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -221,6 +221,7 @@ TEST_F(NetworkView, DoubleClickOpensPropertiesAndOkStoresTheValues) {
     bool shown = false;
     WhenModal<CPressPropertiesDlg>([&](CPressPropertiesDlg* dlg) {
         shown = true;
+        ASSERT_TRUE(WaitUntil([dlg] { return dlg->GetRunning() == 0; }));
         auto* blo = qobject_cast<QLineEdit*>(dlg->GetControl(CPressPropertiesDlg::IDC_BLO));
         EXPECT_EQ(blo->text(), "88");
         EXPECT_TRUE(blo->isEnabled());
@@ -299,11 +300,13 @@ TEST_F(NetworkView, ResetAndNewReferenceAskFirstAndReportFailures) {
 
     const unsigned resets = State(1).nResets;
     m_view->OnResetBatch(); // answered Yes
+    ASSERT_TRUE(WaitForLine());
     EXPECT_EQ(State(1).nResets, resets + 1);
     EXPECT_EQ(m_messages.Count(), 2u);
 
     s_sim->SetFault(1, SimFault::silent);
     m_view->OnNewReference();
+    ASSERT_TRUE(WaitForLine());
     ASSERT_EQ(m_messages.Count(), 4u);
     EXPECT_EQ(m_messages.Messages()[3].strText, "An error occured requesting new reference");
     EXPECT_EQ(m_messages.Messages()[3].nType, MB_OK | MB_ICONSTOP);
@@ -317,6 +320,7 @@ TEST_F(NetworkView, GroupCommandsSkipASilentStationWithoutAMessage) {
     s_sim->SetFault(2, SimFault::silent);
     const unsigned r1 = State(1).nResets, r2 = State(2).nResets, r3 = State(3).nResets;
     m_view->OnResetBatch();
+    ASSERT_TRUE(WaitForLine());
     EXPECT_EQ(State(1).nResets, r1 + 1);
     EXPECT_EQ(State(2).nResets, r2);
     EXPECT_EQ(State(3).nResets, r3 + 1);
@@ -324,6 +328,7 @@ TEST_F(NetworkView, GroupCommandsSkipASilentStationWithoutAMessage) {
 
     const unsigned n1 = State(1).nNewReferences, n3 = State(3).nNewReferences;
     m_view->OnNewReference();
+    ASSERT_TRUE(WaitForLine());
     EXPECT_EQ(State(1).nNewReferences, n1 + 1);
     EXPECT_EQ(State(3).nNewReferences, n3 + 1);
     EXPECT_EQ(m_messages.Count(), 2u);
@@ -337,6 +342,7 @@ TEST_F(NetworkView, GroupDownloadsAndStatisticsReachOnlyTheAnsweringStations) {
     s_sim->SetFault(2, SimFault::silent);
 
     m_view->OnDownloadCurve();
+    ASSERT_TRUE(WaitForLine());
     std::vector<int> nodes;
     for (CDocument* doc : m_app->m_pCurveTemplate->GetDocuments()) {
         nodes.push_back(static_cast<CCurveDoc*>(doc)->m_nNodeID);
@@ -344,6 +350,7 @@ TEST_F(NetworkView, GroupDownloadsAndStatisticsReachOnlyTheAnsweringStations) {
     EXPECT_EQ(nodes, (std::vector<int>{1, 3})); // one window per answering station, in order
 
     m_view->OnAddToStatistics();
+    ASSERT_TRUE(WaitForLine());
     ASSERT_EQ(m_app->m_pStatsTemplate->GetDocuments().size(), 1u);
     auto* stats = static_cast<CStatsDoc*>(m_app->m_pStatsTemplate->GetDocuments().front());
     EXPECT_EQ(stats->GetRows().GetNodeIDs(), (std::vector<std::int32_t>{1, 3}));

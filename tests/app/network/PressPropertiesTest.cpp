@@ -10,7 +10,8 @@
 
 namespace {
 
-// Keeps every message the dialog would show, and what the window was asked to do.
+// Keeps every message the dialog would show, and what the window was asked to do; runs the
+// dialog's exchanges at once on a port of its own, in the order they are asked for.
 class CRecordingHost : public CPressProperties::CHost {
 public:
     struct Shown {
@@ -27,9 +28,23 @@ public:
     std::string String(unsigned id) override {
         return id == 1017 ? "On-Line" : id == 1016 ? "No Response" : "?";
     }
-    void WaitCursor(bool on) override { m_nWaitDepth += on ? 1 : -1; }
-    void Pause(unsigned ms) override { m_nPaused += ms; }
     void FocusField(CPressProperties::Field field) override { m_focus = field; }
+    void Run(CPressProperties::Request request, std::vector<CLineWorker::Step> steps,
+             std::function<void(bool)> done) override {
+        m_requests.push_back(request);
+        bool ok = m_pPort != nullptr;
+        for (const auto& step : steps) {
+            if (!ok || !(ok = step(*m_pPort))) {
+                break;
+            }
+        }
+        done(ok);
+    }
+    CPressProperties::Poster MakePoster() override {
+        return [](std::function<void()> fn) { fn(); };
+    }
+    void ShowReadings() override { ++m_nReadingsShown; }
+    void Refresh() override { ++m_nRefreshed; }
 
     std::vector<unsigned> Ids() const {
         std::vector<unsigned> ids;
@@ -39,8 +54,10 @@ public:
         return ids;
     }
     std::vector<Shown> m_shown;
-    int m_nWaitDepth = 0;
-    unsigned m_nPaused = 0;
+    CZarnPort* m_pPort = nullptr;
+    std::vector<CPressProperties::Request> m_requests;
+    int m_nReadingsShown = 0;
+    int m_nRefreshed = 0;
     CPressProperties::Field m_focus = CPressProperties::Field::none;
 };
 
@@ -59,6 +76,7 @@ protected:
     void SetUp() override {
         m_port = std::make_unique<CZarnPort>(s_sim->DevicePath().c_str(), 57600, 0, 0);
         ASSERT_EQ(m_port->SetCommPort(), 1);
+        m_host.m_pPort = m_port.get();
         for (int node = 1; node <= 5; ++node) {
             s_sim->SetFault(node, SimFault::none);
         }
@@ -75,8 +93,8 @@ protected:
             }
             return nullptr;
         };
-        return std::make_unique<CPressProperties>(*m_presses[static_cast<std::size_t>(index)],
-                                                  *m_port, find, m_host);
+        return std::make_unique<CPressProperties>(*m_presses[static_cast<std::size_t>(index)], find,
+                                                  m_host);
     }
     SimAnalyserState State(int node) {
         SimAnalyserState state;
@@ -112,7 +130,9 @@ TEST_F(PressProperties, OpeningOnLineShowsTheAnalysersLimits) {
     EXPECT_EQ(f.strTFactor, "0.75");
     EXPECT_EQ(f.strPass, "???");
     EXPECT_TRUE(m_host.m_shown.empty());
-    EXPECT_EQ(m_host.m_nWaitDepth, 0);
+    // The four limits were shown one by one as they came, then everything.
+    EXPECT_GE(m_host.m_nReadingsShown, 5);
+    EXPECT_EQ(m_host.m_nRefreshed, 1);
 
     // OK stores the analyser's values in the station.
     ASSERT_TRUE(dlg->OK(f));
@@ -252,7 +272,6 @@ TEST_F(PressProperties, CheckIdRefusesANodeOfAnotherStationWithoutAsking) {
     EXPECT_EQ(m_host.Ids(), std::vector<unsigned>{1004});
     EXPECT_TRUE(dlg->AnalyserControlsEnabled());
     EXPECT_NE(dlg->ShowValues().strPeak, "???");
-    EXPECT_EQ(m_host.m_nPaused, 100u);
 
     // A node nobody answers to.
     f = dlg->ShowValues();

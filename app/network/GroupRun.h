@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/shell/LineClient.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CPress;
+class QWidget;
+
+// One group command over the group's stations, in list order, one station at a time: the
+// station's analyser is asked whether it answers, a silent one is skipped without a word, and
+// the command runs on an answering one. The next station is tried only once the command on
+// this one is over, its messages read. Cancel stops it between two exchanges, and the stations
+// not yet reached with it. It deletes itself when it is over.
+class CGroupRun : public QObject {
+public:
+    // The command on one answering station; it ends the job when it is over.
+    using Action = std::function<void(CPress* pPress, CLineJob job)>;
+    // Whether a station is still on the layout (one may be deleted while the group runs).
+    using StillThere = std::function<bool(const CPress* pPress)>;
+
+    CGroupRun(CLineClient& line, std::vector<CPress*> stations, std::string strTitle,
+              StillThere stillThere, Action action, QWidget* pBusy);
+
+    void Start();
+
+private:
+    void Next();
+
+    CLineClient& m_line;
+    std::vector<CPress*> m_stations;
+    std::string m_strTitle;
+    StillThere m_stillThere;
+    Action m_action;
+    std::shared_ptr<CLineOperation> m_pOperation;
+    std::size_t m_nNext = 0;
+};

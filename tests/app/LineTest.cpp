@@ -1,0 +1,208 @@
+#include "app/framework/MessageRecorder.h"
+#include "app/graphs/CurveDoc.h"
+#include "app/network/QuorvelDoc.h"
+#include "app/network/QuorvelView.h"
+#include "app/shell/LineClient.h"
+#include "app/shell/MainFrame.h"
+#include "app/shell/QuorvelApp.h"
+#include "app/shell/Resource.h"
+#include "app/stats/StatsDoc.h"
+#include "app/stats/StatsView.h"
+#include "sim/ZarnSimulator.h"
+#include "tests/app/ShellTestSupport.h"
+#include "tests/app/TempConfig.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+using LineState = CLineWorker::LineState;
+
+// The program on a line of its own, reached through a link whose simulator can be stopped and
+// started again; paced at the line's real byte time where a test must catch a download in the
+// middle.
+class ProgramLine : public ::testing::Test {
+protected:
+    void StartSim(bool bPace) {
+        CZarnSimulator::Options options;
+        options.nodes = {1, 2, 3, 4};
+        options.strLink = m_strLink;
+        options.bPace = bPace;
+        options.nCrimpIntervalMs = 0;
+        m_pSim = std::make_unique<CZarnSimulator>(options);
+        std::string error;
+        ASSERT_TRUE(m_pSim->Start(&error)) << error;
+    }
+    void StartApp(bool bPace = false) {
+        ASSERT_NO_FATAL_FAILURE(StartSim(bPace));
+        CCommandLineInfo info;
+        info.m_bShowSplash = false;
+        m_app = std::make_unique<CQuorvelApp>(info, m_strLink);
+        ASSERT_TRUE(m_app->InitInstance());
+        ASSERT_NE(m_app->m_pLine, nullptr);
+        m_doc = static_cast<CQuorvelDoc*>(m_app->m_pNetTemplate->GetDocuments().front());
+        m_view = static_cast<CQuorvelView*>(m_doc->GetFirstView());
+    }
+    void TearDown() override {
+        m_app.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_pSim.reset();
+        ::unlink(m_strLink.c_str());
+    }
+    bool Idle() {
+        return WaitUntil([this] { return m_app->m_pLine->IsIdle(); });
+    }
+    std::vector<CCurveDoc*> Curves() {
+        std::vector<CCurveDoc*> curves;
+        for (CDocument* doc : m_app->m_pCurveTemplate->GetDocuments()) {
+            curves.push_back(static_cast<CCurveDoc*>(doc));
+        }
+        return curves;
+    }
+    void Group(std::initializer_list<int> nodes) {
+        m_doc->GetGroup().clear();
+        for (int node : nodes) {
+            m_doc->GetGroup().push_back(m_doc->FindPress(node));
+        }
+    }
+    QString StatusText() {
+        auto* frame = static_cast<CMainFrame*>(m_app->m_pMainWnd);
+        return frame->GetLineStatusPane()->isVisibleTo(frame) ? frame->GetLineStatusPane()->text()
+                                                              : QString();
+    }
+
+    CTempConfig m_config;
+    std::string m_strLink = m_config.Root() + "/line";
+    CMessageRecorder m_messages;
+    std::unique_ptr<CZarnSimulator> m_pSim;
+    std::unique_ptr<CQuorvelApp> m_app;
+    CQuorvelDoc* m_doc = nullptr;
+    CQuorvelView* m_view = nullptr;
+};
+
+TEST_F(ProgramLine, CancelStopsACurveInTheMiddleAndTheRestOfAGroup) {
+    ASSERT_NO_FATAL_FAILURE(StartApp(true));
+    auto* frame = static_cast<CMainFrame*>(m_app->m_pMainWnd);
+
+    // One curve: cancelled while its first exchange is on the line, it asks nothing more and
+    // its window, never shown, goes without a word.
+    const unsigned long before = m_pSim->RequestsServed();
+    m_app->OpenCurveWindow(m_doc->FindPress(1));
+    EXPECT_TRUE(StatusText().startsWith("Downloading force curve: Station 1 (node 1)"));
+    ASSERT_TRUE(WaitUntil([&] { return m_pSim->RequestsServed() > before; }));
+    ASSERT_TRUE(frame->GetCancelButton()->isVisibleTo(frame));
+    frame->GetCancelButton()->click();
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(m_pSim->RequestsServed(), before + 1);
+    EXPECT_TRUE(Curves().empty());
+    EXPECT_EQ(m_messages.Count(), 0u);
+    EXPECT_TRUE(StatusText().isEmpty());
+
+    // A group: cancelled (by its key) once the first window is up, no further window opens.
+    Group({1, 2, 3});
+    m_view->RunOnGroup(2);
+    ASSERT_TRUE(WaitUntil([&] { return !Curves().empty() && Curves()[0]->m_bHasData; }));
+    EXPECT_TRUE(StatusText().startsWith("Group download: ")) << StatusText().toStdString();
+    QTest::keyClick(m_view, Qt::Key_Escape, Qt::ShiftModifier);
+    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(WaitUntil([&] { return Curves().size() == 1; }));
+    EXPECT_EQ(Curves()[0]->m_nNodeID, 1);
+    EXPECT_EQ(m_messages.Count(), 0u);
+}
+
+TEST_F(ProgramLine, GroupMessagesComeInStationOrderBeforeTheNextStationIsTried) {
+    ASSERT_NO_FATAL_FAILURE(StartApp());
+    // What one good curve costs on the line.
+    unsigned long before = m_pSim->RequestsServed();
+    m_app->OpenCurveWindow(m_doc->FindPress(4));
+    ASSERT_TRUE(Idle());
+    const unsigned long nCurve = m_pSim->RequestsServed() - before;
+    ASSERT_GT(nCurve, 5u);
+
+    m_pSim->SetFault(2, SimFault::wrongEnd);
+    m_pSim->SetFault(3, SimFault::wrongEnd);
+    unsigned long servedAtFirst = 0;
+    m_messages.OnShow([&](const CMessageRecorder::Shown&) {
+        if (servedAtFirst == 0) {
+            servedAtFirst = m_pSim->RequestsServed();
+        }
+    });
+    before = m_pSim->RequestsServed();
+    Group({1, 2, 3, 4});
+    m_view->RunOnGroup(2);
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(m_messages.Count(), 2u);
+    EXPECT_NE(m_messages.Messages()[0].strText.find("Station 2"), std::string::npos);
+    EXPECT_NE(m_messages.Messages()[1].strText.find("Station 3"), std::string::npos);
+    // While the first message was up, station 3 had not been asked yet: station 1's
+    // acknowledge and curve, station 2's acknowledge and its failed curve request.
+    EXPECT_EQ(servedAtFirst - before, 1 + nCurve + 1 + 1);
+    std::vector<int> nodes;
+    for (CCurveDoc* doc : Curves()) {
+        nodes.push_back(doc->m_nNodeID);
+    }
+    EXPECT_EQ(nodes, (std::vector<int>{4, 1, 4}));
+}
+
+TEST_F(ProgramLine, ALostLineIsSaidFailsAtOnceAndComesBackByItsName) {
+    ASSERT_NO_FATAL_FAILURE(StartApp());
+    auto* stats = static_cast<CStatsDoc*>(m_app->m_pStatsTemplate->GetDocuments().front());
+    auto* statsView = static_cast<CStatsView*>(stats->GetFirstView());
+    m_app->AddToStatistics(m_doc->FindPress(1), TRUE);
+    m_app->AddToStatistics(m_doc->FindPress(2), TRUE);
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(stats->GetRows().GetCount(), 2);
+
+    m_pSim.reset(); // the device server goes away
+    statsView->OnTimer(statsView->m_nTimerID);
+    ASSERT_TRUE(WaitUntil([&] { return m_app->m_pLine->GetState() == LineState::lost; }));
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(StatusText().toStdString(), "Line lost: " + m_strLink + ", reconnecting");
+    EXPECT_TRUE(stats->GetRows().IsStale(0));
+
+    // Meanwhile a request fails with its own message, without waiting out a time-out.
+    QElapsedTimer clock;
+    clock.start();
+    m_app->OpenCurveWindow(m_doc->FindPress(3));
+    ASSERT_TRUE(Idle());
+    EXPECT_LT(clock.elapsed(), 1000);
+    ASSERT_EQ(m_messages.Count(), 1u);
+    EXPECT_NE(m_messages.Messages()[0].strText.find("curve download for Station 3 FAILED"),
+              std::string::npos);
+
+    // The same link name again: the program finds it by itself and polling goes on.
+    ASSERT_NO_FATAL_FAILURE(StartSim(false));
+    ASSERT_TRUE(WaitUntil([&] { return m_app->m_pLine->GetState() == LineState::open; }, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return StatusText().isEmpty(); }));
+    for (int i = 0; i < 2; ++i) {
+        statsView->OnTimer(statsView->m_nTimerID);
+        ASSERT_TRUE(Idle());
+    }
+    EXPECT_FALSE(stats->GetRows().IsStale(0));
+    EXPECT_FALSE(stats->GetRows().IsStale(1));
+}
+
+TEST_F(ProgramLine, SerialPortSettingsWithTheSameNameReopensADeadPort) {
+    ASSERT_NO_FATAL_FAILURE(StartApp());
+    EXPECT_FALSE(m_app->ApplyPortChoice(m_strLink)); // a working port is left alone
+    m_app->m_pLine->OpenPort("/nonexistent/line", nullptr);
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(m_app->m_pLine->GetState(), LineState::closed);
+    EXPECT_TRUE(m_app->ApplyPortChoice("/nonexistent/line")); // dead: asked again, and refused
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(m_messages.Count(), 1u);
+    EXPECT_TRUE(m_app->ApplyPortChoice(m_strLink));
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(m_app->m_pLine->GetState(), LineState::open);
+    EXPECT_EQ(m_messages.Count(), 1u);
+}
+
+} // namespace
