@@ -52,6 +52,12 @@ test)
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     export QT_QPA_PLATFORM=offscreen
     ctest --test-dir build-ci --output-on-failure -j2 --timeout 600
+    # The line worker and the windows that use it, under ThreadSanitizer.
+    build build-tsan "sim_tests quorvel_line_test quorvel_network_view_test quorvel_stats_window_test quorvel_graphs_view_test" \
+        -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WERROR=ON -DQUORVEL_TSAN=ON -DQUORVEL_BUILD_BENCH=OFF
+    TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp" \
+        ctest --test-dir build-tsan --output-on-failure -j2 --timeout 600 \
+        -R '^(LineWorkerTest|ProgramLine|NetworkView|StatsWindow|GraphWindows)\.'
     ;;
 *)
     echo "usage: $0 run|test" >&2

@@ -107,7 +107,26 @@ void CLineClient::Post(QObject* pContext, std::vector<Step> steps,
     task.onDone = [this, nID](const Result& result) {
         SendHere([this, nID, result] { Complete(nID, result); });
     };
+    if (m_pWorker == nullptr) {
+        SendHere([this, nID] { Complete(nID, Result{Outcome::cancelled, 0, ZarnError::none}); });
+        return;
+    }
     m_pWorker->Post(std::move(task));
+}
+
+void CLineClient::Shutdown() {
+    if (m_pWorker != nullptr) {
+        m_strLineName = m_pWorker->GetPortName();
+        m_pWorker.reset();
+    }
+}
+
+std::string CLineClient::GetPortName() const {
+    return m_pWorker != nullptr ? m_pWorker->GetPortName() : m_strLineName;
+}
+
+CLineWorker::LineState CLineClient::GetState() const {
+    return m_pWorker != nullptr ? m_pWorker->GetState() : m_lineState;
 }
 
 void CLineClient::SendHere(std::function<void()> fn) {
@@ -220,6 +239,10 @@ void CLineClient::OpenPort(const std::string& strName, std::function<void(bool)>
                                         }
                                     },
                                     true});
+    if (m_pWorker == nullptr) {
+        SendHere([this, nID] { Complete(nID, Result{Outcome::failed, 0, ZarnError::portClosed}); });
+        return;
+    }
     m_pWorker->OpenPort(strName, [this, nID](bool bOpened) {
         Result result;
         result.outcome = bOpened ? Outcome::done : Outcome::failed;
@@ -248,5 +271,5 @@ QString CLineClient::GetStatusText() const {
 
 bool CLineClient::IsIdle() const {
     return m_operations.empty() && m_pending.empty() && m_turns.empty() && !m_bInTurn &&
-           m_pWorker->GetPending() == 0;
+           (m_pWorker == nullptr || m_pWorker->GetPending() == 0);
 }

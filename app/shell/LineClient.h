@@ -109,8 +109,11 @@ public:
 
     // Opens the port under a name (the same name reopens a dead port).
     void OpenPort(const std::string& strName, std::function<void(bool bOpened)> onDone);
-    std::string GetPortName() const { return m_pWorker->GetPortName(); }
-    CLineWorker::LineState GetState() const { return m_pWorker->GetState(); }
+    std::string GetPortName() const;
+    CLineWorker::LineState GetState() const;
+    // Stops the worker for good: the port is its owner's again. Requests made after this fail
+    // as cancelled. Safe while a result of this object is being handed over.
+    void Shutdown();
 
     // What the status bar says about the line, empty when it has nothing to say.
     QString GetStatusText() const;

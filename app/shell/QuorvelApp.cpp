@@ -199,8 +199,11 @@ int CQuorvelApp::ExitInstance() {
         return 0;
     }
     m_bExited = true;
-    // Stops the line's thread: the port is the program's own again.
-    StopLine();
+    // Stops the line's thread: the port is the program's own again. The line object itself
+    // goes with the application object, since this may run inside one of its hand-overs.
+    if (m_pLine != nullptr) {
+        m_pLine->Shutdown();
+    }
     if (m_pPort != nullptr) {
         std::string name = m_pPort->GetCommPort();
         // The simulated line is this run's only; an operator's own choice is kept.
