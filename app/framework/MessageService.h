@@ -13,6 +13,7 @@ constexpr UINT MB_ICONSTOP = 0x10;
 constexpr UINT MB_ICONQUESTION = 0x20;
 constexpr UINT MB_ICONEXCLAMATION = 0x30;
 constexpr UINT MB_ICONINFORMATION = 0x40;
+constexpr UINT MB_DEFBUTTON2 = 0x100; // the second button (No) is the default
 constexpr UINT MB_TYPEMASK = 0x0F;
 constexpr UINT MB_ICONMASK = 0xF0;
 

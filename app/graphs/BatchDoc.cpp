@@ -122,6 +122,7 @@ void CBatchDoc::OnDownloaded(const CLineClient::Result& result, CDownload& data)
     SetTitle(CGraphFormat::Format("Batch Buffer  - %s (Node - %d) (%s)", m_strStation.c_str(),
                                   m_nNodeID, CGraphFormat::DateTimeNow().c_str()));
     m_bHasData = true;
+    job.bOk = true;
     UpdateAllViews(nullptr, HINT_NEW_DATA);
 }
 

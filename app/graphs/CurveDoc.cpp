@@ -117,6 +117,7 @@ void CCurveDoc::OnDownloaded(const CLineClient::Result& result, const CDownload&
         m_nPassCount = data.nPass;
         m_nFailCount = data.nFail;
         m_bHasData = true;
+        job.bOk = true;
         UpdateAllViews(nullptr, HINT_NEW_DATA);
         return;
     }

@@ -16,7 +16,8 @@ class QWidget;
 // station's analyser is asked whether it answers, a silent one is skipped without a word, and
 // the command runs on an answering one. The next station is tried only once the command on
 // this one is over, its messages read. Cancel stops it between two exchanges, and the stations
-// not yet reached with it. It deletes itself when it is over.
+// not yet reached with it. When stations were skipped or failed, one summary says which at the
+// end. It deletes itself when it is over.
 class CGroupRun : public QObject {
 public:
     // The command on one answering station; it ends the job when it is over.
@@ -31,6 +32,8 @@ public:
 
 private:
     void Next();
+    void Finish();
+    static std::string Label(const CPress& press);
 
     CLineClient& m_line;
     std::vector<CPress*> m_stations;
@@ -39,4 +42,7 @@ private:
     Action m_action;
     std::shared_ptr<CLineOperation> m_pOperation;
     std::size_t m_nNext = 0;
+    std::vector<std::string> m_silent; // did not answer
+    std::vector<std::string> m_failed; // answered, but the command failed
+    std::size_t m_nDone = 0;
 };

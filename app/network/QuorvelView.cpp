@@ -3,9 +3,11 @@
 #include "app/framework/MDIFrameWnd.h"
 #include "app/framework/MessageService.h"
 #include "app/framework/Resources.h"
+#include "app/framework/StringTable.h"
 #include "app/network/GroupRun.h"
 #include "app/network/PressPropertiesDlg.h"
 #include "app/network/QuorvelDoc.h"
+#include "app/network/StationMonitor.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Registry.h"
 #include "app/shell/Resource.h"
@@ -142,6 +144,10 @@ void CQuorvelView::DrawPresses(QPainter* pDC, bool bShifted) {
     pDC->setBackgroundMode(Qt::TransparentMode);
     const QFontMetrics metrics(m_labelFont);
     const QPoint scroll = bShifted ? GetScrollPosition() : QPoint(0, 0);
+    const CStationStatus* status = Status();
+    // In group mode the group stays marked, whichever station a click has highlighted since.
+    const std::vector<CPress*>& group = doc->GetGroup();
+    const bool groupMode = GetGroupCount() != 0;
     for (const auto& press : doc->GetPresses()) {
         const bool selected = press->IsSelected();
         const CRect rect = press->GetRect().Offset(-scroll.x(), -scroll.y());
@@ -149,11 +155,99 @@ void CQuorvelView::DrawPresses(QPainter* pDC, bool bShifted) {
         pDC->drawPixmap(rect.left, rect.top, icon.pixmap(kIconSize, kIconSize));
         const QString name = QString::fromStdString(press->GetName());
         const CPoint at = LabelPosition(rect, metrics.horizontalAdvance(name), metrics.height());
+        if (groupMode && std::find(group.begin(), group.end(), press.get()) != group.end()) {
+            const QRect label(at.x, at.y, metrics.horizontalAdvance(name), metrics.height());
+            const QRect mark = QRect(rect.left, rect.top, kIconSize, kIconSize)
+                                   .united(label)
+                                   .adjusted(-3, -3, 3, 3);
+            pDC->setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DashLine));
+            pDC->setBrush(Qt::NoBrush);
+            pDC->drawRect(mark);
+        }
         pDC->setPen(selected ? palette().color(QPalette::Highlight) : QColor(Qt::black));
         // The label's top-left corner is at the computed point.
         pDC->drawText(QPoint(at.x, at.y + metrics.ascent()), name);
+        if (status != nullptr) {
+            DrawBadge(pDC, QPoint(rect.left + kIconSize - 6, rect.top + 6),
+                      status->GetState(press->GetNodeID()));
+        }
     }
     pDC->restore();
+}
+
+const CStationStatus* CQuorvelView::Status() const {
+    CQuorvelApp* app = GetQuorvelApp();
+    return app != nullptr && app->m_pMonitor != nullptr ? &app->m_pMonitor->GetStatus() : nullptr;
+}
+
+void CQuorvelView::DrawBadge(QPainter* pDC, QPoint centre, CStationStatus::State state) {
+    // Each state has a shape of its own as well as a colour.
+    pDC->save();
+    pDC->setRenderHint(QPainter::Antialiasing);
+    pDC->setPen(QPen(QColor(40, 40, 40), 1));
+    const QRectF box(centre.x() - 5.5, centre.y() - 5.5, 11, 11);
+    switch (state) {
+    case CStationStatus::State::answering: // a green disc
+        pDC->setBrush(QColor(0, 158, 115));
+        pDC->drawEllipse(box);
+        break;
+    case CStationStatus::State::silent: { // a red square with a cross
+        pDC->setBrush(QColor(213, 94, 0));
+        pDC->drawRect(box);
+        pDC->setPen(QPen(Qt::white, 1.5));
+        pDC->drawLine(box.topLeft() + QPointF(3, 3), box.bottomRight() - QPointF(3, 3));
+        pDC->drawLine(box.topRight() + QPointF(-3, 3), box.bottomLeft() + QPointF(3, -3));
+        break;
+    }
+    case CStationStatus::State::alarm: { // an amber triangle with a bar
+        const QPointF points[] = {QPointF(centre.x(), centre.y() - 6.5),
+                                  QPointF(centre.x() + 6.5, centre.y() + 5.5),
+                                  QPointF(centre.x() - 6.5, centre.y() + 5.5)};
+        pDC->setBrush(QColor(230, 159, 0));
+        pDC->drawPolygon(points, 3);
+        pDC->setPen(QPen(Qt::black, 1.5));
+        pDC->drawLine(QPointF(centre.x(), centre.y() - 2.5), QPointF(centre.x(), centre.y() + 1.5));
+        pDC->drawPoint(QPointF(centre.x(), centre.y() + 3.5));
+        break;
+    }
+    default: // not yet known: a hollow grey ring
+        pDC->setPen(QPen(QColor(120, 120, 120), 2));
+        pDC->setBrush(Qt::white);
+        pDC->drawEllipse(box.adjusted(1, 1, -1, -1));
+        break;
+    }
+    pDC->restore();
+}
+
+void CQuorvelView::paintEvent(QPaintEvent* pEvent) {
+    CScrollView::paintEvent(pEvent);
+    if (Status() == nullptr) {
+        return;
+    }
+    // The legend stays in the window's lower left corner, over the layout.
+    QPainter painter(this);
+    painter.setFont(m_labelFont);
+    const QFontMetrics metrics(m_labelFont);
+    static const CStationStatus::State s_states[] = {
+        CStationStatus::State::answering, CStationStatus::State::alarm,
+        CStationStatus::State::silent, CStationStatus::State::unknown};
+    const int row = std::max(metrics.height(), 14);
+    int width = 0;
+    for (CStationStatus::State state : s_states) {
+        width = std::max(width, metrics.horizontalAdvance(CStationStatus::StateName(state)));
+    }
+    const QSize view = GetViewportSize();
+    const QRect box(4, view.height() - 4 - row * 4 - 6, width + 30, row * 4 + 6);
+    painter.setPen(QColor(160, 160, 160));
+    painter.setBrush(QColor(255, 255, 255, 220));
+    painter.drawRect(box);
+    for (int i = 0; i < 4; ++i) {
+        const int y = box.top() + 3 + row * i;
+        DrawBadge(&painter, QPoint(box.left() + 12, y + row / 2), s_states[i]);
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(box.left() + 24, y + (row + metrics.ascent()) / 2 - 1),
+                         QString::fromLatin1(CStationStatus::StateName(s_states[i])));
+    }
 }
 
 CPress* CQuorvelView::HitTestPress(QPoint point, bool bUpdate) {
@@ -252,7 +346,11 @@ bool CQuorvelView::event(QEvent* pEvent) {
                             ? probe.HitTest(doc->GetPresses(), ToLayout(help->pos()), false)
                             : nullptr;
         if (press != nullptr) {
-            QToolTip::showText(help->globalPos(), QString::fromStdString(press->GetName()), this);
+            const CStationStatus* status = Status();
+            QToolTip::showText(help->globalPos(),
+                               QString::fromStdString(status != nullptr ? status->Describe(*press)
+                                                                        : press->GetName()),
+                               this);
         } else {
             QToolTip::hideText();
             pEvent->ignore();
@@ -304,7 +402,8 @@ void CQuorvelView::RunOnGroup(int nCode) {
     switch (nCode) {
     case opReset:
     case opNewReference: {
-        // The analysers' answers to these are not reported in a group.
+        // The analysers' answers to these get no message of their own in a group; the
+        // summary at its end names the stations that refused.
         int (CZarnPort::*order)(unsigned int) =
             nCode == opReset ? &CZarnPort::ResetBatchBuffer : &CZarnPort::NewReference;
         action = [line, this, order](CPress* press, CLineJob job) {
@@ -312,7 +411,11 @@ void CQuorvelView::RunOnGroup(int nCode) {
             auto pJob = std::make_shared<CLineJob>(std::move(job));
             line->Post(
                 this, {[node, order](CZarnPort& port) { return (port.*order)(node) != 0; }},
-                [pJob](const CLineClient::Result&) { pJob->Finish(); }, pJob->pOperation);
+                [pJob](const CLineClient::Result& result) {
+                    pJob->bOk = result.outcome == CLineClient::Outcome::done;
+                    pJob->Finish();
+                },
+                pJob->pOperation);
         };
         break;
     }
@@ -390,7 +493,24 @@ void CQuorvelView::OnAddToStatistics() {
 
 void CQuorvelView::ConfirmAndOrder(UINT nQuestion, int nGroupCode, const char* pszWhat,
                                    int (CZarnPort::*order)(unsigned int), UINT nFailure) {
-    if (AfxMessageBox(nQuestion, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+    // The question names every station the order will go to; No is the safe default.
+    CQuorvelDoc* doc = GetDocument();
+    std::vector<const CPress*> targets;
+    if (GetGroupCount() != 0 && doc != nullptr) {
+        targets.assign(doc->GetGroup().begin(), doc->GetGroup().end());
+    } else if (GetCurPress() != nullptr) {
+        targets.push_back(GetCurPress());
+    }
+    std::string question = CStringTable::Load(nQuestion);
+    while (!question.empty() && question.back() == '\n') {
+        question.pop_back();
+    }
+    question += "\n\nStations:";
+    for (const CPress* target : targets) {
+        question +=
+            "\n    " + target->GetName() + " (node " + std::to_string(target->GetNodeID()) + ")";
+    }
+    if (AfxMessageBox(question, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES) {
         return;
     }
     if (GetGroupCount() != 0) {

@@ -2,6 +2,7 @@
 
 #include "app/framework/ScrollView.h"
 #include "app/network/NetworkSelection.h"
+#include "app/network/StationStatus.h"
 #include "app/shell/LineClient.h"
 
 #include <QFont>
@@ -71,9 +72,13 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     bool event(QEvent* pEvent) override;
+    void paintEvent(QPaintEvent* pEvent) override;
 
 private:
     CPoint ToLayout(QPoint point) const;
+    // What is known of the analysers; null before the line runs.
+    const CStationStatus* Status() const;
+    static void DrawBadge(QPainter* pDC, QPoint centre, CStationStatus::State state);
     // A command on the group, or on the current station alone.
     void RunOnSelection(int nGroupCode, const char* pszWhat,
                         void (*single)(CQuorvelApp&, CPress*, CLineJob));

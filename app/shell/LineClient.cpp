@@ -16,7 +16,8 @@
 void CLineJob::Finish() {
     pOperation.reset();
     if (auto fn = std::exchange(onFinished, nullptr)) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), fn, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [fn, ok = bOk] { fn(ok); }, Qt::QueuedConnection);
     }
 }
 

@@ -54,19 +54,22 @@ private:
 // A job let go of unfinished finishes: nobody waits for ever on a window that has gone.
 struct CLineJob {
     std::shared_ptr<CLineOperation> pOperation;
-    std::function<void()> onFinished;
+    // Told whether the work succeeded (a window shown, a row added, an order obeyed).
+    std::function<void(bool bOk)> onFinished;
+    bool bOk = false;
 
     CLineJob() = default;
-    CLineJob(std::shared_ptr<CLineOperation> pOp, std::function<void()> fn)
+    CLineJob(std::shared_ptr<CLineOperation> pOp, std::function<void(bool)> fn)
         : pOperation(std::move(pOp)), onFinished(std::move(fn)) {}
     CLineJob(CLineJob&& other) noexcept
         : pOperation(std::move(other.pOperation)),
-          onFinished(std::exchange(other.onFinished, nullptr)) {}
+          onFinished(std::exchange(other.onFinished, nullptr)), bOk(other.bOk) {}
     CLineJob& operator=(CLineJob&& other) noexcept {
         if (this != &other) {
             Finish();
             pOperation = std::move(other.pOperation);
             onFinished = std::exchange(other.onFinished, nullptr);
+            bOk = other.bOk;
         }
         return *this;
     }
@@ -98,6 +101,11 @@ public:
     void Post(QObject* pContext, std::vector<Step> steps, std::function<void(const Result&)> onDone,
               const std::shared_ptr<CLineOperation>& pOperation,
               CLineWorker::Priority priority = CLineWorker::Priority::operatorRequest);
+    // Runs fn (which may show a message) when no other result is being handed over: a
+    // message of its own never stacks on another one.
+    void ShowInTurn(QObject* pContext, std::function<void()> fn) {
+        RunInTurn(QPointer<QObject>(pContext), std::move(fn));
+    }
     // Runs fn on this thread soon, unless pContext is gone by then. Callable from any thread:
     // steps use it to show values as they arrive.
     void Deliver(QPointer<QObject> pContext, std::function<void()> fn);

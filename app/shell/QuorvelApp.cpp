@@ -6,6 +6,8 @@
 #include "app/framework/TemplateRegistry.h"
 #include "app/framework/TerminationSignals.h"
 #include "app/framework/View.h"
+#include "app/network/QuorvelDoc.h"
+#include "app/network/StationMonitor.h"
 #include "app/shell/AboutBox.h"
 #include "app/shell/LineClient.h"
 #include "app/shell/MainFrame.h"
@@ -77,6 +79,15 @@ void CQuorvelApp::StartLine() {
     }
     // From here on the port belongs to the line's own thread.
     m_pLine = new CLineClient(*m_pPort);
+    m_pMonitor = new CStationMonitor(*m_pLine, m_pLine);
+    if (m_pNetTemplate != nullptr && !m_pNetTemplate->GetDocuments().empty()) {
+        auto* pNetDoc = dynamic_cast<CQuorvelDoc*>(m_pNetTemplate->GetDocuments().front());
+        m_pMonitor->SetDocument(pNetDoc);
+        for (CView* pView : pNetDoc != nullptr ? pNetDoc->GetViews() : std::vector<CView*>{}) {
+            QObject::connect(m_pMonitor, &CStationMonitor::Changed, pView,
+                             qOverload<>(&QWidget::update));
+        }
+    }
     if (auto* pFrame = dynamic_cast<CMainFrame*>(m_pMainWnd)) {
         QObject::connect(m_pLine, &CLineClient::StatusChanged, pFrame, [this, pFrame] {
             pFrame->ShowLineStatus(m_pLine->GetStatusText(), m_pLine->HasOperations());
@@ -87,8 +98,9 @@ void CQuorvelApp::StartLine() {
 }
 
 void CQuorvelApp::StopLine() {
-    delete m_pLine;
+    delete m_pLine; // and the monitor with it
     m_pLine = nullptr;
+    m_pMonitor = nullptr;
 }
 
 void CQuorvelApp::OnCancelLine() {
@@ -202,6 +214,7 @@ int CQuorvelApp::ExitInstance() {
     // Stops the line's thread: the port is the program's own again. The line object itself
     // goes with the application object, since this may run inside one of its hand-overs.
     if (m_pLine != nullptr) {
+        m_pMonitor->SetSweepSeconds(0);
         m_pLine->Shutdown();
     }
     if (m_pPort != nullptr) {

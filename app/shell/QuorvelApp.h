@@ -10,6 +10,7 @@
 
 class CFrameWnd;
 class CLineClient;
+class CStationMonitor;
 class CPress;
 class CZarnPort;
 struct CLineJob;
@@ -34,6 +35,8 @@ public:
     CZarnPort* m_pPort = nullptr;
     // The one way to the line once the program runs: every exchange goes through it.
     CLineClient* m_pLine = nullptr;
+    // What is known of each analyser, for the layout's badges; lives with the line.
+    CStationMonitor* m_pMonitor = nullptr;
     BOOL m_bStatsVisible = TRUE;
     CMultiDocTemplate* m_pCurveTemplate = nullptr;
     CMultiDocTemplate* m_pNetTemplate = nullptr;

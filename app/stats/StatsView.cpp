@@ -7,6 +7,7 @@
 #include "app/framework/StringTable.h"
 #include "app/framework/UpdateHints.h"
 #include "app/network/Press.h"
+#include "app/network/StationMonitor.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
 #include "app/stats/StatsDoc.h"
@@ -27,6 +28,17 @@ constexpr int kImageSize = 16;
 CLineClient* Line() {
     CQuorvelApp* pApp = GetQuorvelApp();
     return pApp != nullptr ? pApp->m_pLine : nullptr;
+}
+
+// What a reading says of its analyser goes to the layout's picture of the line too.
+void NoteReading(int nNodeID, const CStats* pStats, const CLineClient::Result& result) {
+    CQuorvelApp* pApp = GetQuorvelApp();
+    if (pApp == nullptr || pApp->m_pMonitor == nullptr ||
+        result.outcome == CLineClient::Outcome::cancelled ||
+        result.outcome == CLineClient::Outcome::lineDown) {
+        return;
+    }
+    pApp->m_pMonitor->NoteReading(nNodeID, pStats);
 }
 
 CLineClient::Step Statistics(unsigned int nNodeID, const std::shared_ptr<CStats>& pStats) {
@@ -137,6 +149,7 @@ void CStatsView::AddPress(CPress* pPress, bool bReport, CLineJob job) {
         if (bReport) {
             AfxMessageBox(IDS_ALREADY_IN_STATISTICS, MB_OK | MB_ICONINFORMATION);
         }
+        job.bOk = true; // listed already: what was asked for is there
         job.Finish();
         return;
     }
@@ -156,7 +169,10 @@ void CStatsView::AddPress(CPress* pPress, bool bReport, CLineJob job) {
             pOperation->End();
         }
         CStatsDoc* pStatsDoc = GetDocument();
+        NoteReading(nNodeID, result.outcome == CLineClient::Outcome::done ? &stats : nullptr,
+                    result);
         if (result.outcome == CLineClient::Outcome::done && pStatsDoc != nullptr) {
+            job->bOk = true;
             CStatsList& rows = pStatsDoc->GetRows();
             // Listed meanwhile by another request: nothing more to do.
             if (rows.Add(strName, nNodeID, stats, std::chrono::system_clock::now()) ==
@@ -237,6 +253,7 @@ void CStatsView::OnTimer(int nIDEvent) {
                 return;
             }
             const bool ok = result.outcome == CLineClient::Outcome::done;
+            NoteReading(nNodeID, ok ? pStats.get() : nullptr, result);
             const int nDone = pStatsDoc->GetRows().EndPoll(nNodeID, ok ? pStats.get() : nullptr,
                                                            std::chrono::system_clock::now());
             if (nDone >= 0) {

@@ -5,6 +5,7 @@
 #include "app/shell/LineClient.h"
 #include "app/shell/MainFrame.h"
 #include "app/shell/QuorvelApp.h"
+#include "app/shell/Registry.h"
 #include "app/shell/Resource.h"
 #include "app/stats/StatsDoc.h"
 #include "app/stats/StatsView.h"
@@ -45,6 +46,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(StartSim(bPace));
         CCommandLineInfo info;
         info.m_bShowSplash = false;
+        WriteRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "SweepPeriod", 0);
         m_app = std::make_unique<CQuorvelApp>(info, m_strLink);
         ASSERT_TRUE(m_app->InitInstance());
         ASSERT_NE(m_app->m_pLine, nullptr);
@@ -139,9 +141,13 @@ TEST_F(ProgramLine, GroupMessagesComeInStationOrderBeforeTheNextStationIsTried) 
     Group({1, 2, 3, 4});
     m_view->RunOnGroup(2);
     ASSERT_TRUE(Idle());
-    ASSERT_EQ(m_messages.Count(), 2u);
+    ASSERT_EQ(m_messages.Count(), 3u);
     EXPECT_NE(m_messages.Messages()[0].strText.find("Station 2"), std::string::npos);
     EXPECT_NE(m_messages.Messages()[1].strText.find("Station 3"), std::string::npos);
+    // Then one summary of the whole group.
+    EXPECT_EQ(m_messages.Messages()[2].strText,
+              "Group download: 2 of 4 stations done.\n\nFailed:\n    Station 2 (node 2)\n    "
+              "Station 3 (node 3)");
     // While the first message was up, station 3 had not been asked yet: station 1's
     // acknowledge and curve, station 2's acknowledge and its failed curve request.
     EXPECT_EQ(servedAtFirst - before, 1 + nCurve + 1 + 1);

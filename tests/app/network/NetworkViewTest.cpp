@@ -3,6 +3,7 @@
 #include "app/network/PressPropertiesDlg.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/QuorvelView.h"
+#include "app/network/StationMonitor.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Registry.h"
 #include "app/shell/Resource.h"
@@ -201,11 +202,36 @@ TEST_F(NetworkView, BackgroundPictureSetsTheExtentAndDraggingWorksScrolled) {
     EXPECT_EQ(stored, m_config.WorkDir() + "/missing.bmp");
 }
 
-TEST_F(NetworkView, ToolTipsNameTheStation) {
-    QHelpEvent over(QEvent::ToolTip, At(60, 60), m_view->mapToGlobal(At(60, 60)));
-    QApplication::sendEvent(m_view, &over);
-    EXPECT_TRUE(over.isAccepted());
-    EXPECT_EQ(QToolTip::text(), "Station 1");
+TEST_F(NetworkView, ToolTipsNameTheStationAndWhatIsKnownOfIt) {
+    auto tip = [this](int x, int y) {
+        QHelpEvent over(QEvent::ToolTip, At(x, y), m_view->mapToGlobal(At(x, y)));
+        QApplication::sendEvent(m_view, &over);
+        EXPECT_TRUE(over.isAccepted());
+        return QToolTip::text().toStdString();
+    };
+    EXPECT_EQ(tip(60, 60), "Station 1\nNode 1\nTerminal: \nWire: \nNot yet known");
+    // The sweep asks the stations in turn, one each step: one answers, one is silent.
+    s_sim->SetFault(2, SimFault::silent);
+    CStationMonitor* monitor = m_app->m_pMonitor;
+    ASSERT_NE(monitor, nullptr);
+    using State = CStationStatus::State;
+    for (std::size_t i = 0; i < m_doc->GetPresses().size(); ++i) {
+        EXPECT_EQ(monitor->GetStatus().GetState(Station(i)->GetNodeID()), State::unknown);
+        monitor->SweepStep();
+        ASSERT_TRUE(WaitForLine());
+    }
+    EXPECT_EQ(monitor->GetStatus().GetState(1), State::answering);
+    EXPECT_EQ(monitor->GetStatus().GetState(2), State::silent);
+    EXPECT_NE(tip(60, 60).find("\nAnswering"), std::string::npos);
+    // A reading below the Cpk threshold puts it in alarm, with the reading in its tool tip.
+    CStats poor;
+    poor.m_nGood = 99;
+    poor.m_nBad = 1;
+    poor.m_fCp = 1.5f;
+    poor.m_fCpk = 1.2f;
+    monitor->NoteReading(1, &poor);
+    EXPECT_EQ(monitor->GetStatus().GetState(1), State::alarm);
+    EXPECT_NE(tip(60, 60).find("99 good, 1 bad (1.0%), Cp 1.5, Cpk 1.2"), std::string::npos);
     // Asking does not select.
     EXPECT_FALSE(Station(0)->IsSelected());
     EXPECT_EQ(m_view->GetCurPress(), nullptr);
@@ -296,7 +322,11 @@ TEST_F(NetworkView, ResetAndNewReferenceAskFirstAndReportFailures) {
     m_messages.Answer(IDNO);
     m_view->OnResetBatch();
     EXPECT_EQ(s_sim->RequestsServed(), before);
-    EXPECT_EQ(m_messages.Messages().back().nType, MB_YESNO | MB_ICONEXCLAMATION);
+    // The question first, then the station it would go to; No is the default.
+    EXPECT_EQ(m_messages.Messages().back().nType, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
+    EXPECT_EQ(m_messages.Messages().back().strText,
+              "About to reset batch buffer on selected Zarn's\nAll batch data will be cleared from "
+              "the Zarn !!!\nAre you sure ?\n\nStations:\n    Station 1 (node 1)");
 
     const unsigned resets = State(1).nResets;
     m_view->OnResetBatch(); // answered Yes
@@ -312,7 +342,7 @@ TEST_F(NetworkView, ResetAndNewReferenceAskFirstAndReportFailures) {
     EXPECT_EQ(m_messages.Messages()[3].nType, MB_OK | MB_ICONSTOP);
 }
 
-TEST_F(NetworkView, GroupCommandsSkipASilentStationWithoutAMessage) {
+TEST_F(NetworkView, GroupCommandsSkipASilentStationAndSayWhichAtTheEnd) {
     // Stations 1, 2 and 3 of the top row, in list order 1, 2, 3 (nodes 1, 2, 3).
     Band(At(40, 40), At(200, 70));
     ASSERT_EQ(m_view->GetGroupCount(), 3u);
@@ -324,14 +354,21 @@ TEST_F(NetworkView, GroupCommandsSkipASilentStationWithoutAMessage) {
     EXPECT_EQ(State(1).nResets, r1 + 1);
     EXPECT_EQ(State(2).nResets, r2);
     EXPECT_EQ(State(3).nResets, r3 + 1);
-    EXPECT_EQ(m_messages.Count(), 1u); // only the question
+    // The question names the group; one summary at the end names the station left out.
+    ASSERT_EQ(m_messages.Count(), 2u);
+    EXPECT_NE(
+        m_messages.Messages()[0].strText.find(
+            "Stations:\n    Station 1 (node 1)\n    Station 2 (node 2)\n    Station 3 (node 3)"),
+        std::string::npos);
+    EXPECT_EQ(m_messages.Messages()[1].strText,
+              "Group reset: 2 of 3 stations done.\n\nDid not answer:\n    Station 2 (node 2)");
 
     const unsigned n1 = State(1).nNewReferences, n3 = State(3).nNewReferences;
     m_view->OnNewReference();
     ASSERT_TRUE(WaitForLine());
     EXPECT_EQ(State(1).nNewReferences, n1 + 1);
     EXPECT_EQ(State(3).nNewReferences, n3 + 1);
-    EXPECT_EQ(m_messages.Count(), 2u);
+    EXPECT_EQ(m_messages.Count(), 4u);
 }
 
 TEST_F(NetworkView, GroupDownloadsAndStatisticsReachOnlyTheAnsweringStations) {
@@ -354,7 +391,10 @@ TEST_F(NetworkView, GroupDownloadsAndStatisticsReachOnlyTheAnsweringStations) {
     ASSERT_EQ(m_app->m_pStatsTemplate->GetDocuments().size(), 1u);
     auto* stats = static_cast<CStatsDoc*>(m_app->m_pStatsTemplate->GetDocuments().front());
     EXPECT_EQ(stats->GetRows().GetNodeIDs(), (std::vector<std::int32_t>{1, 3}));
-    EXPECT_EQ(m_messages.Count(), 0u); // the silent one is left out without a word
+    // The silent one gets no message of its own, only a line in each summary.
+    ASSERT_EQ(m_messages.Count(), 2u);
+    EXPECT_NE(m_messages.Messages()[1].strText.find("Did not answer:\n    Station 2 (node 2)"),
+              std::string::npos);
 }
 
 TEST(NetworkProgram, EndingOnSigtermWritesTheStationFile) {

@@ -1,0 +1,92 @@
+#include "app/network/StationMonitor.h"
+
+#include "app/network/QuorvelDoc.h"
+#include "app/shell/LineClient.h"
+#include "app/shell/Registry.h"
+#include "network/ZarnPort.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+double ReadThreshold(const char* pszName, double dDefault) {
+    std::string text;
+    if (!ReadRegString(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, pszName, text) || text.empty()) {
+        return dDefault;
+    }
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    return end != nullptr && *end == '\0' && value >= 0 && value < 1e6 ? value : dDefault;
+}
+
+} // namespace
+
+CStationMonitor::CStationMonitor(CLineClient& line, QObject* pParent)
+    : QObject(pParent), m_line(line) {
+    connect(&m_timer, &QTimer::timeout, this, &CStationMonitor::SweepStep);
+    LoadSettings();
+}
+
+void CStationMonitor::LoadSettings() {
+    DWORD seconds = kDefaultSweepSeconds;
+    if (!ReadRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "SweepPeriod", &seconds)) {
+        seconds = kDefaultSweepSeconds;
+    }
+    CStationStatus::Thresholds thresholds;
+    thresholds.dCpk = ReadThreshold("CpkAlarm", thresholds.dCpk);
+    thresholds.dBadPercent = ReadThreshold("BadAlarm", thresholds.dBadPercent);
+    m_status.SetThresholds(thresholds);
+    SetSweepSeconds(static_cast<unsigned>(std::min<DWORD>(seconds, 24 * 3600)));
+}
+
+void CStationMonitor::SetSweepSeconds(unsigned nSeconds) {
+    m_nSweepSeconds = nSeconds;
+    Restart();
+}
+
+void CStationMonitor::Restart() {
+    m_timer.stop();
+    const std::size_t nStations =
+        m_pDoc != nullptr ? std::max<std::size_t>(m_pDoc->GetPresses().size(), 1) : 12;
+    if (m_nSweepSeconds == 0) {
+        return;
+    }
+    // Each station once a period, spread evenly; never more than one test a second.
+    const auto interval =
+        std::max<long long>(1000, m_nSweepSeconds * 1000LL / static_cast<long long>(nStations));
+    m_timer.start(static_cast<int>(std::min<long long>(interval, 24LL * 3600 * 1000)));
+}
+
+void CStationMonitor::NoteReading(int nNodeID, const CStats* pStats) {
+    m_status.NoteReading(nNodeID, pStats, std::chrono::system_clock::now());
+    emit Changed();
+}
+
+void CStationMonitor::SweepStep() {
+    if (m_pDoc == nullptr || m_bAsking || m_pDoc->GetPresses().empty()) {
+        return;
+    }
+    const auto& presses = m_pDoc->GetPresses();
+    if (m_nNext >= presses.size()) {
+        m_nNext = 0;
+        Restart(); // the layout may have grown or shrunk
+    }
+    const int nNodeID = presses[m_nNext++]->GetNodeID();
+    const auto node = static_cast<unsigned char>(nNodeID);
+    m_bAsking = true;
+    m_line.Post(
+        this, {[node](CZarnPort& port) { return port.RequestACK(node) != 0; }},
+        [this, nNodeID](const CLineClient::Result& result) {
+            m_bAsking = false;
+            // A line that is down says nothing about the analyser.
+            if (result.outcome == CLineClient::Outcome::cancelled ||
+                result.outcome == CLineClient::Outcome::lineDown) {
+                return;
+            }
+            m_status.NoteAnswer(nNodeID, result.outcome == CLineClient::Outcome::done,
+                                std::chrono::system_clock::now());
+            emit Changed();
+        },
+        nullptr);
+}

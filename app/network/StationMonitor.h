@@ -1,0 +1,52 @@
+#pragma once
+
+#include "app/network/StationStatus.h"
+
+#include <QObject>
+#include <QTimer>
+
+class CLineClient;
+class CQuorvelDoc;
+
+// Keeps the layout's picture of the line up to date: takes in what the statistics polling
+// learns, and asks every station of the layout in turn whether its analyser answers, behind
+// the operator's back and one exchange at a time. Each station is asked once per sweep period
+// (the setting "SweepPeriod" in seconds, 60 unless set; 0 turns the sweep off).
+class CStationMonitor : public QObject {
+    Q_OBJECT
+public:
+    static constexpr unsigned kDefaultSweepSeconds = 60;
+
+    CStationMonitor(CLineClient& line, QObject* pParent = nullptr);
+
+    // The stations swept are those of this document.
+    void SetDocument(CQuorvelDoc* pDoc) {
+        m_pDoc = pDoc;
+        Restart();
+    }
+    CStationStatus& GetStatus() { return m_status; }
+    const CStationStatus& GetStatus() const { return m_status; }
+
+    // Settings: the sweep period and the alarm thresholds ("CpkAlarm", "BadAlarm").
+    void LoadSettings();
+    unsigned GetSweepSeconds() const { return m_nSweepSeconds; }
+    void SetSweepSeconds(unsigned nSeconds);
+
+    void NoteReading(int nNodeID, const CStats* pStats);
+    // One step of the sweep: the next station's presence test (also called by the timer).
+    void SweepStep();
+
+signals:
+    void Changed();
+
+private:
+    void Restart();
+
+    CLineClient& m_line;
+    CQuorvelDoc* m_pDoc = nullptr;
+    CStationStatus m_status;
+    QTimer m_timer;
+    unsigned m_nSweepSeconds = kDefaultSweepSeconds;
+    std::size_t m_nNext = 0;
+    bool m_bAsking = false;
+};
