@@ -5,6 +5,7 @@
 #include "serial/Rfc2217SerialDevice.h"
 #include "serial/SerialPort.h"
 #include "serial/TelnetCodec.h"
+#include "tests/serial/LoopbackListener.h"
 
 #include <gtest/gtest.h>
 
@@ -29,41 +30,6 @@ long MsSince(Clock::time_point t) {
     return static_cast<long>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
 }
-
-// A listening socket on 127.0.0.1 and a free port.
-class CListener {
-public:
-    CListener() {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&a), len) == 0 && ::listen(m_fd, 2) == 0 &&
-            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
-            m_nPort = ntohs(a.sin_port);
-        }
-    }
-    ~CListener() { Close(); }
-    void Close() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-    std::string Url(const char* scheme) const {
-        return std::string(scheme) + "://127.0.0.1:" + std::to_string(m_nPort);
-    }
-    // The next client, or -1 when none came within the time.
-    int Accept(int ms = 3000) {
-        pollfd pfd{m_fd, POLLIN, 0};
-        return ::poll(&pfd, 1, ms) == 1 ? ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC) : -1;
-    }
-    unsigned m_nPort = 0;
-
-private:
-    int m_fd = -1;
-};
 
 // A Telnet device server for one client on its own thread: it agrees the options it is made
 // for, confirms the line settings, reports the modem lines CTS and DSR, echoes the line's data
@@ -144,7 +110,7 @@ private:
     }
 
     Mode m_mode;
-    CListener m_listener;
+    CLoopbackListener m_listener;
     std::atomic<bool> m_bStop{false};
     std::mutex m_mutex;
     std::vector<Bytes> m_commands;
@@ -178,7 +144,7 @@ TEST(NetAddress, ReadsBothSchemesAndRefusesWhatIsNotHostAndPort) {
 }
 
 TEST(NetAddress, OpenFailuresSayWhyWithinTheConnectTimeout) {
-    CListener closed;
+    CLoopbackListener closed;
     const std::string refused = closed.Url("socket");
     closed.Close();
     const std::pair<std::string, std::vector<unsigned long>> cases[] = {
@@ -239,7 +205,7 @@ TEST(TelnetCodec, SeparatesDataFromCommandsAndNegotiatesWithoutLooping) {
 }
 
 TEST(TcpDevice, ReadsUnderOneDeadlineAndADroppedServerIsALostLine) {
-    CListener listener;
+    CLoopbackListener listener;
     CSerialPort port(listener.Url("socket").c_str(), 57600, 0, 0);
     ASSERT_EQ(port.SetCommPort(), 1) << DescribeOpenError(port.GetOpenError());
     const int server = listener.Accept();
