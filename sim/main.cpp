@@ -2,6 +2,7 @@
 // people, scripts and the program's demo line. Prints the device path (then the TCP port name)
 // and answers until SIGINT or SIGTERM.
 
+#include "serial/NetAddress.h"
 #include "sim/NodeList.h"
 #include "sim/ZarnSimulator.h"
 
@@ -92,8 +93,11 @@ int main(int argc, char** argv) {
             }
             (arg == "--pace" ? options.bPace : bNoPty) = true;
         } else if (arg == "--tcp") {
-            if (!take(options.strTcp) || options.strTcp.empty()) {
-                return Usage("--tcp needs [HOST:]PORT");
+            std::string host;
+            unsigned port = 0;
+            if (!take(options.strTcp) ||
+                !CNetAddress::ParseHostPort(options.strTcp, true, true, host, port)) {
+                return Usage("--tcp needs [HOST:]PORT (an IPv6 address in brackets)");
             }
         } else if (arg == "--nodes") {
             std::string why;
