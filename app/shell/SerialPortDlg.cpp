@@ -187,6 +187,7 @@ void CSerialPortDlg::FillPortList() {
     if (auto* view = qobject_cast<QTreeView*>(m_pCombo->view())) {
         view->resizeColumnToContents(0);
         view->resizeColumnToContents(1);
+        view->setColumnWidth(0, view->columnWidth(0) + 12); // room between name and text
         const int width = view->columnWidth(0) + view->columnWidth(1) + 2 * view->frameWidth() +
                           view->verticalScrollBar()->sizeHint().width();
         view->setMinimumWidth(std::min(width, 900));
