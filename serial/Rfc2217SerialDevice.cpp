@@ -1,5 +1,6 @@
 #include "serial/Rfc2217SerialDevice.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -86,8 +87,9 @@ bool CRfc2217SerialDevice::WaitFor(const std::function<bool()>& done, int timeou
 }
 
 bool CRfc2217SerialDevice::SendCommand(ComCode code, const std::vector<unsigned char>& value) {
-    std::vector<unsigned char> payload{code};
-    payload.insert(payload.end(), value.begin(), value.end());
+    std::vector<unsigned char> payload(value.size() + 1);
+    payload[0] = code;
+    std::copy(value.begin(), value.end(), payload.begin() + 1);
     const std::vector<unsigned char> wire = Telnet::Subnegotiation(Telnet::OPT_COM_PORT, payload);
     return SendAll(wire.data(), wire.size());
 }
