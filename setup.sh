@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-          qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool)
+          qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool ser2net)
 
 install_packages() {
     local missing=()

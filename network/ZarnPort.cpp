@@ -116,6 +116,17 @@ int CZarnPort::RequestACK(unsigned char node) {
     return CheckACKPacket(node);
 }
 
+int CZarnPort::RequestACKWithin(unsigned char node, unsigned long rxTimeoutMs) {
+    const unsigned long own = GetRxTimeout();
+    // The read time-out record is shared by every port object; put back whatever it held.
+    const std::uint32_t shared = ReadTimeouts().ReadTotalTimeoutConstant;
+    SetRxTimeout(rxTimeoutMs);
+    const int ok = RequestACK(node);
+    SetRxTimeout(own);
+    ReadTimeouts().ReadTotalTimeoutConstant = shared;
+    return ok;
+}
+
 int CZarnPort::ReceiveAndValidate(COAXNWKPACKET* packet, unsigned int node) {
     return ReceiveWhole(packet, static_cast<unsigned char>(node));
 }

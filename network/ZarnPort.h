@@ -24,6 +24,9 @@ public:
     int GetMaxNodeID() const { return m_nMaxNodeID; }
 
     int RequestACK(unsigned char node);
+    // The presence test under a receive time-out of its own, for a quick sweep of many node
+    // IDs; the receive time-out is back as it was afterwards.
+    int RequestACKWithin(unsigned char node, unsigned long rxTimeoutMs);
 
     // Parameters and results of one analyser.
     int GetBLO(unsigned int node, unsigned short* value);

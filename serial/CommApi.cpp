@@ -1,8 +1,11 @@
 #include "serial/CommApi.h"
 
 #include "base/Tick.h"
+#include "serial/NetAddress.h"
 #include "serial/PosixSerialDevice.h"
+#include "serial/Rfc2217SerialDevice.h"
 #include "serial/SerialDevice.h"
+#include "serial/TcpSerialDevice.h"
 
 #include <cctype>
 #include <cerrno>
@@ -75,6 +78,27 @@ std::string DescribeOpenError(unsigned long code) {
         return "permission denied for the device (is the user in the dialout group?)";
     case ENOTTY:
         return "not a serial device";
+    case ECONNREFUSED:
+        return "the connection was refused (no device server on that port)";
+    case ETIMEDOUT:
+        return "the device server did not answer in time";
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+        return "the device server cannot be reached";
+    case ECONNRESET:
+        return "the device server closed the connection (is its port in use?)";
+    case ERROR_BAD_PORT_URL:
+        return "not a network port name (socket://HOST:PORT or rfc2217://HOST:PORT)";
+    case ERROR_HOST_NOT_FOUND:
+        return "unknown host";
+    case ERROR_HOST_LOOKUP:
+        return "the host name could not be looked up in time";
+    case ERROR_NO_COM_CONTROL:
+        return "the device server does not offer the COM-port control (RFC 2217)";
+    case ERROR_COM_CONTROL_SILENT:
+        return "the device server did not answer the COM-port control (RFC 2217) in time";
+    case ERROR_LINE_SETTINGS:
+        return "the device server did not take the line settings";
     case 0:
         return "the port could not be opened";
     default:
@@ -106,8 +130,20 @@ HANDLE OpenCommDevice(const char* name) {
         }
     }
     errno = 0;
-    std::unique_ptr<CSerialDevice> device =
-        opener ? opener() : CPosixSerialDevice::Open(CommDevicePath(name));
+    std::unique_ptr<CSerialDevice> device;
+    if (opener) {
+        device = opener();
+    } else if (CNetAddress::IsNetName(name)) {
+        CNetAddress address;
+        if (!CNetAddress::Parse(name, address)) {
+            SetLastError(ERROR_BAD_PORT_URL);
+            return INVALID_HANDLE_VALUE;
+        }
+        device = address.m_nKind == CNetAddress::rfc2217 ? CRfc2217SerialDevice::Open(address)
+                                                         : CTcpSerialDevice::Open(address);
+    } else {
+        device = CPosixSerialDevice::Open(CommDevicePath(name));
+    }
     if (!device) {
         SetLastError(static_cast<unsigned long>(errno ? errno : ENOENT));
         return INVALID_HANDLE_VALUE;

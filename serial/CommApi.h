@@ -75,10 +75,19 @@ constexpr unsigned long MS_CTS_ON = 0x10, MS_DSR_ON = 0x20, MS_RING_ON = 0x40, M
 
 // Last-error codes set by the calls below besides the system's errno values.
 constexpr unsigned long ERROR_INVALID_HANDLE = 6;
+// Why a network port could not be opened, where no errno value says it; above every errno.
+constexpr unsigned long ERROR_BAD_PORT_URL = 11000;       // not socket:// or rfc2217://HOST:PORT
+constexpr unsigned long ERROR_HOST_NOT_FOUND = 11001;     // the host name is unknown
+constexpr unsigned long ERROR_HOST_LOOKUP = 11002;        // the name service did not answer
+constexpr unsigned long ERROR_NO_COM_CONTROL = 11003;     // the server refuses RFC 2217
+constexpr unsigned long ERROR_COM_CONTROL_SILENT = 11004; // the server does not answer it
+constexpr unsigned long ERROR_LINE_SETTINGS = 11005;      // the server did not take the settings
 
-// Opens a serial device by port name, exclusively: "COMn" is /dev/ttyS(n-1), anything else a
-// path used as given (or a name registered below). INVALID_HANDLE_VALUE on failure, with the
-// reason (an errno value: ENOENT, EBUSY, EACCES, ...) as the thread's last error.
+// Opens a serial device by port name, exclusively: "COMn" is /dev/ttyS(n-1),
+// "socket://HOST:PORT" a raw TCP connection to a device server, "rfc2217://HOST:PORT" a Telnet
+// connection with the COM-port control, anything else a path used as given (or a name
+// registered below). INVALID_HANDLE_VALUE on failure, with the reason (an errno value: ENOENT,
+// EBUSY, EACCES, ECONNREFUSED, ..., or one of the ERROR_ codes above) as the thread's last error.
 LINTARO_API HANDLE OpenCommDevice(const char* name);
 LINTARO_API int CloseHandle(HANDLE h);
 

@@ -63,6 +63,8 @@ int CSerialPort::SetCommPort() {
     m_dwOpenError = 0;
     GetCommTimeouts(m_hPort, &g_savedTimeouts);
     if (!SetCommState(m_hPort, &m_dcb)) {
+        // The device opened but refused the line settings (a device server may, too).
+        m_dwOpenError = GetLastError();
         return 0;
     }
     return 1;

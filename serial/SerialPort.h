@@ -52,7 +52,8 @@ public:
     int PerformFileDownload(char const* path);
     void LoopRead();
 
-    // Why the last open failed (an errno value), 0 after a successful one.
+    // Why the last open failed (an errno value or an ERROR_ code; the device may also have
+    // refused the line settings), 0 after a successful one.
     unsigned long GetOpenError() const { return m_dwOpenError; }
 
     // The library-wide time-out records shared by every port object.

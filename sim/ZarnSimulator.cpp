@@ -4,14 +4,20 @@
 #include "sim/PacketAssembler.h"
 #include "sim/SimAnalyser.h"
 
+#include "serial/NetAddress.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <thread>
@@ -63,27 +69,39 @@ struct CZarnSimulator::Impl {
     explicit Impl(Options o) : options(std::move(o)) {}
 
     void Serve();
-    bool ReadRequests(Clock::time_point now);
+    // Reads what the controller wrote on one side; false when that side has hung up.
+    bool ReadRequests(int fd, Clock::time_point now);
     // Writes every byte that is due; false when the controller's side is full.
     bool WriteDue(Clock::time_point now);
     void Handle(const COAXNWKPACKET& request, Clock::time_point now);
     void RunProduction(Clock::time_point now);
     bool MakeLink(std::string* error);
     void RemoveLink();
+    bool OpenPty(std::string* error);
+    bool Listen(std::string* error);
+    void Accept();
+    void DropClient();
+    void CloseAll();
 
     Options options;
     std::string strBadNode;
 
-    mutable std::mutex mutex; // guards the analysers and strPath
+    mutable std::mutex mutex; // guards the analysers, strPath and strTcpUrl
     std::map<int, CSimAnalyser> analysers;
     std::string strPath;
+    std::string strTcpUrl;
 
     std::thread thread;
     std::atomic<bool> bRunning{false};
     std::atomic<unsigned long> nServed{0};
+    std::atomic<unsigned long> nClients{0};
     int nMaster = -1;
     int nSlave = -1;
     int nWake = -1;
+    int nListen = -1;
+    int nClient = -1;
+    // The side the line answers: the one that wrote last (the master or the TCP client).
+    int nOut = -1;
     bool bLinkMade = false;
 
     // Serving thread only.
@@ -124,14 +142,13 @@ CZarnSimulator::~CZarnSimulator() {
 bool CZarnSimulator::Start(std::string* error) {
     Impl& d = *m_pImpl;
     auto fail = [&](const std::string& why) {
-        if (error) {
+        if (error && !why.empty()) {
             *error = why;
         }
-        CloseFd(d.nWake);
-        CloseFd(d.nSlave);
-        CloseFd(d.nMaster);
+        d.CloseAll();
         std::lock_guard lock(d.mutex);
         d.strPath.clear();
+        d.strTcpUrl.clear();
         return false;
     };
     if (d.bRunning) {
@@ -140,61 +157,143 @@ bool CZarnSimulator::Start(std::string* error) {
     if (!d.strBadNode.empty()) {
         return fail(d.strBadNode);
     }
-    d.nMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (d.nMaster < 0) {
+    if (!d.options.bPty && d.options.strTcp.empty()) {
+        return fail("no pseudo-terminal and no TCP port to serve the line on");
+    }
+    if (!d.options.bPty && !d.options.strLink.empty()) {
+        return fail("a link needs the pseudo-terminal");
+    }
+    if (d.options.bPty && !d.OpenPty(error)) {
+        return fail("");
+    }
+    if (!d.options.strTcp.empty() && !d.Listen(error)) {
+        return fail("");
+    }
+    d.nWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (d.nWake < 0) {
+        return fail(Describe("eventfd", errno));
+    }
+    if (!d.options.strLink.empty() && !d.MakeLink(error)) {
+        return fail("");
+    }
+    d.nOut = d.nMaster;
+    d.schedule = CLineSchedule(d.options.bPace);
+    d.assembler.Clear();
+    d.nServed = 0;
+    d.nClients = 0;
+    d.bRunning = true;
+    d.thread = std::thread([&d] { d.Serve(); });
+    return true;
+}
+
+bool CZarnSimulator::Impl::OpenPty(std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error) {
+            *error = why;
+        }
+        return false;
+    };
+    nMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (nMaster < 0) {
         return fail(Describe("posix_openpt", errno));
     }
-    if (::grantpt(d.nMaster) != 0 || ::unlockpt(d.nMaster) != 0) {
+    if (::grantpt(nMaster) != 0 || ::unlockpt(nMaster) != 0) {
         return fail(Describe("unlockpt", errno));
     }
     char name[128];
-    if (::ptsname_r(d.nMaster, name, sizeof name) != 0) {
+    if (::ptsname_r(nMaster, name, sizeof name) != 0) {
         return fail(Describe("ptsname", errno));
     }
     // Our own hold on the slave keeps the master from seeing a hang-up whenever the controller
     // closes its side, and keeps the terminal settings between the controller's opens.
-    d.nSlave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (d.nSlave < 0) {
+    nSlave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (nSlave < 0) {
         return fail(Describe(name, errno));
     }
     struct termios tio;
-    if (::tcgetattr(d.nSlave, &tio) != 0) {
+    if (::tcgetattr(nSlave, &tio) != 0) {
         return fail(Describe("tcgetattr", errno));
     }
     ::cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
     ::cfsetispeed(&tio, B57600);
     ::cfsetospeed(&tio, B57600);
-    if (::tcsetattr(d.nSlave, TCSANOW, &tio) != 0) {
+    if (::tcsetattr(nSlave, TCSANOW, &tio) != 0) {
         return fail(Describe("tcsetattr", errno));
     }
     // Non-blocking, so a controller that stops reading can never wedge the serving thread.
-    const int flags = ::fcntl(d.nMaster, F_GETFL);
-    if (flags < 0 || ::fcntl(d.nMaster, F_SETFL, flags | O_NONBLOCK) != 0) {
+    const int flags = ::fcntl(nMaster, F_GETFL);
+    if (flags < 0 || ::fcntl(nMaster, F_SETFL, flags | O_NONBLOCK) != 0) {
         return fail(Describe("fcntl", errno));
     }
-    d.nWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (d.nWake < 0) {
-        return fail(Describe("eventfd", errno));
-    }
-    {
-        std::lock_guard lock(d.mutex);
-        d.strPath = name;
-    }
-    if (!d.options.strLink.empty() && !d.MakeLink(error)) {
-        CloseFd(d.nWake);
-        CloseFd(d.nSlave);
-        CloseFd(d.nMaster);
-        std::lock_guard lock(d.mutex);
-        d.strPath.clear();
+    std::lock_guard lock(mutex);
+    strPath = name;
+    return true;
+}
+
+bool CZarnSimulator::Impl::Listen(std::string* error) {
+    std::string host = "127.0.0.1";
+    unsigned port = 0;
+    if (!CNetAddress::ParseHostPort(options.strTcp, true, true, host, port)) {
+        if (error) {
+            *error = "\"" + options.strTcp + "\" is not [HOST:]PORT (an IPv6 address in brackets)";
+        }
         return false;
     }
-    d.schedule = CLineSchedule(d.options.bPace);
-    d.assembler.Clear();
-    d.nServed = 0;
-    d.bRunning = true;
-    d.thread = std::thread([&d] { d.Serve(); });
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* list = nullptr;
+    const int rc = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list);
+    if (rc != 0) {
+        if (error) {
+            *error = host + ": " + ::gai_strerror(rc);
+        }
+        return false;
+    }
+    int lastError = EADDRNOTAVAIL;
+    for (const addrinfo* a = list; a != nullptr && nListen < 0; a = a->ai_next) {
+        const int fd =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0) {
+            lastError = errno;
+            continue;
+        }
+        const int one = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        if (::bind(fd, a->ai_addr, a->ai_addrlen) != 0 || ::listen(fd, 4) != 0) {
+            lastError = errno;
+            ::close(fd);
+            continue;
+        }
+        nListen = fd;
+    }
+    ::freeaddrinfo(list);
+    if (nListen < 0) {
+        if (error) {
+            *error = Describe(CNetAddress::JoinHostPort(host, port).c_str(), lastError);
+        }
+        return false;
+    }
+    sockaddr_storage bound{};
+    socklen_t len = sizeof bound;
+    ::getsockname(nListen, reinterpret_cast<sockaddr*>(&bound), &len);
+    const unsigned boundPort =
+        ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                          : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    std::lock_guard lock(mutex);
+    strTcpUrl = "socket://" + CNetAddress::JoinHostPort(host, boundPort);
     return true;
+}
+
+void CZarnSimulator::Impl::CloseAll() {
+    CloseFd(nClient);
+    CloseFd(nListen);
+    CloseFd(nWake);
+    CloseFd(nMaster);
+    CloseFd(nSlave);
+    nOut = -1;
 }
 
 void CZarnSimulator::Stop() {
@@ -206,9 +305,7 @@ void CZarnSimulator::Stop() {
     }
     d.bRunning = false;
     d.RemoveLink();
-    CloseFd(d.nWake);
-    CloseFd(d.nMaster);
-    CloseFd(d.nSlave);
+    d.CloseAll();
 }
 
 bool CZarnSimulator::IsRunning() const {
@@ -218,6 +315,15 @@ bool CZarnSimulator::IsRunning() const {
 std::string CZarnSimulator::DevicePath() const {
     std::lock_guard lock(m_pImpl->mutex);
     return m_pImpl->strPath;
+}
+
+std::string CZarnSimulator::TcpUrl() const {
+    std::lock_guard lock(m_pImpl->mutex);
+    return m_pImpl->strTcpUrl;
+}
+
+unsigned long CZarnSimulator::TcpClients() const {
+    return m_pImpl->nClients;
 }
 
 bool CZarnSimulator::GetState(int node, SimAnalyserState& state) const {
@@ -342,9 +448,14 @@ void CZarnSimulator::Impl::Serve() {
             wake = std::min(wake, now + std::chrono::milliseconds(20));
         }
         // A hung-up master reports POLLHUP at once whatever is asked, so it sits out a round.
-        struct pollfd fds[2] = {
+        // The side the line answers is also watched for room while it is full.
+        const int client = nClient;
+        struct pollfd fds[4] = {
             {nWake, POLLIN, 0},
-            {bHungUp ? -1 : nMaster, static_cast<short>(POLLIN | (bBlocked ? POLLOUT : 0)), 0}};
+            {bHungUp ? -1 : nMaster,
+             static_cast<short>(POLLIN | (bBlocked && nOut == nMaster ? POLLOUT : 0)), 0},
+            {client, static_cast<short>(POLLIN | (bBlocked && nOut == client ? POLLOUT : 0)), 0},
+            {nListen, POLLIN, 0}};
         struct timespec timeout;
         struct timespec* pTimeout = nullptr;
         if (wake != Clock::time_point::max()) {
@@ -354,7 +465,7 @@ void CZarnSimulator::Impl::Serve() {
             timeout.tv_nsec = static_cast<long>(ns % 1000000000);
             pTimeout = &timeout;
         }
-        const int r = ::ppoll(fds, 2, pTimeout, nullptr);
+        const int r = ::ppoll(fds, 4, pTimeout, nullptr);
         if (r < 0 && errno != EINTR) {
             break;
         }
@@ -366,20 +477,59 @@ void CZarnSimulator::Impl::Serve() {
             break; // Stop()
         }
         if (fds[1].revents & POLLIN) {
-            bHungUp = !ReadRequests(Clock::now());
+            bHungUp = !ReadRequests(nMaster, Clock::now());
         } else if (fds[1].revents & (POLLHUP | POLLERR)) {
             bHungUp = true;
+        }
+        if ((fds[2].revents & (POLLIN | POLLHUP | POLLERR)) &&
+            !ReadRequests(client, Clock::now())) {
+            DropClient();
+        }
+        if (fds[3].revents & POLLIN) {
+            Accept();
         }
     }
     bRunning = false;
 }
 
-bool CZarnSimulator::Impl::ReadRequests(Clock::time_point now) {
+void CZarnSimulator::Impl::Accept() {
+    const int fd = ::accept4(nListen, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    // One client at a time: the newcomer takes the line (a client that crashed or hangs
+    // never locks the line up).
+    DropClient();
+    nClient = fd;
+    ++nClients;
+}
+
+void CZarnSimulator::Impl::DropClient() {
+    if (nClient < 0) {
+        return;
+    }
+    if (nOut == nClient) {
+        nOut = nMaster;
+        schedule.Clear();
+        assembler.Clear();
+    }
+    CloseFd(nClient);
+}
+
+bool CZarnSimulator::Impl::ReadRequests(int fd, Clock::time_point now) {
     unsigned char buffer[4096];
     for (;;) {
-        const ssize_t n = ::read(nMaster, buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n > 0) {
             const auto count = static_cast<std::size_t>(n);
+            if (fd != nOut) {
+                // The other side talks now: what was on its way to the old one is not for it.
+                schedule.Clear();
+                assembler.Clear();
+                nOut = fd;
+            }
             // The controller talks: any reply still waiting to go out is abandoned, and the line
             // returns what it sent.
             schedule.DropReplies();
@@ -394,7 +544,7 @@ bool CZarnSimulator::Impl::ReadRequests(Clock::time_point now) {
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        // EAGAIN: all read. EIO or end of file: nobody holds the slave.
+        // EAGAIN: all read. EIO or end of file: nobody holds the slave, or the client left.
         return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
     }
 }
@@ -423,7 +573,12 @@ bool CZarnSimulator::Impl::WriteDue(Clock::time_point now) {
         if (due == 0) {
             return true;
         }
-        const ssize_t n = ::write(nMaster, buffer, due);
+        if (nOut < 0) {
+            schedule.Clear(); // nobody to hear the line
+            return true;
+        }
+        const ssize_t n = nOut == nClient ? ::send(nOut, buffer, due, MSG_NOSIGNAL | MSG_DONTWAIT)
+                                          : ::write(nOut, buffer, due);
         if (n > 0) {
             schedule.Consume(static_cast<std::size_t>(n));
             continue;
@@ -435,6 +590,9 @@ bool CZarnSimulator::Impl::WriteDue(Clock::time_point now) {
             return false;
         }
         // The line is gone; what was due is lost with it.
+        if (nOut == nClient) {
+            DropClient();
+        }
         schedule.Clear();
         return true;
     }

@@ -54,6 +54,10 @@ struct SimAnalyserState {
 // link) like any serial port; the simulator echoes every byte the controller writes, as the
 // shared line does, and answers as the analysers at the configured node IDs. A background
 // thread serves the line from Start() to Stop().
+//
+// The line can also be served as a raw TCP server (the controller opens TcpUrl(), a socket://
+// port name), beside the pseudo-terminal or instead of it. One TCP client at a time: a new
+// client replaces the one before. The line answers whichever side wrote last.
 class CZarnSimulator {
 public:
     struct Options {
@@ -65,6 +69,10 @@ public:
         // 0 turns simulated production off (tests add crimps by hand).
         unsigned nCrimpIntervalMs = 3000;
         std::uint32_t nSeed = 1; // makes curves, batches and production repeatable
+        // "[HOST:]PORT" to serve the line over raw TCP too (HOST 127.0.0.1 unless given; port 0
+        // takes a free one); empty for none.
+        std::string strTcp;
+        bool bPty = true; // false: TCP only
     };
 
     explicit CZarnSimulator(Options options);
@@ -76,8 +84,12 @@ public:
     bool Start(std::string* error = nullptr);
     void Stop();
     bool IsRunning() const;
-    // The pseudo-terminal's device path, e.g. "/dev/pts/7"; empty before Start().
+    // The pseudo-terminal's device path, e.g. "/dev/pts/7"; empty before Start() or without one.
     std::string DevicePath() const;
+    // "socket://HOST:PORT" with the port actually bound; empty without TCP or before Start().
+    std::string TcpUrl() const;
+    // TCP clients accepted since Start().
+    unsigned long TcpClients() const;
 
     // Thread-safe access to the analysers while the line runs.
     bool GetState(int node, SimAnalyserState& state) const;

@@ -1,6 +1,8 @@
-// zarnsim: a simulated analyser line on a pseudo-terminal, for people, scripts and the program's
-// demo line. Prints the device path on its first line and answers until SIGINT or SIGTERM.
+// zarnsim: a simulated analyser line on a pseudo-terminal and, if asked, a raw TCP port, for
+// people, scripts and the program's demo line. Prints the device path (then the TCP port name)
+// and answers until SIGINT or SIGTERM.
 
+#include "serial/NetAddress.h"
 #include "sim/NodeList.h"
 #include "sim/ZarnSimulator.h"
 
@@ -15,11 +17,12 @@ namespace {
 
 const char kUsage[] =
     "usage: zarnsim [--nodes LIST] [--link PATH] [--pace] [--fault NODE:KIND]... [--seed N]\n"
-    "               [--crimp-interval MS]\n"
+    "               [--crimp-interval MS] [--tcp [HOST:]PORT [--no-pty]]\n"
     "\n"
     "Simulates Zarn analysers on one serial line (a pseudo-terminal) and prints the device\n"
-    "path on the first line of its output. Runs until interrupted (SIGINT, SIGTERM, or its\n"
-    "terminal closing).\n"
+    "path on the first line of its output; with --tcp the port name socket://HOST:PORT\n"
+    "follows on the next line (on the first with --no-pty). Runs until interrupted (SIGINT,\n"
+    "SIGTERM, or its terminal closing).\n"
     "\n"
     "  --nodes LIST          node IDs to answer as, e.g. 1-12 or 1,3,5-7 (default 1-12)\n"
     "  --link PATH           also make PATH a symbolic link to the device (an existing\n"
@@ -30,6 +33,11 @@ const char kUsage[] =
     "  --seed N              seed for curves, batches and production (default 1)\n"
     "  --crimp-interval MS   mean time between simulated crimps per node, 0 for none\n"
     "                        (default 3000)\n"
+    "  --tcp [HOST:]PORT     also serve the line as a raw TCP server on HOST (default\n"
+    "                        127.0.0.1; 0.0.0.0 or [::] for every interface); port 0 takes a\n"
+    "                        free port. One client at a time: a new client replaces the one\n"
+    "                        before. The line answers whichever side wrote last.\n"
+    "  --no-pty              serve the line over TCP only\n"
     "  --help                show this help\n";
 
 int Usage(const std::string& problem) {
@@ -51,6 +59,7 @@ bool ParseUnsigned(const std::string& text, unsigned long max, unsigned long& va
 int main(int argc, char** argv) {
     CZarnSimulator::Options options;
     std::vector<std::pair<int, SimFault>> faults;
+    bool bNoPty = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         std::string value;
@@ -78,11 +87,18 @@ int main(int argc, char** argv) {
             std::cout << kUsage;
             return 0;
         }
-        if (arg == "--pace") {
+        if (arg == "--pace" || arg == "--no-pty") {
             if (bInline) {
-                return Usage("--pace takes no value");
+                return Usage(arg + " takes no value");
             }
-            options.bPace = true;
+            (arg == "--pace" ? options.bPace : bNoPty) = true;
+        } else if (arg == "--tcp") {
+            std::string host;
+            unsigned port = 0;
+            if (!take(options.strTcp) ||
+                !CNetAddress::ParseHostPort(options.strTcp, true, true, host, port)) {
+                return Usage("--tcp needs [HOST:]PORT (an IPv6 address in brackets)");
+            }
         } else if (arg == "--nodes") {
             std::string why;
             if (!take(value)) {
@@ -138,6 +154,10 @@ int main(int argc, char** argv) {
         }
     }
     options.faults = faults;
+    if (bNoPty && options.strTcp.empty()) {
+        return Usage("--no-pty needs --tcp");
+    }
+    options.bPty = !bNoPty;
 
     // Block the stop signals before the serving thread starts, so only sigwait below sees them.
     // A closed terminal (SIGHUP) stops it as cleanly, link removed.
@@ -155,13 +175,20 @@ int main(int argc, char** argv) {
         std::cerr << "zarnsim: " << error << "\n";
         return 1;
     }
-    std::printf("%s\n", simulator.DevicePath().c_str());
-    std::fflush(stdout);
-    std::cerr << "zarnsim: " << options.nodes.size() << " analyser(s) on "
-              << simulator.DevicePath();
-    if (!options.strLink.empty()) {
-        std::cerr << " (" << options.strLink << ")";
+    std::string where;
+    if (options.bPty) {
+        std::printf("%s\n", simulator.DevicePath().c_str());
+        where = simulator.DevicePath();
+        if (!options.strLink.empty()) {
+            where += " (" + options.strLink + ")";
+        }
     }
+    if (!options.strTcp.empty()) {
+        std::printf("%s\n", simulator.TcpUrl().c_str());
+        where += (where.empty() ? "" : " and ") + simulator.TcpUrl();
+    }
+    std::fflush(stdout);
+    std::cerr << "zarnsim: " << options.nodes.size() << " analyser(s) on " << where;
     std::cerr << (options.bPace ? ", paced" : "") << "; stop with Ctrl+C\n";
 
     int signal = 0;

@@ -1,15 +1,21 @@
 #include "app/shell/SerialPortDlg.h"
 
 #include "app/framework/Resources.h"
+#include "app/shell/NetPortHistory.h"
 #include "app/shell/Resource.h"
+#include "serial/NetAddress.h"
 #include "serial/PortList.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStandardItemModel>
+#include <QTreeView>
 
 #include <algorithm>
 #include <cctype>
@@ -75,9 +81,11 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
 } // namespace
 
 std::vector<std::string> (*CSerialPortDlg::s_pfnListPorts)() = MachinePorts;
+std::vector<CSerialPortInfo> (*CSerialPortDlg::s_pfnPortDetails)() = ListSerialPorts;
 
 CSerialPortDlg::CSerialPortDlg(const std::string& strPort, QWidget* pParent)
-    : CDialog(pParent), m_strPort(strPort), m_pCombo(new QComboBox(this)) {
+    : CDialog(pParent), m_strPort(strPort), m_pCombo(new QComboBox(this)),
+      m_pModel(new QStandardItemModel(0, 2, this)) {
     setObjectName(QStringLiteral("SerialPortDlg"));
     setWindowTitle(QStringLiteral("Serial Port Settings"));
     SetDialogSize(142, 90);
@@ -95,6 +103,20 @@ CSerialPortDlg::CSerialPortDlg(const std::string& strPort, QWidget* pParent)
     m_pCombo->setEditable(true);
     m_pCombo->setInsertPolicy(QComboBox::NoInsert);
     m_pCombo->setMaxVisibleItems(8);
+    m_pCombo->setToolTip(QStringLiteral("A port from the list, a device path, or a device server "
+                                        "as socket://HOST:PORT or rfc2217://HOST:PORT"));
+    // The dropped list shows each port's description in a second column; the edit field and
+    // the result hold the name alone.
+    m_pCombo->setModel(m_pModel);
+    auto* view = new QTreeView(m_pCombo);
+    view->setHeaderHidden(true);
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pCombo->setView(view);
+    m_pCombo->setModelColumn(0);
     QRect comboPlace = UnitsToPixels(37, 36, 67, 33);
     m_pCombo->setGeometry(comboPlace.x(), comboPlace.y(), comboPlace.width(),
                           m_pCombo->sizeHint().height());
@@ -125,13 +147,50 @@ int CSerialPortDlg::FindPortEntry(const std::vector<std::string>& names,
     return -1;
 }
 
+std::string CSerialPortDlg::DescribePort(const std::string& strName,
+                                         const std::vector<CSerialPortInfo>& details) {
+    CNetAddress address;
+    if (CNetAddress::Parse(strName, address)) {
+        return address.m_nKind == CNetAddress::rfc2217
+                   ? "device server, Telnet with COM-port control (RFC 2217)"
+                   : "device server, raw TCP";
+    }
+    for (const CSerialPortInfo& info : details) {
+        if (info.strName == strName) {
+            return info.Describe();
+        }
+    }
+    return {};
+}
+
 void CSerialPortDlg::FillPortList() {
-    m_pCombo->clear();
+    m_pModel->removeRows(0, m_pModel->rowCount());
     std::vector<std::string> names =
         s_pfnListPorts != nullptr ? s_pfnListPorts() : std::vector<std::string>();
+    const std::vector<CSerialPortInfo> details =
+        s_pfnPortDetails != nullptr ? s_pfnPortDetails() : std::vector<CSerialPortInfo>();
+    for (const std::string& net : CNetPortHistory::Load()) {
+        if (FindPortEntry(names, net) < 0) {
+            names.push_back(net);
+        }
+    }
     SortPortNames(names);
     for (const std::string& name : names) {
-        m_pCombo->addItem(QString::fromStdString(name));
+        auto* nameItem = new QStandardItem(QString::fromStdString(name));
+        auto* textItem = new QStandardItem(QString::fromStdString(DescribePort(name, details)));
+        nameItem->setToolTip(textItem->text());
+        nameItem->setEditable(false);
+        textItem->setEditable(false);
+        m_pModel->appendRow({nameItem, textItem});
+    }
+    // The dropped list is as wide as its texts, however narrow the box.
+    if (auto* view = qobject_cast<QTreeView*>(m_pCombo->view())) {
+        view->resizeColumnToContents(0);
+        view->resizeColumnToContents(1);
+        view->setColumnWidth(0, view->columnWidth(0) + 12); // room between name and text
+        const int width = view->columnWidth(0) + view->columnWidth(1) + 2 * view->frameWidth() +
+                          view->verticalScrollBar()->sizeHint().width();
+        view->setMinimumWidth(std::min(width, 900));
     }
     int index = FindPortEntry(names, m_strPort);
     if (index >= 0) {
@@ -144,6 +203,7 @@ void CSerialPortDlg::FillPortList() {
 
 void CSerialPortDlg::accept() {
     m_strPort = m_pCombo->currentText().toStdString();
+    CNetPortHistory::Remember(m_strPort);
     CDialog::accept();
 }
 

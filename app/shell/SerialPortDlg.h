@@ -1,14 +1,17 @@
 #pragma once
 
 #include "app/framework/Dialog.h"
+#include "serial/SerialPortInfo.h"
 
 #include <string>
 #include <vector>
 
 class QComboBox;
+class QStandardItemModel;
 
-// The Serial Port Settings dialog (dialog 156): this machine's serial ports in an editable,
-// sorted list; the operator picks one or types any port name.
+// The Serial Port Settings dialog (dialog 156): this machine's serial ports, with what the
+// system knows of each, and the network ports chosen last, in an editable, sorted list; the
+// operator picks one or types any port name, device path or socket:// or rfc2217:// name.
 class CSerialPortDlg : public CDialog {
     Q_OBJECT
 public:
@@ -23,8 +26,12 @@ public:
     // The entry the dialog selects for a port name: the first equal to it without regard to
     // letter case; -1 when none is (the name then stands in the edit field as it is).
     static int FindPortEntry(const std::vector<std::string>& names, const std::string& strPort);
-    // The machine's ports (replaceable for tests).
+    // The machine's ports, and what the system knows of them (replaceable for tests).
     static std::vector<std::string> (*s_pfnListPorts)();
+    static std::vector<CSerialPortInfo> (*s_pfnPortDetails)();
+    // What the list says of a port beside its name.
+    static std::string DescribePort(const std::string& strName,
+                                    const std::vector<CSerialPortInfo>& details);
 
     void accept() override;
 
@@ -36,4 +43,5 @@ private:
 
     std::string m_strPort;
     QComboBox* m_pCombo;
+    QStandardItemModel* m_pModel;
 };

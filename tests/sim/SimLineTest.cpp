@@ -1,8 +1,10 @@
 // The real port against the simulated line: every command and download, and the line itself.
 
 #include "SimLineFixture.h"
+#include "base/Tick.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <sys/stat.h>
@@ -315,6 +317,34 @@ TEST_F(SimLine, SecondPortOnTheLineIsRefused) {
     CZarnPort second(m_pSim->DevicePath().c_str(), 57600, 0, 0);
     EXPECT_EQ(second.SetCommPort(), 0);
     EXPECT_EQ(m_pPort->RequestACK(1), 1);
+}
+
+TEST_F(SimLine, TcpClientsTakeTheLineOneAtATimeBesideThePty) {
+    CZarnSimulator::Options options = QuietLine();
+    options.strTcp = "127.0.0.1:0";
+    StartLine(options);
+    const std::string url = m_pSim->TcpUrl();
+    ASSERT_EQ(url.rfind("socket://127.0.0.1:", 0), 0u) << url;
+    CZarnPort first(url.c_str(), 57600, 0, 0);
+    ASSERT_EQ(first.SetCommPort(), 1);
+    // The line answers whichever side wrote last.
+    EXPECT_EQ(first.RequestACK(1), 1);
+    EXPECT_EQ(m_pPort->RequestACK(2), 1);
+    EXPECT_EQ(first.RequestACK(5), 1);
+    unsigned short blo = 0;
+    EXPECT_EQ(first.GetBLO(200, &blo), 1);
+
+    // A new client replaces the old one, whose next request finds its line lost.
+    CZarnPort second(url.c_str(), 57600, 0, 0);
+    ASSERT_EQ(second.SetCommPort(), 1);
+    EXPECT_EQ(second.RequestACK(1), 1);
+    EXPECT_EQ(m_pSim->TcpClients(), 2u);
+    const auto start = Clock::now();
+    EXPECT_EQ(first.RequestACK(1), 0);
+    EXPECT_LT(MsSince(start), 600);
+    const unsigned long why = GetLastError();
+    EXPECT_TRUE(why == ECONNRESET || why == ENOTCONN || why == EPIPE) << why;
+    EXPECT_EQ(second.RequestACK(2), 1);
 }
 
 TEST_F(SimLine, VanishedLineFailsWithinTheTimeouts) {

@@ -182,15 +182,32 @@ TEST_F(ZarnsimProgram, RefusesToReplaceARegularFile) {
     EXPECT_EQ(st.st_size, 8);
 }
 
+TEST_F(ZarnsimProgram, ServesTheLineOverTcpWithoutAPty) {
+    CZarnsimProcess sim({"--nodes", "4", "--tcp", "0", "--no-pty", "--crimp-interval", "0"});
+    ASSERT_TRUE(sim.Started());
+    const std::string url = sim.FirstLine();
+    ASSERT_EQ(url.rfind("socket://127.0.0.1:", 0), 0u) << url;
+    {
+        CZarnPort port(url.c_str(), 57600, 0, 0);
+        ASSERT_EQ(port.SetCommPort(), 1);
+        EXPECT_EQ(port.RequestACK(4), 1);
+    }
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Wait(), 0);
+}
+
 TEST_F(ZarnsimProgram, UsageErrorsExitWithTwo) {
     const std::vector<std::vector<std::string>> bad = {
-        {"--nodes", "0"},       {"--nodes", "5-1"},        {"--nodes"},
-        {"--fault", "3:bogus"}, {"--fault", "3"},          {"--nodes", "1-3", "--fault", "9:slow"},
-        {"--seed", "-1"},       {"--crimp-interval", "x"}, {"--frobnicate"},
-        {"--pace=yes"},
+        {"--nodes", "0"}, {"--nodes", "5-1"},
+        {"--nodes"},      {"--fault", "3:bogus"},
+        {"--fault", "3"}, {"--nodes", "1-3", "--fault", "9:slow"},
+        {"--seed", "-1"}, {"--crimp-interval", "x"},
+        {"--frobnicate"}, {"--pace=yes"},
+        {"--no-pty"},     {"--tcp"},
     };
     for (const auto& args : bad) {
         EXPECT_EQ(RunToEnd(args), 2) << args.front();
     }
     EXPECT_EQ(RunToEnd({"--help"}), 0);
+    EXPECT_EQ(RunToEnd({"--tcp", "fd00::1:80"}), 2); // IPv6 needs its brackets
 }

@@ -42,6 +42,11 @@ TEST(CommandLine, OptionsMayStandAnywhereAndTakeBothForms) {
     EXPECT_EQ(c.m_nLast, 254u);
     EXPECT_EQ(Parsed({"scan", "7"}).m_nLast, 7u);
     EXPECT_EQ(Parsed({"scan", "0-255"}).m_nFirst, 0u);
+    EXPECT_EQ(c.m_nTimeoutMs, 1200u);
+    EXPECT_EQ(Parsed({"scan", "--timeout", "50"}).m_nTimeoutMs, 50u);
+    EXPECT_EQ(Parsed({"--timeout=60000", "scan", "1-9"}).m_nTimeoutMs, 60000u);
+    EXPECT_EQ(Parsed({"--port", "rfc2217://[::1]:2217", "ping", "1"}).m_strPort,
+              "rfc2217://[::1]:2217");
 
     EXPECT_EQ(Parsed({"set", "255", "teach", "65535"}).m_nValue, 65535u);
     EXPECT_EQ(Parsed({"stats", "1", "2", "1"}).m_nodes, (std::vector<unsigned>{1, 2, 1}));
@@ -67,6 +72,13 @@ TEST(CommandLine, RejectsWhatItCannotCarryOut) {
     EXPECT_NE(ParseError({"scan", "1-256"}).find("bad range"), std::string::npos);
     EXPECT_NE(ParseError({"scan", "1-"}).find("bad range"), std::string::npos);
     EXPECT_NE(ParseError({"batch", "5", "--reference"}).find("only with curve"), std::string::npos);
+    EXPECT_NE(ParseError({"ping", "5", "--timeout", "50"}).find("only with scan"),
+              std::string::npos);
+    for (const char* bad : {"0", "60001", "-5", "fast"}) {
+        EXPECT_NE(ParseError({"scan", "--timeout", bad}).find("1 to 60000"), std::string::npos)
+            << bad;
+    }
+    EXPECT_NE(ParseError({"scan", "--timeout"}).find("needs milliseconds"), std::string::npos);
 }
 
 TEST(CommandLine, NumbersAreWholeAndInRange) {

@@ -443,16 +443,34 @@ TEST_F(ZarnctlTest, PortHeldByAnotherOpenerExitsThree) {
 }
 
 TEST_F(ZarnctlTest, PortsListsTheMachinesPortsWithoutOpeningOne) {
-    CJsonWriter expected;
-    expected.BeginObject().Key("ports").BeginArray();
-    for (const std::string& p : EnumerateSerialPorts()) {
-        expected.String(p);
-    }
-    expected.EndArray().EndObject();
     RunResult r = Run({"--json", "ports"});
     EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
-    EXPECT_EQ(r.strOut, expected.GetText() + "\n");
+    EXPECT_EQ(r.strOut.rfind("{\"ports\":[", 0), 0u) << r.strOut;
+    RunResult text = Run({"ports"});
+    for (const CSerialPortInfo& p : ListSerialPorts()) {
+        EXPECT_NE(r.strOut.find("{\"name\":" + CJsonWriter::Quote(p.strName) +
+                                ",\"device\":" + CJsonWriter::Quote(p.strDevice)),
+                  std::string::npos)
+            << p.strName;
+        EXPECT_NE(r.strOut.find("\"description\":" + CJsonWriter::Quote(p.Describe()) + "}"),
+                  std::string::npos);
+        EXPECT_NE(text.strOut.find(p.strName), std::string::npos);
+    }
     EXPECT_EQ(m_line->OpenCount(), 0u);
+}
+
+TEST_F(ZarnctlTest, ScanTimeoutIsWhatEachSilentNodeCosts) {
+    m_fakes.Add(2);
+    const std::uint32_t start = m_clock.TickCount();
+    RunResult r = Run({"--json", "scan", "1-4", "--timeout", "50"});
+    EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
+    EXPECT_EQ(r.strOut, R"({"nodes":[{"node":2,"online":true}]})"
+                        "\n");
+    EXPECT_EQ(m_clock.TickCount() - start, 150u); // three silent nodes
+    // The analysers' own time-out is back for whatever the port does next.
+    EXPECT_EQ(CSerialPort::ReadTimeouts().ReadTotalTimeoutConstant, CZarnPort::kRxTimeout);
+    Run({"--json", "scan", "1"});
+    EXPECT_EQ(m_clock.TickCount() - start, 150u + CZarnPort::kRxTimeout);
 }
 
 TEST_F(ZarnctlTest, OutputThatCannotBeWrittenIsAFailure) {

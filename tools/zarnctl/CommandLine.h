@@ -26,6 +26,9 @@ public:
     static constexpr const char* kDefaultPort = "COM1";
     static constexpr unsigned kDefaultFirst = 1;
     static constexpr unsigned kDefaultLast = 254;
+    // scan: the analyser exchange's own receive time-out, unless --timeout gives another.
+    static constexpr unsigned kDefaultTimeoutMs = 1200;
+    static constexpr unsigned kMaxTimeoutMs = 60000;
 
     // 1 when the line is usable, 0 for a usage error (GetError tells what is wrong).
     int Parse(const std::vector<std::string>& args);
@@ -51,6 +54,8 @@ public:
     unsigned m_nValue = 0;             // set
     unsigned m_nFirst = kDefaultFirst; // scan
     unsigned m_nLast = kDefaultLast;
+    unsigned m_nTimeoutMs = kDefaultTimeoutMs; // scan
+    bool m_bTimeout = false;                   // --timeout was given
 
 private:
     int Fail(const std::string& error);

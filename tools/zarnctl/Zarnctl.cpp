@@ -276,12 +276,28 @@ int CZarnctl::ReportOrder(const CZarnPort& port, unsigned node, int ok, const st
 }
 
 int CZarnctl::Ports() {
-    const std::vector<std::string> ports = EnumerateSerialPorts();
+    const std::vector<CSerialPortInfo> ports = ListSerialPorts();
     if (m_cmd.m_bJson) {
         CJsonWriter json;
         json.BeginObject().Key("ports").BeginArray();
-        for (const std::string& p : ports) {
-            json.String(p);
+        for (const CSerialPortInfo& p : ports) {
+            json.BeginObject().Key("name").String(p.strName).Key("device").String(p.strDevice);
+            // Only what the system knows: a member that would be empty is left out.
+            const std::pair<const char*, const std::string*> known[] = {
+                {"driver", &p.strDriver},
+                {"uart", &p.strUartType},
+                {"vendor_id", &p.strVendorId},
+                {"product_id", &p.strProductId},
+                {"manufacturer", &p.strManufacturer},
+                {"product", &p.strProduct},
+                {"serial", &p.strSerial},
+            };
+            for (const auto& [key, value] : known) {
+                if (!value->empty()) {
+                    json.Key(key).String(*value);
+                }
+            }
+            json.Key("description").String(p.Describe()).EndObject();
         }
         json.EndArray().EndObject();
         Emit(json);
@@ -290,8 +306,13 @@ int CZarnctl::Ports() {
     if (ports.empty()) {
         *m_pOut << "no serial ports found\n";
     }
-    for (const std::string& p : ports) {
-        *m_pOut << p << '\n';
+    std::size_t width = 0;
+    for (const CSerialPortInfo& p : ports) {
+        width = std::max(width, p.strName.size());
+    }
+    for (const CSerialPortInfo& p : ports) {
+        const std::string text = p.Describe();
+        *m_pOut << (text.empty() ? p.strName : PadRight(p.strName, width) + "  " + text) << '\n';
     }
     m_pOut->flush();
     return kExitOk;
@@ -354,7 +375,7 @@ int CZarnctl::Scan(CZarnPort& port) {
         ShowProgress("scanning node " + std::to_string(node) + " (" +
                      std::to_string(node - first + 1) + " of " + std::to_string(total) + "), " +
                      std::to_string(found.size()) + " found");
-        if (port.RequestACK(static_cast<unsigned char>(node))) {
+        if (port.RequestACKWithin(static_cast<unsigned char>(node), m_cmd.m_nTimeoutMs)) {
             found.push_back(node);
             if (!m_cmd.m_bJson) {
                 ClearProgress();

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "serial/NetAddress.h"
+#include "serial/SerialDevice.h"
+
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <vector>
+
+// A serial line behind a device server, over raw TCP (socket://): the line's bytes travel
+// unchanged both ways. Reads keep the terminal device's rules (one total deadline on the steady
+// clock, interval limits, EINTR retried). The server owns the port's line settings and modem
+// lines, so they are accepted and left alone, and the modem status reads all lines low.
+//
+// A connection that drops fails the call that finds it with ECONNRESET (reading) or EPIPE
+// (writing), and every later call with ENOTCONN, as a vanished device fails with EIO.
+class LINTARO_API CTcpSerialDevice : public CSerialDevice {
+public:
+    // Null with errno set (see CNetAddress::Connect) when the server cannot be reached.
+    static std::unique_ptr<CSerialDevice> Open(const CNetAddress& address);
+    ~CTcpSerialDevice() override;
+
+    bool SetState(const _DCB& dcb) override;
+    bool GetTimeouts(COMMTIMEOUTS& t) override;
+    bool SetTimeouts(const COMMTIMEOUTS& t) override;
+    long Read(unsigned char* buffer, std::size_t count) override;
+    long Write(const unsigned char* data, std::size_t count) override;
+    bool Purge(unsigned long flags) override;
+    bool Escape(unsigned long function) override;
+    bool GetModemStatus(unsigned long& status) override;
+
+    bool IsLost() const override { return m_bLost; }
+
+    static constexpr int kConnectTimeoutMs = 3000;
+    // A write that makes no progress for this long fails, as on the terminal device.
+    static constexpr int kWriteStallMs = 5000;
+    // Closing waits this long for the server to close its side, so that a server which takes
+    // one client at a time has let the port go before the next open (the logger link reopens
+    // its port for every command).
+    static constexpr int kCloseWaitMs = 500;
+
+protected:
+    using Clock = std::chrono::steady_clock;
+
+    explicit CTcpSerialDevice(int fd) : m_fd(fd) {}
+
+    // Takes bytes as they came from the network; the raw device keeps them all as line data.
+    virtual void Absorb(const unsigned char* bytes, std::size_t count);
+    // The network bytes that carry count bytes of line data.
+    virtual void Encode(const unsigned char* data, std::size_t count,
+                        std::vector<unsigned char>& out);
+    // How many bytes of line data the first 'sent' network bytes of their encoding carry.
+    virtual std::size_t Carried(const unsigned char* data, std::size_t count,
+                                std::size_t sent) const;
+
+    // Takes in what the connection holds, waiting for something until the deadline when it
+    // holds nothing. False when the connection is gone (errno set).
+    bool Receive(Clock::time_point deadline);
+    // Sends every byte, waiting while the connection is full; false when it fails or stalls
+    // (the connection is then lost: a half-sent stream cannot be trusted).
+    bool SendAll(const unsigned char* bytes, std::size_t count, std::size_t* pSent = nullptr);
+    // Marks the connection lost; errno then tells this call why. Returns false.
+    bool Lose(int error);
+    // False with errno ENOTCONN once the connection is lost.
+    bool CheckConnected();
+
+    static int RemainingMs(Clock::time_point deadline);
+
+    std::deque<unsigned char> m_data; // line data received and not yet read
+
+private:
+    std::size_t Take(unsigned char* buffer, std::size_t count);
+
+    int m_fd;
+    bool m_bLost = false;
+    COMMTIMEOUTS m_timeouts{};
+};

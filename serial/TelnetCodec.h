@@ -1,0 +1,81 @@
+#pragma once
+
+#include "base/Export.h"
+
+#include <cstddef>
+#include <deque>
+#include <vector>
+
+// The Telnet layer of a network port: separates the line's data from the Telnet commands in
+// what the server sends, answers option negotiation (the "Q method" of RFC 1143, so that two
+// sides never loop), collects subnegotiations, and escapes 0xFF in what we send. Only the
+// options named at construction are taken on; every other is refused. Garbage (an IAC before a
+// byte that is no command, a subnegotiation that never ends) is dropped, never fatal.
+class LINTARO_API CTelnetCodec {
+public:
+    static constexpr unsigned char IAC = 255;
+    static constexpr unsigned char DONT = 254;
+    static constexpr unsigned char DO = 253;
+    static constexpr unsigned char WONT = 252;
+    static constexpr unsigned char WILL = 251;
+    static constexpr unsigned char SB = 250;
+    static constexpr unsigned char SE = 240;
+
+    static constexpr unsigned char OPT_BINARY = 0;
+    static constexpr unsigned char OPT_ECHO = 1;
+    static constexpr unsigned char OPT_SGA = 3;
+    static constexpr unsigned char OPT_COM_PORT = 44;
+
+    // A subnegotiation longer than this is garbage: it is dropped and what follows is data.
+    static constexpr std::size_t kMaxSubnegotiation = 512;
+
+    enum class State { no, yes, wantYes };
+
+    struct CSubnegotiation {
+        unsigned char nOption = 0;
+        std::vector<unsigned char> payload; // unescaped, without IAC SB option and IAC SE
+    };
+
+    // Options we will enable on our side (WILL) and allow on the server's side (DO).
+    CTelnetCodec(std::vector<unsigned char> local, std::vector<unsigned char> remote);
+
+    // Takes bytes from the server; line data is appended to data.
+    void Feed(const unsigned char* bytes, std::size_t count, std::deque<unsigned char>& data);
+
+    // Asks for an option on our side (WILL) or on the server's (DO), unless already agreed.
+    void RequestLocal(unsigned char option);
+    void RequestRemote(unsigned char option);
+    State Local(unsigned char option) const { return m_local[option]; }
+    State Remote(unsigned char option) const { return m_remote[option]; }
+
+    // What is to be sent to the server (requests and answers, in order), emptied by the call.
+    std::vector<unsigned char> TakeOutbox();
+    // The subnegotiations received since the last call.
+    std::vector<CSubnegotiation> TakeSubnegotiations();
+
+    // Line data as it goes on the wire: every 0xFF doubled.
+    static void EscapeData(const unsigned char* data, std::size_t count,
+                           std::vector<unsigned char>& out);
+    // IAC SB option payload IAC SE, with 0xFF in the payload doubled.
+    static std::vector<unsigned char> Subnegotiation(unsigned char option,
+                                                     const std::vector<unsigned char>& payload);
+
+private:
+    enum class Parse { data, command, option, subOption, subData, subIac };
+
+    // The byte after an IAC.
+    void Command(unsigned char b, std::deque<unsigned char>& data);
+    void Negotiate(unsigned char command, unsigned char option);
+    void Send(unsigned char command, unsigned char option);
+    static bool Has(const std::vector<unsigned char>& list, unsigned char option);
+
+    std::vector<unsigned char> m_supportedLocal;
+    std::vector<unsigned char> m_supportedRemote;
+    State m_local[256] = {};
+    State m_remote[256] = {};
+    Parse m_parse = Parse::data;
+    unsigned char m_nCommand = 0;
+    CSubnegotiation m_sub;
+    std::vector<unsigned char> m_outbox;
+    std::vector<CSubnegotiation> m_received;
+};
