@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-          qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool ser2net)
+          qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool ser2net
+          clang libclang-rt-dev)
 
 install_packages() {
     local missing=()
@@ -58,6 +59,15 @@ test)
     TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp" \
         ctest --test-dir build-tsan --output-on-failure -j2 --timeout 600 \
         -R '^(LineWorkerTest|ProgramLine|NetworkView|StatsWindow|GraphWindows)\.'
+    # Then every loader and frame reader under libFuzzer for a short while, built with clang.
+    if command -v clang++ >/dev/null; then
+        build build-fuzz fuzzers -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+            -DQUORVEL_FUZZ=ON -DQUORVEL_SANITIZE=ON -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=OFF
+        ctest --test-dir build-fuzz --output-on-failure -j2 -L fuzz
+        grep -E '^[0-9]+/[0-9]+ Testing|^Done [0-9]+ runs' build-fuzz/Testing/Temporary/LastTest.log || true
+    else
+        echo "clang++ not found: the fuzzers did not run" >&2
+    fi
     ;;
 *)
     echo "usage: $0 run|test" >&2

@@ -9,7 +9,25 @@
 // Reads a whole file; false (with errno kept) when it cannot be opened or read.
 LINTARO_API bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& data);
 
-// Writes a whole file safely: into a temporary file beside the target, flushed to disk, then
-// renamed over it. On any failure the target keeps its old contents and false is returned.
+// Writes a whole file safely: the data goes into a new file beside the target, is flushed to
+// disk, and only then takes the target's name. On any failure the target keeps its old contents
+// and false is returned. A new file gets the permissions an ordinary new file gets; a replaced
+// one keeps its own.
+//
+// Where the file system can make unnamed files, the data is written to one, so a process killed
+// while writing leaves nothing behind. It then gets its name either directly (a target that does
+// not exist yet) or under a temporary name renamed over the target at once: the system cannot
+// link an unnamed file over an existing name, so that step leaves a window of two system calls
+// in which a kill leaves the temporary name. Elsewhere the data is written under the temporary
+// name from the start. Temporary names are the target's followed by ".tmp~" and six letters or
+// digits; the writer holds a lock on the file for as long as the name exists, so
+// RemoveStaleTemporaryFiles can tell a leftover from a write in progress.
 LINTARO_API bool WriteFileAtomically(const std::string& path,
                                      const std::vector<std::uint8_t>& data);
+
+// True for a name WriteFileAtomically gives its temporary files (without the folder).
+LINTARO_API bool IsTemporaryFileName(const std::string& name);
+
+// Removes what killed writers left in a folder: regular files with a temporary name that belong
+// to the calling user and that no living writer holds. Returns how many were removed.
+LINTARO_API int RemoveStaleTemporaryFiles(const std::string& folder);

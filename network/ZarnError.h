@@ -10,6 +10,7 @@ enum class ZarnError {
     writeFailed,      // the request could not be written
     noEcho,           // the line did not return the request
     echoDiffers,      // the echo differs from the request (a collision or noise)
+    otherRequest,     // the echo is another valid request: noise made one (see GetCarriedRequest)
     noReply,          // nothing arrived within the read time-out
     shortReply,       // fewer bytes than a whole packet arrived
     badChecksum,      // checksum byte wrong

@@ -48,6 +48,8 @@ const char* ZarnErrorText(ZarnError error) {
         return "the line did not echo the request";
     case ZarnError::echoDiffers:
         return "the echo differs from the request";
+    case ZarnError::otherRequest:
+        return "the line carried another request in place of this one";
     case ZarnError::noReply:
         return "no reply";
     case ZarnError::shortReply:

@@ -41,6 +41,7 @@ unsigned char CZarnPort::lrc_of(COAXNWKPACKET* packet) {
 
 int CZarnPort::TransmitPacket(unsigned char command, unsigned char node, unsigned char lo,
                               unsigned char hi) {
+    m_carried.reset();
     if (static_cast<std::uint32_t>(node) > static_cast<std::uint32_t>(m_nMaxNodeID)) {
         return Fail(ZarnError::nodeRefused);
     }
@@ -60,9 +61,24 @@ int CZarnPort::TransmitPacket(unsigned char command, unsigned char node, unsigne
     }
     // A partial echo leaves the rest of the buffer undefined, so it cannot match.
     if (n != kPacket || std::memcmp(&echo, &packet, sizeof packet) != 0) {
+        // What the line returns is what the analysers heard: if that is a valid request, the
+        // node it names may have obeyed it.
+        CZarnRequest carried;
+        if (n == kPacket && CZarnRequest::FromPacket(echo, carried)) {
+            m_carried = carried;
+            return Fail(ZarnError::otherRequest);
+        }
         return Fail(ZarnError::echoDiffers);
     }
     return Succeed();
+}
+
+std::string CZarnPort::GetLastErrorText() const {
+    std::string text = ZarnErrorText(m_lastError);
+    if (m_lastError == ZarnError::otherRequest && m_carried) {
+        text += ": " + m_carried->Describe();
+    }
+    return text;
 }
 
 int CZarnPort::ReceivePacket(COAXNWKPACKET* buffer, int count) {

@@ -5,7 +5,11 @@
 #include "network/Stats.h"
 #include "network/ZarnError.h"
 #include "network/ZarnPacket.h"
+#include "network/ZarnRequest.h"
 #include "serial/SerialPort.h"
+
+#include <optional>
+#include <string>
 
 // The analyser network: one controller (node 0) and many analysers on one shared line. Every
 // request is one packet to one node, read back from the line's echo before the reply is
@@ -57,6 +61,13 @@ public:
 
     // Why the last request failed; ZarnError::none after a success.
     ZarnError GetLastError() const { return m_lastError; }
+    // After a failure with ZarnError::otherRequest: the request the line carried in place of
+    // the last one sent, as its echo showed it. The analyser at that node may have carried it
+    // out, and if it ChangesAnalyser(), the operator has to know. Empty otherwise; the next
+    // request clears it.
+    const std::optional<CZarnRequest>& GetCarriedRequest() const { return m_carried; }
+    // The reason for people: ZarnErrorText, naming the carried request where there was one.
+    std::string GetLastErrorText() const;
 
 protected:
     unsigned char csum_of(COAXNWKPACKET* packet);
@@ -83,6 +94,7 @@ protected:
 
     int m_nMaxNodeID;
     ZarnError m_lastError = ZarnError::none;
+    std::optional<CZarnRequest> m_carried;
 
 private:
     // Receives one whole packet and validates it; sets the failure reason.

@@ -48,6 +48,8 @@ struct SimAnalyserState {
     // lower and upper limits of Cp and Cpk. New analysers take their nominal peak +-150.
     std::uint16_t nLowerLimit = 0;
     std::uint16_t nUpperLimit = 4095;
+
+    bool operator==(const SimAnalyserState&) const = default;
 };
 
 // A simulated analyser line on a pseudo-terminal. The controller opens DevicePath() (or the

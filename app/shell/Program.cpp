@@ -3,6 +3,7 @@
 #include "app/framework/TerminationSignals.h"
 #include "app/shell/CommandLineInfo.h"
 #include "app/shell/QuorvelApp.h"
+#include "app/shell/Registry.h"
 #include "sim/ZarnSimulator.h"
 
 #include <chrono>
@@ -22,6 +23,7 @@ int RunQuorvel(int argc, char** argv) {
         std::printf("%s", CCommandLineInfo::Usage(program).c_str());
         return 0;
     }
+    RemoveLeftoverTemporaries();
     CTerminationSignals::Install();
 
     std::unique_ptr<CZarnSimulator> simulator;

@@ -1,8 +1,15 @@
 #include "app/shell/Registry.h"
 
+#include "base/FileIO.h"
+
 CSettingsStore& ProgramSettings() {
     static CSettingsStore store("Velmora", "Quorvel");
     return store;
+}
+
+void RemoveLeftoverTemporaries() {
+    RemoveStaleTemporaryFiles(".");
+    RemoveStaleTemporaryFiles(ProgramSettings().GetFolder());
 }
 
 BOOL ReadRegString(HKEY hive, const std::string& strKey, const std::string& strValue,

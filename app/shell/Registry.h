@@ -13,6 +13,10 @@ constexpr const char* REG_KEY_NETWORK_VIEW = "Software\\Velmora\\Quorvel\\Quorve
 // The program's settings store (Velmora/Quorvel in the user's configuration folder).
 CSettingsStore& ProgramSettings();
 
+// Removes what killed earlier runs left of their file writes beside the program's own files: in
+// the working folder (station file, statistics list) and in the settings folder.
+void RemoveLeftoverTemporaries();
+
 // Reads a string value; FALSE when the key or value cannot be read, and then the string keeps
 // what it held.
 BOOL ReadRegString(HKEY hive, const std::string& strKey, const std::string& strValue,

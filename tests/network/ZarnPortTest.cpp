@@ -81,6 +81,72 @@ TEST_F(ZarnPort, EchoMustMatchEveryByte) {
     EXPECT_EQ(closed.GetLastError(), ZarnError::portClosed);
 }
 
+TEST_F(ZarnPort, AnEchoThatIsAnotherValidRequestNamesWhatTheLineCarried) {
+    // "ping node 6" with bit 2 flipped in bytes 1 and 2 is a valid "reset batch buffer" for
+    // node 2, which that analyser obeys.
+    Bytes change;
+    m_fake.m_line->SetResponder([&change](CScriptedLine& line, const Bytes& written) {
+        Bytes echo = written;
+        for (std::size_t i = 0; i < change.size(); ++i) {
+            echo[i] ^= change[i];
+        }
+        line.Feed(echo);
+    });
+    change = {0, 0x04, 0x04};
+    EXPECT_EQ(m_port.RequestACK(6), 0);
+    EXPECT_EQ(m_port.GetLastError(), ZarnError::otherRequest);
+    ASSERT_TRUE(m_port.GetCarriedRequest().has_value());
+    const CZarnRequest carried = *m_port.GetCarriedRequest();
+    EXPECT_EQ(carried.m_nNodeID, 2);
+    EXPECT_EQ(carried.m_nCode, 5);
+    EXPECT_TRUE(carried.ChangesAnalyser());
+    EXPECT_EQ(m_port.GetLastErrorText(),
+              "the line carried another request in place of this one: reset batch buffer for "
+              "node 2");
+
+    // The bits that turn one packet into another.
+    auto turn = [&change](const COAXNWKPACKET& sent, const COAXNWKPACKET& heard) {
+        change.clear();
+        for (std::size_t i = 0; i < 8; ++i) {
+            change.push_back(BytesOf(sent)[i] ^ BytesOf(heard)[i]);
+        }
+    };
+    // A set may become a set of another node to another value.
+    turn(MakeZarnPacket(5, 0x43, 0, 150), MakeZarnPacket(4, 0x43, 0, 158));
+    EXPECT_EQ(m_port.SetBLO(5, 150), 0);
+    EXPECT_EQ(m_port.GetLastErrorText(),
+              "the line carried another request in place of this one: set BLO for node 4 to 158");
+
+    // Echoes that no analyser would take for a request are merely different: damaged checks,
+    // a packet addressed to the controller, another start byte. Each request forgets the last.
+    for (Bytes c :
+         {Bytes{0, 0, 0, 0, 0, 0x01}, Bytes{0, 0x06, 0x01, 0, 0, 0, 0x07, 0x76}, Bytes{0x01}}) {
+        change = c;
+        EXPECT_EQ(m_port.RequestACK(6), 0);
+        EXPECT_EQ(m_port.GetLastError(), ZarnError::echoDiffers);
+        EXPECT_FALSE(m_port.GetCarriedRequest().has_value());
+        EXPECT_EQ(m_port.GetLastErrorText(), "the echo differs from the request");
+    }
+    // A reading the line turned into another reading needs no warning.
+    turn(MakeZarnPacket(5, 0x42, 0, 0), MakeZarnPacket(5, 0x44, 0, 0));
+    EXPECT_EQ(m_port.GetBLO(5, nullptr), 0);
+    ASSERT_TRUE(m_port.GetCarriedRequest().has_value());
+    EXPECT_FALSE(m_port.GetCarriedRequest()->ChangesAnalyser());
+    EXPECT_EQ(m_port.GetCarriedRequest()->Describe(), "read T factor for node 5");
+}
+
+TEST(ZarnRequest, OnlyResetsNewReferencesAndSetsChangeAnAnalyser) {
+    for (int code = 0; code < 256; ++code) {
+        const bool changes = code == 5 || code == 7 || code == 19 || code == 67 || code == 69 ||
+                             code == 71 || code == 73;
+        EXPECT_EQ(CZarnRequest::CodeChangesAnalyser(static_cast<unsigned char>(code)), changes)
+            << code;
+    }
+    EXPECT_EQ(CZarnRequest::Name(7), "new reference");
+    EXPECT_EQ(CZarnRequest::Name(19), "set teach cycles");
+    EXPECT_EQ(CZarnRequest::Name(200), "unknown request 200");
+}
+
 TEST_F(ZarnPort, ValidationChecksBothCheckBytesAndBothAddresses) {
     COAXNWKPACKET good = Reply(5, 0x42, 77);
     EXPECT_EQ(m_port.ValidatePacket(&good, 5, 0), 1);

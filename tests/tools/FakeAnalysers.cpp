@@ -24,6 +24,11 @@ CFakeAnalyser& CFakeAnalysers::Add(unsigned node) {
     return m_nodes[node];
 }
 
+void CFakeAnalysers::SetNoise(std::function<void(std::vector<std::uint8_t>&)> noise) {
+    m_noise = std::move(noise);
+    m_pLine->SetEcho(!m_noise);
+}
+
 std::vector<unsigned> CFakeAnalysers::RequestedNodes() const {
     std::vector<unsigned> nodes;
     const std::vector<std::uint8_t> w = m_pLine->Written();
@@ -44,7 +49,12 @@ std::vector<unsigned> CFakeAnalysers::RequestCodes(unsigned node) const {
     return codes;
 }
 
-void CFakeAnalysers::Respond(CScriptedLine& line, const std::vector<std::uint8_t>& bytes) {
+void CFakeAnalysers::Respond(CScriptedLine& line, const std::vector<std::uint8_t>& written) {
+    std::vector<std::uint8_t> bytes = written;
+    if (m_noise) {
+        m_noise(bytes);
+        line.Feed(bytes);
+    }
     if (bytes.size() != 8) {
         return;
     }

@@ -3,6 +3,7 @@
 #include "serial/ScriptedLine.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -41,6 +42,9 @@ public:
     explicit CFakeAnalysers(std::shared_ptr<CScriptedLine> line);
     CFakeAnalyser& Add(unsigned node);
     CFakeAnalyser& At(unsigned node) { return m_nodes.at(node); }
+    // Noise on the line: it changes what the controller writes before the analysers hear it
+    // and the line echoes it.
+    void SetNoise(std::function<void(std::vector<std::uint8_t>&)> noise);
 
     // Node IDs of every request written to the line, in order.
     std::vector<unsigned> RequestedNodes() const;
@@ -52,4 +56,5 @@ private:
 
     std::shared_ptr<CScriptedLine> m_pLine;
     std::map<unsigned, CFakeAnalyser> m_nodes;
+    std::function<void(std::vector<std::uint8_t>&)> m_noise;
 };

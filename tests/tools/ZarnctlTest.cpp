@@ -162,6 +162,44 @@ TEST_F(ZarnctlTest, ScanStopsWhenTheLineNoLongerEchoes) {
     EXPECT_EQ(m_fakes.RequestedNodes().size(), 1u);
 }
 
+TEST_F(ZarnctlTest, ANoiseMadeChangeIsAWarningAndAFailureWhateverElseHappened) {
+    m_fakes.Add(2).m_batch = {10, 20};
+    m_fakes.Add(6);
+    // "ping node 6" with bit 2 flipped in bytes 1 and 2 is a valid "reset batch buffer" for 2.
+    m_fakes.SetNoise([](std::vector<std::uint8_t>& bytes) {
+        if (bytes.size() == 8 && bytes[1] == 6 && bytes[2] == 1) {
+            bytes[1] ^= 0x04;
+            bytes[2] ^= 0x04;
+        }
+    });
+    RunResult r = Run({"scan", "1-7"});
+    EXPECT_EQ(r.nExit, 1);
+    EXPECT_EQ(r.strOut, "node   2  online\n1 of 7 nodes answered\n");
+    EXPECT_EQ(r.strErr, "zarnctl: warning: noise on the line turned a request into \"reset batch "
+                        "buffer for node 2\"; node 2 may have carried it out\n");
+    EXPECT_EQ(m_fakes.At(2).m_nResets, 1u);
+
+    // The failure names what the line carried, also in JSON; a reading turned into another
+    // reading is no warning.
+    r = Run({"--json", "ping", "6"});
+    EXPECT_EQ(r.nExit, 1);
+    EXPECT_NE(r.strOut.find("\"error\":\"the line carried another request in place of this one: "
+                            "reset batch buffer for node 2\""),
+              std::string::npos)
+        << r.strOut;
+    EXPECT_NE(r.strErr.find("warning"), std::string::npos);
+    m_fakes.SetNoise([](std::vector<std::uint8_t>& bytes) {
+        bytes[2] ^= 0x42 ^ 0x44; // read BLO becomes read T factor
+        bytes[6] = static_cast<std::uint8_t>(bytes[6] + 2);
+        bytes[7] ^= static_cast<std::uint8_t>(MakeZarnPacket(6, 0x42, 0, 0).lrc ^
+                                              MakeZarnPacket(6, 0x44, 0, 0).lrc);
+    });
+    r = Run({"get", "6", "blo"});
+    EXPECT_EQ(r.nExit, 1);
+    EXPECT_EQ(r.strErr, "zarnctl: node 6: reading blo failed: the line carried another request in "
+                        "place of this one: read T factor for node 6\n");
+}
+
 TEST_F(ZarnctlTest, GetReturnsEachValueAsTheAnalyserHoldsIt) {
     CFakeAnalyser& a = m_fakes.Add(5);
     a.m_nBLO = 77;

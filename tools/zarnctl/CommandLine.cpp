@@ -323,7 +323,8 @@ module of a shared line; --id N picks the module's packet ID (default 0x11).
 Exit status:
   0  every request succeeded (scan: at least one node answered)
   1  a request to an analyser failed, or a question was answered no
-     (scan: no node answered, or the line failed)
+     (scan: no node answered, or the line failed), or noise on the line turned a
+     request into one that changes an analyser (a warning names the node)
   2  usage error
   3  the port cannot be opened
 )";

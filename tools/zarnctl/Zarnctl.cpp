@@ -150,6 +150,7 @@ int CZarnctl::Run(const std::vector<std::string>& args, std::istream& in, std::o
     m_pErr = &err;
     m_bStdinTerminal = stdinIsTerminal;
     m_nProgressWidth = 0;
+    m_bCarriedChange = false;
 
     int result = RunCommand(args);
     out.flush();
@@ -205,10 +206,25 @@ int CZarnctl::RunCommand(const std::vector<std::string>& args) {
     };
     for (const auto& [which, run] : kRunners) {
         if (which == command) {
-            return (this->*run)(port);
+            const int result = (this->*run)(port);
+            // Whatever was asked for, an analyser may have been changed behind the operator's back.
+            return m_bCarriedChange ? kExitFailed : result;
         }
     }
     return kExitFailed;
+}
+
+std::string CZarnctl::FailureReason(const CZarnPort& port) {
+    const std::optional<CZarnRequest>& carried = port.GetCarriedRequest();
+    if (port.GetLastError() == ZarnError::otherRequest && carried && carried->ChangesAnalyser()) {
+        m_bCarriedChange = true;
+        ClearProgress();
+        *m_pErr << "zarnctl: warning: noise on the line turned a request into \""
+                << carried->Describe() << "\"; node " << unsigned{carried->m_nNodeID}
+                << " may have carried it out\n";
+        m_pErr->flush();
+    }
+    return port.GetLastErrorText();
 }
 
 int CZarnctl::UsageError(const std::string& message) {
@@ -264,7 +280,7 @@ void CZarnctl::EmitNodeResult(unsigned node, bool ok, const std::string& reason)
 
 int CZarnctl::ReportOrder(const CZarnPort& port, unsigned node, int ok, const std::string& doneText,
                           const std::string& action) {
-    const std::string reason = ok ? "" : ZarnErrorText(port.GetLastError());
+    const std::string reason = ok ? "" : FailureReason(port);
     if (m_cmd.m_bJson) {
         EmitNodeResult(node, ok != 0, reason);
     } else if (ok) {
@@ -324,7 +340,7 @@ int CZarnctl::Ping(CZarnPort& port) {
     bool all = true;
     for (unsigned node : m_cmd.m_nodes) {
         const bool online = port.RequestACK(static_cast<unsigned char>(node)) != 0;
-        const std::string reason = online ? "" : ZarnErrorText(port.GetLastError());
+        const std::string reason = online ? "" : FailureReason(port);
         all = all && online;
         json.BeginObject().Key("node").Int(node).Key("online").Bool(online);
         if (!online) {
@@ -386,8 +402,9 @@ int CZarnctl::Scan(CZarnPort& port) {
         }
         // A silent node is what a scan expects; a line that no longer carries the requests
         // would only make every remaining node wait out its time-out.
+        const std::string reason = FailureReason(port);
         if (IsLineFault(port.GetLastError())) {
-            lineFault = ZarnErrorText(port.GetLastError());
+            lineFault = reason;
             stoppedAt = node;
             break;
         }
@@ -503,7 +520,7 @@ int CZarnctl::Get(CZarnPort& port) {
 
     std::string reason;
     if (!ok) {
-        reason = ZarnErrorText(port.GetLastError());
+        reason = FailureReason(port);
         json.Key("ok").Bool(false).Key("error").String(reason);
     }
     json.EndObject();
@@ -577,7 +594,7 @@ int CZarnctl::Curve(CZarnPort& port) {
     const auto nodeByte = static_cast<unsigned char>(node);
     const int ok = reference ? port.DownloadReference(nodeByte, points.data())
                              : port.DownloadForceCurve(nodeByte, points.data());
-    const std::string reason = ok ? "" : ZarnErrorText(port.GetLastError());
+    const std::string reason = ok ? "" : FailureReason(port);
     const char* kind = reference ? "reference" : "force";
     if (m_cmd.m_bJson) {
         CJsonWriter json;
@@ -619,13 +636,13 @@ int CZarnctl::Batch(CZarnPort& port) {
     CStats stats;
     stats.m_nNodeID = static_cast<int>(node);
     const int statsOk = port.GetStatistics(node, stats);
-    const std::string statsReason = statsOk ? "" : ZarnErrorText(port.GetLastError());
+    const std::string statsReason = statsOk ? "" : FailureReason(port);
 
     std::vector<tagPOINT> points(kBatchCapacity, tagPOINT{0, 0});
     unsigned short count = 0;
     const int ok = port.DownloadBatchBuffer(static_cast<unsigned char>(node), points.data(), &count,
                                             stats, kBatchCapacity);
-    const std::string reason = ok ? "" : ZarnErrorText(port.GetLastError());
+    const std::string reason = ok ? "" : FailureReason(port);
     // The library never reports more entries than it was given room for; stay safe regardless.
     const std::size_t n = std::min<std::size_t>(count, points.size());
 
@@ -683,7 +700,7 @@ int CZarnctl::Stats(CZarnPort& port) {
         const int ok = port.GetStatistics(node, stats);
         all = all && ok;
         json.BeginObject().Key("node").Int(node).Key("ok").Bool(ok != 0);
-        const std::string reason = ok ? "" : ZarnErrorText(port.GetLastError());
+        const std::string reason = ok ? "" : FailureReason(port);
         if (ok) {
             WriteStatsMembers(json, stats);
         } else {

@@ -14,10 +14,11 @@ class CZarnPort;
 // serial port and reports on the given streams, as text for people or as one JSON document.
 class CZarnctl {
 public:
-    static constexpr int kExitOk = 0;     // every request succeeded
-    static constexpr int kExitFailed = 1; // an analyser request failed (or was not confirmed)
-    static constexpr int kExitUsage = 2;  // the command line is wrong
-    static constexpr int kExitPort = 3;   // the port cannot be opened
+    static constexpr int kExitOk = 0; // every request succeeded
+    // an analyser request failed (or was not confirmed), or noise may have changed an analyser
+    static constexpr int kExitFailed = 1;
+    static constexpr int kExitUsage = 2; // the command line is wrong
+    static constexpr int kExitPort = 3;  // the port cannot be opened
 
     static constexpr unsigned long kBaudRate = 57600;
     // Room for batch entries, as much as the controller's batch window holds.
@@ -50,6 +51,9 @@ private:
     void ClearProgress();
     void Emit(const CJsonWriter& json);
     void ReportFailure(unsigned node, const std::string& action, const std::string& reason);
+    // Why the port's last request failed. Warns on standard error when noise made the line
+    // carry a request that changes an analyser; the run then exits kExitFailed.
+    std::string FailureReason(const CZarnPort& port);
     // {"node": n, "ok": b} with the reason of a failure, for commands on one node.
     void EmitNodeResult(unsigned node, bool ok, const std::string& reason);
     // The outcome of a set, reset or reference: doneText after the node's label on success,
@@ -66,4 +70,5 @@ private:
     bool m_bStdinTerminal = false;
     bool m_bStderrTerminal = false;
     std::size_t m_nProgressWidth = 0; // characters of the progress line now shown
+    bool m_bCarriedChange = false;    // a request may have changed an analyser unasked
 };
