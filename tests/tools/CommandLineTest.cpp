@@ -1,6 +1,6 @@
 #include "tools/zarnctl/CommandLine.h"
-#include "tools/zarnctl/JsonWriter.h"
-#include "tools/zarnctl/TextFormat.h"
+#include "records/JsonWriter.h"
+#include "records/TextFormat.h"
 
 #include <gtest/gtest.h>
 

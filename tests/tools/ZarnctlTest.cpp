@@ -4,7 +4,7 @@
 #include "network/ZarnPort.h"
 #include "serial/PortList.h"
 #include "tests/tools/FakeAnalysers.h"
-#include "tools/zarnctl/JsonWriter.h"
+#include "records/JsonWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include "network/ZarnPort.h"
 #include "serial/CommApi.h"
 #include "serial/PortList.h"
-#include "tools/zarnctl/JsonWriter.h"
-#include "tools/zarnctl/TextFormat.h"
+#include "records/JsonWriter.h"
+#include "records/TextFormat.h"
 
 #include <algorithm>
 #include <cctype>
