@@ -364,8 +364,14 @@ void CHistoryStore::WriterLoop() {
             }
             stopping = m_bStop;
         }
+        const auto held = static_cast<std::uint64_t>(m_held.size());
+        UpdateStatus([&](CHistoryStatus& s) {
+            s.m_nDropped += dropped;
+            if (s.m_state == CHistoryStatus::State::holding) {
+                s.m_nHeld = held;
+            }
+        });
         if (dropped != 0) {
-            UpdateStatus([&](CHistoryStatus& s) { s.m_nDropped += dropped; });
             m_idleCv.notify_all();
         }
         // After a failure the file gets a rest, not an attempt per arriving record.
