@@ -1,8 +1,8 @@
 // The history store on its local SQLite file.
 
+#include "history/HistoryStore.h"
 #include "base/FileIO.h"
 #include "history/HistoryQuery.h"
-#include "history/HistoryStore.h"
 #include "history/SqliteDatabase.h"
 #include "tests/history/HistoryTestSupport.h"
 
@@ -170,8 +170,8 @@ TEST_F(HistoryStore, ChartIsAggregatedPerBucketAndOldRecordsLeave) {
         // No crimps: no %bad to average, but its mean and Cpk count.
         store.RecordStatistics(press, Reading(0, 0, 30.0f, 3.0f), CHistoryStore::Source::poll,
                                start + 3000);
-        store.RecordStatistics(press, Reading(50, 50, 40.0f, 1.5f),
-                               CHistoryStore::Source::download, start + day + 5);
+        store.RecordStatistics(press, Reading(50, 50, 40.0f, 1.5f), CHistoryStore::Source::download,
+                               start + day + 5);
         store.RecordStatistics(Station(4, "Press B"), Reading(0, 100, 1.0f, 0.1f),
                                CHistoryStore::Source::poll, start + 10);
         ASSERT_TRUE(store.WaitIdle(20000));
@@ -253,8 +253,8 @@ TEST_F(HistoryStore, ADamagedForeignOrNewerFileIsNeverTouched) {
         const CHistoryStatus status = store.GetStatus();
         EXPECT_EQ(status.m_state, CHistoryStatus::State::failed);
         EXPECT_NE(status.GetText().find(c.pszReason), std::string::npos) << status.GetText();
-        EXPECT_EQ(status.GetText().rfind("History off: cannot use the history file " + c.strPath, 0),
-                  0u)
+        EXPECT_EQ(
+            status.GetText().rfind("History off: cannot use the history file " + c.strPath, 0), 0u)
             << status.GetText();
         // The program runs on: recording does nothing and does not block.
         store.RecordStatistics(Station(1, "P"), CStats(), CHistoryStore::Source::poll);
@@ -312,8 +312,7 @@ TEST_F(HistoryStore, AFullDiskIsReportedOnceThenRecordsAreHeldAndCounted) {
         const bool holding = seen[i].m_state == CHistoryStatus::State::holding;
         announced += holding && (i == 0 || seen[i - 1].m_state != CHistoryStatus::State::holding);
     }
-    EXPECT_EQ(announced, 1)
-        << "the full disk is announced once";
+    EXPECT_EQ(announced, 1) << "the full disk is announced once";
 }
 
 } // namespace

@@ -1,8 +1,8 @@
+#include "records/RecordExport.h"
 #include "network/Stats.h"
 #include "records/BatchRecord.h"
 #include "records/CsvWriter.h"
 #include "records/CurveRecord.h"
-#include "records/RecordExport.h"
 #include "records/TimeText.h"
 
 #include <gtest/gtest.h>

@@ -111,9 +111,9 @@ TEST(BatchFile, LayoutOfTheProgramRoundTripAndDamage) {
     tooMany.resize(tooMany.size() + 1001 * 8);
     std::vector<std::uint8_t> longer = bytes;
     longer.insert(longer.end(), 8, 0);
-    for (const auto& bad : {std::vector<std::uint8_t>(bytes.begin(), bytes.end() - 3),
-                            std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 7), longer,
-                            tooMany}) {
+    for (const auto& bad :
+         {std::vector<std::uint8_t>(bytes.begin(), bytes.end() - 3),
+          std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 7), longer, tooMany}) {
         EXPECT_FALSE(CBatchFile::FromBytes(bad, copy, &reason));
         EXPECT_NE(reason.find("not a batch file"), std::string::npos) << reason;
     }
