@@ -22,7 +22,7 @@ public:
     bool m_bHasStats = false;
 
     // Not in the .buf file.
-    int m_nNodeID = 0;
+    int m_nNodeID = 0; // -1 when unknown (a batch read from its file)
     std::string m_strStation;
     std::int64_t m_nTimeMs = 0; // UTC milliseconds of the download, 0 when unknown
 };

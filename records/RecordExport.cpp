@@ -84,7 +84,9 @@ void CRecordExport::WriteCurveCsv(std::ostream& out, const CCurveRecord& curve) 
 void CRecordExport::WriteBatchCsv(std::ostream& out, const CBatchRecord& batch) {
     CCsvWriter csv(out);
     csv.Field("Station").Field(batch.m_strStation).EndRow();
-    csv.Field("Node").Int(batch.m_nNodeID).EndRow();
+    csv.Field("Node");
+    batch.m_nNodeID >= 0 ? csv.Int(batch.m_nNodeID) : csv.Empty();
+    csv.EndRow();
     csv.Field("Time").Field(TimeField(batch.m_nTimeMs)).EndRow();
     csv.Field("Title").Field(batch.m_strTitle).EndRow();
     csv.Field("Limit line").Int(batch.m_nLimitLine).EndRow();
@@ -128,13 +130,19 @@ void CRecordExport::WriteStatsCsvHeading(CCsvWriter& csv) {
 
 void CRecordExport::WriteStatsCsvRow(CCsvWriter& csv, std::int64_t timeMs,
                                      const std::string& station, int nodeID, const CStats& s) {
+    WriteStatsCsvCells(csv, timeMs, station, nodeID, s);
+    csv.EndRow();
+}
+
+void CRecordExport::WriteStatsCsvCells(CCsvWriter& csv, std::int64_t timeMs,
+                                       const std::string& station, int nodeID, const CStats& s) {
     const unsigned long total = static_cast<unsigned long>(s.m_nGood) + s.m_nBad;
     csv.Field(TimeField(timeMs)).Field(station).Int(nodeID);
     csv.Int(s.m_nGood).Int(s.m_nBad).Int(static_cast<long long>(total));
     csv.Decimal(Percent(s.m_nBad, total), 1).Decimal(Percent(s.m_nGood, total), 1);
     csv.Int(s.m_nMin).Int(s.m_nMax);
     csv.Decimal(s.m_fMean, 1).Decimal(s.m_fStdDev, 1).Decimal(s.m_fCp, 1).Decimal(s.m_fCpk, 1);
-    csv.Int(s.m_nBLO).EndRow();
+    csv.Int(s.m_nBLO);
 }
 
 void CRecordExport::WriteStatsMembers(CJsonWriter& json, const CStats& stats) {
@@ -184,7 +192,8 @@ void CRecordExport::WriteBatchJson(CJsonWriter& json, const CBatchRecord& batch)
     json.BeginObject();
     json.Key("title").String(batch.m_strTitle);
     json.Key("station").String(batch.m_strStation);
-    json.Key("node").Int(batch.m_nNodeID);
+    json.Key("node");
+    batch.m_nNodeID >= 0 ? json.Int(batch.m_nNodeID) : json.Null();
     JsonTime(json, batch.m_nTimeMs);
     json.Key("count").Int(static_cast<long long>(batch.m_points.size()));
     json.Key("limit_line").Int(batch.m_nLimitLine);

@@ -24,6 +24,9 @@ public:
     static void WriteStatsCsvHeading(CCsvWriter& csv);
     static void WriteStatsCsvRow(CCsvWriter& csv, std::int64_t timeMs, const std::string& station,
                                  int nodeID, const CStats& stats);
+    // The same cells without ending the line, for callers that add columns of their own.
+    static void WriteStatsCsvCells(CCsvWriter& csv, std::int64_t timeMs, const std::string& station,
+                                   int nodeID, const CStats& stats);
 
     // One JSON object each (the writer positioned where a value may go).
     static void WriteCurveJson(CJsonWriter& json, const CCurveRecord& curve);
