@@ -70,6 +70,8 @@ std::string Hex(std::uint64_t value, int digits) {
 
 } // namespace
 
+CHistoryStore::CHistoryStore() = default;
+
 CHistoryStore::~CHistoryStore() {
     Close();
 }

@@ -51,7 +51,7 @@ public:
 
     enum class Source { poll, download };
 
-    CHistoryStore() = default;
+    CHistoryStore();
     ~CHistoryStore();
     CHistoryStore(const CHistoryStore&) = delete;
     CHistoryStore& operator=(const CHistoryStore&) = delete;
