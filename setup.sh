@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool)
+          qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool
+          libsqlite3-dev libpq-dev postgresql)
 
 install_packages() {
     local missing=()
