@@ -4,7 +4,8 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${BUILD_DIR:-$ROOT/build-bench}"
-BENCHES=(bench_request_ack bench_curve_download bench_silent_wait)
+BENCHES=(bench_request_ack bench_curve_download bench_silent_wait bench_history_record
+         bench_history_chart)
 
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BUILD_APP=OFF \
     -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=ON >/dev/null

@@ -149,8 +149,14 @@ std::string CHistorySchema::CreateSql(CHistoryDatabase& db, int kind) {
         std::string suffix = index;
         std::replace(suffix.begin(), suffix.end(), ',', '_');
         suffix.erase(std::remove(suffix.begin(), suffix.end(), ' '), suffix.end());
-        sql += "CREATE INDEX IF NOT EXISTS " + name + "_" + suffix + " ON " + name + " (" + index +
-               ");\n";
+        std::string columns = std::string("(") + index + ")";
+        // A station's chart is read from this index alone, never from the table's rows.
+        if (kind == statistics && suffix == "station_time_ms") {
+            columns = server ? "(station, time_ms) INCLUDE (good, bad, mean, cp, cpk)"
+                             : "(station, time_ms, good, bad, mean, cp, cpk)";
+        }
+        sql += "CREATE INDEX IF NOT EXISTS " + name + "_" + suffix + " ON " + name + " " + columns +
+               ";\n";
     }
     return sql;
 }

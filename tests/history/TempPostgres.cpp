@@ -142,9 +142,11 @@ bool CTempPostgres::Create() {
                     "--auth=scram-sha-256", "-E", "UTF8", "--no-sync", "--locale=C"}) == 0;
 }
 
-bool CTempPostgres::Start() {
-    const std::string options = "-p " + std::to_string(m_nPort) + " -k " + m_strDir +
-                                " -c listen_addresses=127.0.0.1 -c fsync=off";
+bool CTempPostgres::Start(bool fsync) {
+    const std::string options =
+        "-p " + std::to_string(m_nPort) + " -k " + m_strDir +
+        " -c listen_addresses=127.0.0.1 -c fsync=" + (fsync ? "on" : "off") +
+        " -c shared_buffers=256MB";
     if (RunTool({"pg_ctl", "-D", m_strDir + "/data", "-l", m_strDir + "/server.log", "-w", "-t",
                  "60", "-o", options, "start"}) != 0) {
         return false;

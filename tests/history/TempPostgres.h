@@ -22,7 +22,8 @@ public:
 
     // Creates the cluster; false with GetError.
     bool Create();
-    bool Start();
+    // The tests' server skips fsync; a benchmark of commits wants it.
+    bool Start(bool fsync = false);
     bool Stop();
     const std::string& GetError() const { return m_strError; }
 
