@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -53,7 +54,7 @@ std::string PostgresYear() {
            "100)::numeric, 1), 40 + round((random() * 10)::numeric, 1), 1 + "
            "round(random()::numeric, 1), 0.8 + round(random()::numeric, 1), 77 FROM (SELECT i, "
            "k, " +
-           std::to_string(kStart) + "::bigint + i * 36000 + k * 100 AS t FROM generate_series(0, " +
+           std::to_string(kStart) + "::bigint + i * 36000 + k * 100 AS t FROM generate_series(0::bigint, " +
            std::to_string(kPerStation - 1) + ") i, generate_series(1, 12) k) g";
 }
 
@@ -99,9 +100,12 @@ bool Chart(const char* name, const std::string& target, double bytes) {
 
 int main() {
     CTempFolder folder;
-    const std::string path = folder.File("year.db");
+    // BENCH_HISTORY_DB keeps the generated year for later runs (and reuses it when there).
+    const char* keep = std::getenv("BENCH_HISTORY_DB");
+    const std::string path = keep != nullptr ? keep : folder.File("year.db");
+    const bool reuse = keep != nullptr && std::filesystem::exists(path);
     bool ok = true;
-    {
+    if (!reuse) {
         // The schema as the store makes it.
         CHistoryStore store;
         CHistoryStore::COptions options;
@@ -111,7 +115,7 @@ int main() {
             return 2;
         }
     }
-    {
+    if (!reuse) {
         CSqliteDatabase db;
         db.Open(path, CSqliteDatabase::Mode::readWrite);
         const auto t0 = std::chrono::steady_clock::now();
@@ -126,6 +130,9 @@ int main() {
     ok = Chart("SQLite", path, static_cast<double>(std::filesystem::file_size(path)));
 
     std::string reason;
+    if (std::getenv("BENCH_HISTORY_SQLITE_ONLY") != nullptr) {
+        return ok ? 0 : 1;
+    }
     if (!CTempPostgres::IsInstalled(&reason)) {
         std::printf("PostgreSQL: skipped, %s\n", reason.c_str());
         return ok ? 0 : 1;

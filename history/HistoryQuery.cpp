@@ -313,11 +313,31 @@ bool CHistoryQuery::Chart(const CHistoryFilter& f, std::int64_t bucketMs,
     if (f.m_nUntil != std::numeric_limits<std::int64_t>::max()) {
         add("time_ms < ?", f.m_nUntil);
     }
-    // Aggregated by the database: one row per bucket comes back, not one per reading.
-    const std::string sql = "SELECT (time_ms - ?) / ? AS bucket, COUNT(*), "
-                            "AVG(CASE WHEN good + bad > 0 THEN bad * 100.0 / (good + bad) END), "
-                            "AVG(mean), AVG(cp), AVG(cpk), MIN(cpk) FROM readings" +
-                            where + " GROUP BY bucket ORDER BY bucket";
+    // Aggregated by the database: one row per bucket comes back, not one per reading. A
+    // station's chart in whole hours is summed from the local file's hourly sums.
+    constexpr std::int64_t kHour = 3600000;
+    const bool hourly =
+        !m_pDb->IsServer() && !f.m_strStation.empty() && f.m_nNodeID < 0 && bucketMs % kHour == 0 &&
+        origin % kHour == 0 &&
+        (f.m_nUntil == std::numeric_limits<std::int64_t>::max() || f.m_nUntil % kHour == 0);
+    std::string sql;
+    if (hourly) {
+        std::string hours = where;
+        for (std::size_t at = hours.find("time_ms"); at != std::string::npos;
+             at = hours.find("time_ms", at + 1)) {
+            hours.replace(at, 7, "hour_ms");
+        }
+        sql = "SELECT (hour_ms - ?) / ? AS bucket, SUM(readings), "
+              "SUM(sum_percent_bad) / NULLIF(SUM(crimped), 0), SUM(sum_mean) / SUM(readings), "
+              "SUM(sum_cp) / SUM(readings), SUM(sum_cpk) / SUM(readings), MIN(min_cpk) "
+              "FROM reading_hours" +
+              hours + " GROUP BY bucket ORDER BY bucket";
+    } else {
+        sql = "SELECT (time_ms - ?) / ? AS bucket, COUNT(*), "
+              "AVG(CASE WHEN good + bad > 0 THEN bad * 100.0 / (good + bad) END), "
+              "AVG(mean), AVG(cp), AVG(cpk), MIN(cpk) FROM readings" +
+              where + " GROUP BY bucket ORDER BY bucket";
+    }
     const bool ok = m_pDb->Run(sql, params, [&](const Row& row) {
         CChartBucket b;
         b.m_nStartMs = origin + CHistoryDatabase::AsInt(row[0]) * bucketMs;

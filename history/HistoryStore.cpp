@@ -493,6 +493,7 @@ void CHistoryStore::Cleanup() {
                           "(SELECT row_id FROM outbox WHERE table_name = ?)",
                       {cutoff, table});
     }
+    m_pLocal->Run("DELETE FROM reading_hours WHERE hour_ms + 3600000 <= ?", {cutoff});
 }
 
 bool CHistoryStore::WaitIdle(int timeoutMs) {

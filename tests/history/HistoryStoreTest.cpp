@@ -193,6 +193,17 @@ TEST_F(HistoryStore, ChartIsAggregatedPerBucketAndOldRecordsLeave) {
     EXPECT_DOUBLE_EQ(buckets[0].m_fMinCpk, 1.0);
     EXPECT_EQ(buckets[1].m_nStartMs, start + day);
     EXPECT_DOUBLE_EQ(buckets[1].m_fPercentBad, 50.0);
+    // By node the readings themselves are aggregated, with the same result as the hourly sums.
+    CHistoryFilter byNode = filter;
+    byNode.m_strStation.clear();
+    byNode.m_nNodeID = 3;
+    std::vector<CChartBucket> raw;
+    ASSERT_TRUE(query.Chart(byNode, day, raw)) << query.GetError();
+    ASSERT_EQ(raw.size(), 2u);
+    EXPECT_EQ(raw[0].m_nReadings, 3);
+    EXPECT_DOUBLE_EQ(raw[0].m_fPercentBad, 15.0);
+    EXPECT_DOUBLE_EQ(raw[0].m_fCpk, buckets[0].m_fCpk);
+    EXPECT_DOUBLE_EQ(raw[0].m_fMinCpk, 1.0);
     filter.m_nLimit = 2;
     std::vector<CHistoryReading> latest;
     ASSERT_TRUE(query.Readings(filter, latest));
