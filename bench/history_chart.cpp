@@ -54,7 +54,8 @@ std::string PostgresYear() {
            "100)::numeric, 1), 40 + round((random() * 10)::numeric, 1), 1 + "
            "round(random()::numeric, 1), 0.8 + round(random()::numeric, 1), 77 FROM (SELECT i, "
            "k, " +
-           std::to_string(kStart) + "::bigint + i * 36000 + k * 100 AS t FROM generate_series(0::bigint, " +
+           std::to_string(kStart) +
+           "::bigint + i * 36000 + k * 100 AS t FROM generate_series(0::bigint, " +
            std::to_string(kPerStation - 1) + ") i, generate_series(1, 12) k) g";
 }
 
@@ -105,7 +106,8 @@ int main() {
     const std::string path = keep != nullptr ? keep : folder.File("year.db");
     const bool reuse = keep != nullptr && std::filesystem::exists(path);
     bool ok = true;
-    if (!reuse) {
+    const bool sqlite = std::getenv("BENCH_HISTORY_POSTGRES_ONLY") == nullptr;
+    if (sqlite && !reuse) {
         // The schema as the store makes it.
         CHistoryStore store;
         CHistoryStore::COptions options;
@@ -115,7 +117,7 @@ int main() {
             return 2;
         }
     }
-    if (!reuse) {
+    if (sqlite && !reuse) {
         CSqliteDatabase db;
         db.Open(path, CSqliteDatabase::Mode::readWrite);
         const auto t0 = std::chrono::steady_clock::now();
@@ -127,7 +129,9 @@ int main() {
         }
         std::printf("SQLite: a year of 12 stations generated in %.0f s\n", MsSince(t0) / 1000);
     }
-    ok = Chart("SQLite", path, static_cast<double>(std::filesystem::file_size(path)));
+    if (sqlite) {
+        ok = Chart("SQLite", path, static_cast<double>(std::filesystem::file_size(path)));
+    }
 
     std::string reason;
     if (std::getenv("BENCH_HISTORY_SQLITE_ONLY") != nullptr) {
@@ -158,13 +162,25 @@ int main() {
             return 2;
         }
         const auto t0 = std::chrono::steady_clock::now();
-        if (!db.Script(PostgresYear()) || !db.Script("VACUUM ANALYZE readings")) {
+        // The hourly sums the trigger keeps reading by reading, computed here in one go: the
+        // same numbers in a fraction of the time.
+        if (!db.Script("ALTER TABLE readings DISABLE TRIGGER readings_hourly") ||
+            !db.Script(PostgresYear()) ||
+            !db.Script(
+                "INSERT INTO reading_hours SELECT station, time_ms - time_ms % 3600000, "
+                "workstation, node_id, COUNT(*), COUNT(*) FILTER (WHERE good + bad > 0), "
+                "SUM(CASE WHEN good + bad > 0 THEN bad * 100.0 / (good + bad) ELSE 0 END),"
+                " SUM(mean), SUM(cp), SUM(cpk), MIN(cpk) FROM readings GROUP BY 1, 2, 3, 4") ||
+            !db.Script("ALTER TABLE readings ENABLE TRIGGER readings_hourly") ||
+            !db.Script("VACUUM ANALYZE readings") || !db.Script("VACUUM ANALYZE reading_hours")) {
             std::fprintf(stderr, "PostgreSQL: %s\n", db.GetError().c_str());
             return 2;
         }
         std::printf("PostgreSQL: a year of 12 stations generated in %.0f s\n", MsSince(t0) / 1000);
-        bytes = CHistoryDatabase::AsReal(db.QueryValue("SELECT pg_total_relation_size('readings')"),
-                                         0.0);
+        bytes =
+            CHistoryDatabase::AsReal(db.QueryValue("SELECT pg_total_relation_size('readings') + "
+                                                   "pg_total_relation_size('reading_hours')"),
+                                     0.0);
     }
     ok = Chart("PostgreSQL 15", server.Url(), bytes) && ok;
     return ok ? 0 : 1;

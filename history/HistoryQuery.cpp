@@ -314,10 +314,10 @@ bool CHistoryQuery::Chart(const CHistoryFilter& f, std::int64_t bucketMs,
         add("time_ms < ?", f.m_nUntil);
     }
     // Aggregated by the database: one row per bucket comes back, not one per reading. A
-    // station's chart in whole hours is summed from the local file's hourly sums.
+    // station's chart in whole hours is summed from the hourly sums.
     constexpr std::int64_t kHour = 3600000;
     const bool hourly =
-        !m_pDb->IsServer() && !f.m_strStation.empty() && f.m_nNodeID < 0 && bucketMs % kHour == 0 &&
+        !f.m_strStation.empty() && f.m_nNodeID < 0 && bucketMs % kHour == 0 &&
         origin % kHour == 0 &&
         (f.m_nUntil == std::numeric_limits<std::int64_t>::max() || f.m_nUntil % kHour == 0);
     std::string sql;

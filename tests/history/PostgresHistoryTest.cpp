@@ -127,6 +127,14 @@ TEST_F(PostgresHistory, RecordsWaitLocallyWhileTheServerIsDownAndArriveOnceInOrd
     ASSERT_EQ(buckets.size(), 1u);
     EXPECT_EQ(buckets[0].m_nReadings, 30);
     EXPECT_NEAR(buckets[0].m_fCpk, 1.3, 1e-9);
+    // By station from the hourly sums the server's trigger kept, each reading counted once.
+    filter.m_nNodeID = -1;
+    filter.m_strStation = "Press A";
+    ASSERT_TRUE(query.Chart(filter, 3600000, buckets)) << query.GetError();
+    ASSERT_EQ(buckets.size(), 1u);
+    EXPECT_EQ(buckets[0].m_nReadings, 30);
+    EXPECT_NEAR(buckets[0].m_fCpk, 1.3, 1e-9);
+    EXPECT_NEAR(buckets[0].m_fMinCpk, 1.3, 1e-9);
 }
 
 TEST_F(PostgresHistory, ARefusedLoginIsReportedAndRecordsStayLocal) {
