@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool ser2net
-          clang libclang-rt-dev)
+          clang libclang-rt-dev libsqlite3-dev libpq-dev postgresql)
 
 install_packages() {
     local missing=()

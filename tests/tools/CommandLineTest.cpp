@@ -1,6 +1,6 @@
 #include "tools/zarnctl/CommandLine.h"
-#include "tools/zarnctl/JsonWriter.h"
-#include "tools/zarnctl/TextFormat.h"
+#include "records/JsonWriter.h"
+#include "records/TextFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -144,4 +144,35 @@ TEST(TextFormat, TenthsAndPercentagesAsTheAnalyserMeansThem) {
     EXPECT_EQ(FormatHundredths(150), "1.50");
     EXPECT_EQ(FormatHundredths(5), "0.05");
     EXPECT_EQ(FormatHundredths(65535), "655.35");
+}
+
+TEST(CommandLine, RecordOptionsGoWithTheirCommandsOnly) {
+    CCommandLine h = Parsed({"history", "--station", "Press A", "--since", "2024-05-01", "--until",
+                             "2024-05-02T06:00+02:00", "--kind", "Change", "--csv", "--db",
+                             "postgresql://plant/db", "--limit", "5"});
+    EXPECT_EQ(h.m_command, ZarnctlCommand::history);
+    EXPECT_EQ(h.m_strStation, "Press A");
+    EXPECT_EQ(h.m_nSince, 1714521600000);
+    EXPECT_EQ(h.m_nUntil, 1714521600000 + 86400000 + 4 * 3600000);
+    EXPECT_EQ(h.m_strKind, "change");
+    EXPECT_EQ(h.m_strDb, "postgresql://plant/db");
+    EXPECT_EQ(h.m_nLimit, 5u);
+    EXPECT_EQ(Parsed({"history", "--node", "7"}).m_nHistoryNode, 7);
+    CCommandLine save = Parsed({"curve", "3", "--save", "a.cur", "--station", "P"});
+    EXPECT_EQ(save.m_strSave, "a.cur");
+    EXPECT_EQ(Parsed({"export", "A.BUF", "--json"}).m_strFile, "A.BUF");
+
+    EXPECT_NE(ParseError({"stats", "1", "--csv", "--json"}).find("exclude"), std::string::npos);
+    EXPECT_NE(ParseError({"ping", "1", "--csv"}).find("--csv goes only"), std::string::npos);
+    EXPECT_NE(ParseError({"stats", "1", "--save", "x"}).find("--save goes only"),
+              std::string::npos);
+    EXPECT_NE(ParseError({"curve", "1", "--since", "2024-05-01"}).find("go only with history"),
+              std::string::npos);
+    EXPECT_NE(ParseError({"history", "--node", "1", "--station", "A"}).find("not both"),
+              std::string::npos);
+    EXPECT_NE(ParseError({"history", "--since", "last week"}).find("bad time"), std::string::npos);
+    EXPECT_NE(ParseError({"history", "--kind", "curves"}).find("unknown kind"), std::string::npos);
+    EXPECT_NE(ParseError({"export", "notes.txt"}).find("neither a .cur nor a .buf"),
+              std::string::npos);
+    EXPECT_NE(ParseError({"curve", "1", "--save"}).find("needs a value"), std::string::npos);
 }

@@ -1,11 +1,16 @@
 // The zarnctl program itself against the simulated line, over a real pseudo-terminal.
 
+#include "base/FileIO.h"
+#include "history/HistoryStore.h"
 #include "network/ZarnPort.h"
+#include "records/BatchFile.h"
+#include "records/CurveFile.h"
 #include "sim/ZarnSimulator.h"
 #include "tests/tools/RunZarnctl.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -129,6 +134,153 @@ TEST_F(ZarnctlEndToEnd, PortHeldByAnotherProgramOrMissingExitsThree) {
     ProgramResult missing = RunZarnctl({"--port", "/dev/zarnctl-no-such-port", "ping", "3"});
     EXPECT_EQ(missing.nExit, 3);
     EXPECT_NE(missing.strErr.find("no such serial device"), std::string::npos);
+}
+
+// A folder for the files a test writes, removed afterwards.
+struct TempDir {
+    TempDir() {
+        std::string pattern = std::filesystem::temp_directory_path().string() + "/zarnctl-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            path = pattern;
+        }
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    std::string path;
+};
+
+TEST_F(ZarnctlEndToEnd, SavesCurvesAndBatchesInTheProgramsLayoutAndExportsThem) {
+    ASSERT_TRUE(m_pSim->AddCrimps(3, {100, 4095, 7}));
+    const SimAnalyserState s = State(3);
+    TempDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    const std::string curvePath = dir.path + "/press.cur";
+    ProgramResult saved = Zarnctl({"curve", "3", "--save", curvePath, "--station", "Press Ä"});
+    EXPECT_EQ(saved.nExit, 0) << saved.strErr;
+    EXPECT_NE(saved.strOut.find("node   3  curve saved to " + curvePath), std::string::npos);
+
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(ReadWholeFile(curvePath, bytes));
+    CCurveRecord curve;
+    std::string reason;
+    ASSERT_TRUE(CCurveFile::FromBytes(bytes, curve, &reason)) << reason;
+    EXPECT_EQ(curve.m_strTitle.rfind("Downloaded Curve - Press Ä (Node - 3) (", 0), 0u);
+    EXPECT_EQ(curve.m_strStation, "Press Ä");
+    EXPECT_EQ(curve.m_nNodeID, 3);
+    for (std::size_t i = 0; i < 500; ++i) {
+        ASSERT_EQ(curve.m_pForce[i].y, s.curve[i] & 0x0FFF) << i;
+        ASSERT_EQ(curve.m_pReference[i].y, s.reference[i] & 0x0FFF) << i;
+    }
+    EXPECT_EQ(curve.m_nZoneInfo[4], s.zones[4]);
+    EXPECT_EQ(curve.m_nPeakForce, s.nPeakForce);
+    // The title and station in the code page, 8016 bytes of curves, node, zones and peak.
+    EXPECT_EQ(bytes.size(), 1 + (curve.m_strTitle.size() - 1) + 8016 + 4 + 1 + 7 + 20 + 4);
+    EXPECT_EQ(CCurveFile::ToBytes(curve), bytes);
+
+    const std::string batchPath = dir.path + "/press.buf";
+    ProgramResult batch = Zarnctl({"--json", "batch", "3", "--save", batchPath});
+    EXPECT_EQ(batch.nExit, 0) << batch.strErr;
+    EXPECT_NE(batch.strOut.find(",\"saved\":\"" + batchPath + "\"}"), std::string::npos);
+    CBatchRecord buffer;
+    ASSERT_TRUE(CBatchFile::ReadFile(batchPath, buffer, &reason)) << reason;
+    ASSERT_EQ(buffer.m_points.size(), s.batch.size());
+    EXPECT_EQ(buffer.m_points.back().y, 7);
+    EXPECT_EQ(buffer.m_strTitle.rfind("Batch Buffer  - Station 3 (Node - 3) (", 0), 0u);
+
+    ProgramResult csv = RunZarnctl({"export", curvePath});
+    EXPECT_EQ(csv.nExit, 0) << csv.strErr;
+    EXPECT_NE(csv.strOut.find("\r\nIndex,Force,Reference\r\n0," + std::to_string(s.curve[0]) + "," +
+                              std::to_string(s.reference[0]) + "\r\n"),
+              std::string::npos);
+    ProgramResult json = RunZarnctl({"export", batchPath, "--json"});
+    EXPECT_EQ(json.nExit, 0) << json.strErr;
+    EXPECT_NE(json.strOut.find("\"count\":" + std::to_string(s.batch.size())), std::string::npos);
+
+    bytes.resize(bytes.size() - 3);
+    ASSERT_TRUE(WriteFileAtomically(dir.path + "/cut.cur", bytes));
+    ProgramResult damaged = RunZarnctl({"export", dir.path + "/cut.cur", "--csv"});
+    EXPECT_EQ(damaged.nExit, 1);
+    EXPECT_EQ(damaged.strOut, "");
+    EXPECT_NE(damaged.strErr.find("not a curve file (unexpected end of archive)"),
+              std::string::npos)
+        << damaged.strErr;
+
+    ProgramResult stats = Zarnctl({"stats", "3", "9", "--csv"});
+    EXPECT_EQ(stats.nExit, 1);
+    EXPECT_EQ(stats.strOut.rfind("Time,Station,Node,Good,Bad,Total,%Bad,%Good,Min,Max,Mean,"
+                                 "StdDev,Cp,Cpk,BLO\r\n",
+                                 0),
+              0u);
+    const std::size_t row = stats.strOut.find("Z,,3,");
+    ASSERT_NE(row, std::string::npos) << stats.strOut;
+    // The heading and the answering node; the silent node has no line.
+    EXPECT_EQ(std::count(stats.strOut.begin(), stats.strOut.end(), '\n'), 2) << stats.strOut;
+    EXPECT_NE(stats.strErr.find("node 9: reading the statistics failed: no reply"),
+              std::string::npos);
+}
+
+TEST_F(ZarnctlEndToEnd, HistoryListsWhatTheStoreRecordedFromTheLine) {
+    TempDir dir;
+    const std::string db = dir.path + "/history.db";
+    {
+        // Readings taken from the simulated line, recorded as the program records them.
+        CZarnPort port(m_strPath.c_str(), 57600, NOPARITY, ONESTOPBIT);
+        ASSERT_EQ(port.SetCommPort(), 1);
+        CHistoryStore store;
+        CHistoryStore::COptions options;
+        options.m_strTarget = db;
+        options.m_strWorkstation = "line-1";
+        ASSERT_TRUE(store.Open(options));
+        for (int node : {3, 7}) {
+            CStats stats;
+            ASSERT_EQ(port.GetStatistics(static_cast<unsigned>(node), stats), 1);
+            CHistoryStation station;
+            station.m_nNodeID = node;
+            station.m_strName = "Press " + std::to_string(node);
+            store.RecordStatistics(station, stats, CHistoryStore::Source::poll);
+        }
+        CHistoryChange change;
+        change.m_parameter = CHistoryChange::Parameter::blo;
+        change.m_nBefore = 10;
+        change.m_nAfter = 12;
+        change.m_bOk = true;
+        change.m_strUser = "operator";
+        CHistoryStation station;
+        station.m_nNodeID = 7;
+        station.m_strName = "Press 7";
+        store.RecordChange(station, change);
+        ASSERT_TRUE(store.WaitIdle(20000));
+    }
+    ProgramResult text = RunZarnctl({"history", "--db", db});
+    EXPECT_EQ(text.nExit, 0) << text.strErr;
+    EXPECT_NE(text.strOut.find("line-1        Press 3          3"), std::string::npos)
+        << text.strOut;
+    EXPECT_NE(text.strOut.find("Press 7"), std::string::npos);
+
+    ProgramResult csv = RunZarnctl({"history", "--db", db, "--node", "7", "--csv"});
+    EXPECT_EQ(csv.nExit, 0) << csv.strErr;
+    EXPECT_EQ(std::count(csv.strOut.begin(), csv.strOut.end(), '\n'), 2) << csv.strOut;
+    EXPECT_NE(csv.strOut.find(",Press 7,7,"), std::string::npos);
+    EXPECT_NE(csv.strOut.find(",line-1,,,,poll\r\n"), std::string::npos) << csv.strOut;
+
+    ProgramResult changes =
+        RunZarnctl({"history", "--db", db, "--kind", "change", "--station", "Press 7", "--json"});
+    EXPECT_EQ(changes.nExit, 0) << changes.strErr;
+    EXPECT_NE(changes.strOut.find("\"parameter\":\"blo\",\"before\":10,\"after\":12,\"ok\":true,"
+                                  "\"user\":\"operator\""),
+              std::string::npos)
+        << changes.strOut;
+
+    ProgramResult later = RunZarnctl({"history", "--db", db, "--since", "2999-01-01"});
+    EXPECT_EQ(later.nExit, 0);
+    EXPECT_EQ(later.strOut, "no statistics readings recorded\n");
+
+    ProgramResult missing = RunZarnctl({"history", "--db", dir.path + "/none.db"});
+    EXPECT_EQ(missing.nExit, 1);
+    EXPECT_NE(missing.strErr.find("cannot read the history"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.path + "/none.db"));
 }
 
 } // namespace

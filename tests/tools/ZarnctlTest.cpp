@@ -2,9 +2,9 @@
 
 #include "base/ManualClock.h"
 #include "network/ZarnPort.h"
+#include "records/JsonWriter.h"
 #include "serial/PortList.h"
 #include "tests/tools/FakeAnalysers.h"
-#include "tools/zarnctl/JsonWriter.h"
 
 #include <gtest/gtest.h>
 

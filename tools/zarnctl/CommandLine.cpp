@@ -1,5 +1,7 @@
 #include "tools/zarnctl/CommandLine.h"
 
+#include "records/TimeText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -20,16 +22,22 @@ const CommandInfo kCommands[] = {
     {"set", ZarnctlCommand::set, "set NODE blo|tfactor|dfactor|sfactor|teach VALUE"},
     {"reset", ZarnctlCommand::reset, "reset NODE"},
     {"reference", ZarnctlCommand::reference, "reference NODE"},
-    {"curve", ZarnctlCommand::curve, "curve NODE [--reference]"},
-    {"batch", ZarnctlCommand::batch, "batch NODE"},
-    {"stats", ZarnctlCommand::stats, "stats NODE..."},
+    {"curve", ZarnctlCommand::curve,
+     "curve NODE [--reference] [--csv] [--save FILE.cur] [--station NAME]"},
+    {"batch", ZarnctlCommand::batch, "batch NODE [--csv] [--save FILE.buf] [--station NAME]"},
+    {"stats", ZarnctlCommand::stats, "stats NODE... [--csv]"},
     {"ports", ZarnctlCommand::ports, "ports"},
+    {"export", ZarnctlCommand::exportFile, "export FILE.cur|FILE.buf [--csv|--json]"},
+    {"history", ZarnctlCommand::history,
+     "history [--node N|--station NAME] [--since TIME] [--until TIME] "
+     "[--kind stats|curve|batch|change] [--limit N] [--csv|--json] [--db PATH|URL]"},
     {"help", ZarnctlCommand::help, "help"},
 };
 
 const char* const kGettable[] = {"blo",  "tfactor", "dfactor", "sfactor",
                                  "peak", "zones",   "results", "counts"};
 const char* const kSettable[] = {"blo", "tfactor", "dfactor", "sfactor", "teach"};
+const char* const kKinds[] = {"stats", "curve", "batch", "change"};
 
 template <std::size_t N> bool OneOf(const std::string& word, const char* const (&list)[N]) {
     return std::find_if(std::begin(list), std::end(list),
@@ -106,6 +114,73 @@ int CCommandLine::ParseNode(const std::string& text, unsigned& node) {
     return 1;
 }
 
+int CCommandLine::ParseValueOption(const std::string& option, const std::string& value) {
+    if (option == "--save") {
+        m_strSave = value;
+    } else if (option == "--station") {
+        m_strStation = value;
+    } else if (option == "--node") {
+        unsigned node = 0;
+        if (!ParseNode(value, node)) {
+            return 0;
+        }
+        m_nHistoryNode = static_cast<int>(node);
+        m_bNodeOption = true;
+    } else if (option == "--since" || option == "--until") {
+        std::int64_t ms = 0;
+        if (!CTimeText::ParseUtc(value, ms)) {
+            return Fail("bad time '" + value +
+                        "' (ISO 8601, e.g. 2024-05-01 or 2024-05-01T06:00Z; UTC unless a zone "
+                        "is given)");
+        }
+        (option == "--since" ? m_nSince : m_nUntil) = ms;
+        m_bSinceOrUntil = true;
+    } else if (option == "--kind") {
+        m_strKind = Lower(value);
+        if (!OneOf(m_strKind, kKinds)) {
+            return Fail("--kind: unknown kind '" + value + "' (stats, curve, batch or change)");
+        }
+        m_bKind = true;
+    } else if (option == "--db") {
+        m_strDb = value;
+        m_bDb = true;
+    } else if (option == "--limit") {
+        unsigned long n = 0;
+        if (!ParseNumber(value, 100000000, n) || n == 0) {
+            return Fail("--limit: '" + value + "' is not a count from 1 up");
+        }
+        m_nLimit = static_cast<unsigned>(n);
+        m_bLimit = true;
+    }
+    return 1;
+}
+
+int CCommandLine::CheckOptionsFit() {
+    const ZarnctlCommand c = m_command;
+    const bool history = c == ZarnctlCommand::history;
+    if (m_bCsv && m_bJson) {
+        return Fail("--csv and --json exclude each other");
+    }
+    if (m_bCsv && c != ZarnctlCommand::curve && c != ZarnctlCommand::batch &&
+        c != ZarnctlCommand::stats && c != ZarnctlCommand::exportFile && !history) {
+        return Fail("--csv goes only with curve, batch, stats, export and history");
+    }
+    if (!m_strSave.empty() && c != ZarnctlCommand::curve && c != ZarnctlCommand::batch) {
+        return Fail("--save goes only with curve and batch");
+    }
+    if (!m_strStation.empty() && c != ZarnctlCommand::curve && c != ZarnctlCommand::batch &&
+        !history) {
+        return Fail("--station goes only with curve, batch and history");
+    }
+    if ((m_bNodeOption || m_bSinceOrUntil || m_bKind || m_bDb || m_bLimit) && !history) {
+        return Fail("--node, --since, --until, --kind, --limit and --db go only with history");
+    }
+    if (history && m_bNodeOption && !m_strStation.empty()) {
+        return Fail("history: give --node or --station, not both");
+    }
+    return 1;
+}
+
 int CCommandLine::Parse(const std::vector<std::string>& args) {
     std::vector<std::string> positional;
     bool optionsEnd = false;
@@ -148,6 +223,16 @@ int CCommandLine::Parse(const std::vector<std::string>& args) {
             m_bYes = true;
         } else if (arg == "--reference") {
             m_bReference = true;
+        } else if (arg == "--csv") {
+            m_bCsv = true;
+        } else if (arg == "--save" || arg == "--station" || arg == "--node" || arg == "--since" ||
+                   arg == "--until" || arg == "--kind" || arg == "--db" || arg == "--limit") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                return Fail(arg + " needs a value");
+            }
+            if (!ParseValueOption(arg, args[++i])) {
+                return 0;
+            }
         } else if (arg == "--help" || arg == "-h") {
             m_command = ZarnctlCommand::help;
             return 1;
@@ -172,6 +257,9 @@ int CCommandLine::Parse(const std::vector<std::string>& args) {
     if (m_bTimeout && m_command != ZarnctlCommand::scan) {
         return Fail("--timeout goes only with scan");
     }
+    if (!CheckOptionsFit()) {
+        return 0;
+    }
     positional.erase(positional.begin());
     return ParseCommandArgs(positional);
 }
@@ -189,7 +277,24 @@ int CCommandLine::ParseCommandArgs(const std::vector<std::string>& p) {
     switch (m_command) {
     case ZarnctlCommand::help:
     case ZarnctlCommand::ports:
+    case ZarnctlCommand::history:
         return exactly(0);
+    case ZarnctlCommand::exportFile: {
+        if (!exactly(1)) {
+            return 0;
+        }
+        m_strFile = p[0];
+        const std::string lower = Lower(m_strFile);
+        auto endsWith = [&](const char* ext) {
+            const std::string e = ext;
+            return lower.size() > e.size() &&
+                   lower.compare(lower.size() - e.size(), e.size(), e) == 0;
+        };
+        if (!endsWith(".cur") && !endsWith(".buf")) {
+            return Fail("export: '" + m_strFile + "' is neither a .cur nor a .buf file");
+        }
+        return 1;
+    }
     case ZarnctlCommand::ping:
     case ZarnctlCommand::stats:
         if (p.empty()) {
@@ -297,11 +402,19 @@ Commands:
                           VALUE is raw, 0-65535, as the analyser holds it (T 1.50 is 150)
   reset NODE              clear the batch buffer (asks first)
   reference NODE          take a new reference (asks first)
-  curve NODE [--reference]  the force curve (or the reference curve), 500 points
-  batch NODE              the batch statistics, then the batch buffer
-  stats NODE...           the batch statistics of each node
+  curve NODE [--reference]  the force curve (or the reference curve), 500 points;
+                          with --save FILE.cur the whole curve download (both curves,
+                          zones, peak, results) is written as the program saves it, and
+                          with --csv printed as CSV
+  batch NODE              the batch statistics, then the batch buffer; --save FILE.buf
+                          writes it as the program saves it, --csv prints it as CSV
+  stats NODE...           the batch statistics of each node (--csv: one CSV line each,
+                          with the time of its reading)
   ports                   list the machine's serial ports with what the system knows of
                           them (USB vendor and product, driver, UART)
+  export FILE             a saved .cur or .buf file as CSV (default) or with --json as JSON
+  history                 the recorded history (default: the statistics readings); see
+                          below
   logger info|settings|start|stop|buffer   a temperature data logger (see below)
   jig info                a wave-solder test jig
 
@@ -313,7 +426,20 @@ Options:
   --json        print one JSON document on standard output instead of text
   --yes         do not ask before reset and reference; needed when standard input is
                 not a terminal
+  --csv         print CSV (RFC 4180, UTF-8, ISO 8601 UTC times) instead of text
+  --save FILE   curve and batch: write the download to a .cur or .buf file
+  --station NAME  curve and batch: the station name in the saved file (default
+                "Station NODE"); history: only this station's records
   --help        show this text
+
+History options:
+  --node N      only this node's records
+  --since TIME, --until TIME   from (inclusive) and to (exclusive), ISO 8601, e.g.
+                2024-05-01 or 2024-05-01T06:00Z; UTC unless a zone is given
+  --kind KIND   stats (default), curve, batch or change
+  --limit N     only the latest N records
+  --db PATH|URL the history file (default $XDG_DATA_HOME/Velmora/Quorvel/history.db) or
+                a postgresql:// URL of the plant database
 
 NODE is a node ID from 0 to 255; numbers may also be given as 0x hexadecimal.
 
@@ -327,5 +453,6 @@ Exit status:
      request into one that changes an analyser (a warning names the node)
   2  usage error
   3  the port cannot be opened
+  export and history: 1 when the file or the history cannot be read
 )";
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,9 @@ enum class ZarnctlCommand {
     curve,
     batch,
     stats,
-    ports
+    ports,
+    exportFile,
+    history
 };
 
 // zarnctl's command line: the options, the command and its checked arguments. Parse accepts
@@ -56,11 +60,32 @@ public:
     unsigned m_nLast = kDefaultLast;
     unsigned m_nTimeoutMs = kDefaultTimeoutMs; // scan
     bool m_bTimeout = false;                   // --timeout was given
+    bool m_bCsv = false;
+    std::string m_strSave;    // curve, batch: the .cur or .buf file to write
+    std::string m_strStation; // curve, batch: the station name for the file; history: a filter
+    std::string m_strFile;    // export
+    // history
+    int m_nHistoryNode = -1;
+    std::int64_t m_nSince = std::numeric_limits<std::int64_t>::min();
+    std::int64_t m_nUntil = std::numeric_limits<std::int64_t>::max();
+    std::string m_strKind = "stats";
+    std::string m_strDb;
+    unsigned m_nLimit = 0;
 
 private:
     int Fail(const std::string& error);
     int ParseNode(const std::string& text, unsigned& node);
+    int ParseValueOption(const std::string& option, const std::string& value);
     int ParseCommandArgs(const std::vector<std::string>& positional);
+    // The options that belong to some commands only; 1 when each goes with this one.
+    int CheckOptionsFit();
+
+    // Which of the command-specific options were given.
+    bool m_bNodeOption = false;
+    bool m_bSinceOrUntil = false;
+    bool m_bKind = false;
+    bool m_bDb = false;
+    bool m_bLimit = false;
 
     std::string m_strError;
 };

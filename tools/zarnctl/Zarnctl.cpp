@@ -2,15 +2,23 @@
 
 #include "devices/LoggerCommands.h"
 
+#include "history/HistoryQuery.h"
+#include "history/HistoryStore.h"
 #include "network/ZarnPort.h"
+#include "records/BatchFile.h"
+#include "records/CsvWriter.h"
+#include "records/CurveFile.h"
+#include "records/JsonWriter.h"
+#include "records/RecordExport.h"
+#include "records/TextFormat.h"
+#include "records/TimeText.h"
 #include "serial/CommApi.h"
 #include "serial/PortList.h"
-#include "tools/zarnctl/JsonWriter.h"
-#include "tools/zarnctl/TextFormat.h"
 
 #include <algorithm>
 #include <cctype>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <utility>
 
@@ -183,6 +191,12 @@ int CZarnctl::RunCommand(const std::vector<std::string>& args) {
     }
     if (command == ZarnctlCommand::ports) {
         return Ports();
+    }
+    if (command == ZarnctlCommand::exportFile) {
+        return Export();
+    }
+    if (command == ZarnctlCommand::history) {
+        return History();
     }
     // Without a terminal nobody can be asked, so an unattended run has to say yes beforehand.
     if ((command == ZarnctlCommand::reset || command == ZarnctlCommand::reference) &&
@@ -588,6 +602,9 @@ int CZarnctl::Order(CZarnPort& port) {
 }
 
 int CZarnctl::Curve(CZarnPort& port) {
+    if (!m_cmd.m_strSave.empty() || m_cmd.m_bCsv) {
+        return FullCurve(port);
+    }
     const unsigned node = m_cmd.m_nodes.front();
     const bool reference = m_cmd.m_bReference;
     std::vector<tagPOINT> points(CZarnPort::kCurvePoints, tagPOINT{0, 0});
@@ -620,15 +637,7 @@ int CZarnctl::Curve(CZarnPort& port) {
 }
 
 void CZarnctl::WriteStatsMembers(CJsonWriter& json, const CStats& stats) {
-    json.Key("mean").OneDecimal(stats.m_fMean);
-    json.Key("stddev").OneDecimal(stats.m_fStdDev);
-    json.Key("cpk").OneDecimal(stats.m_fCpk);
-    json.Key("cp").OneDecimal(stats.m_fCp);
-    json.Key("min").Int(stats.m_nMin);
-    json.Key("max").Int(stats.m_nMax);
-    json.Key("good").Int(stats.m_nGood);
-    json.Key("bad").Int(stats.m_nBad);
-    json.Key("blo").Int(stats.m_nBLO);
+    CRecordExport::WriteStatsMembers(json, stats);
 }
 
 int CZarnctl::Batch(CZarnPort& port) {
@@ -646,7 +655,36 @@ int CZarnctl::Batch(CZarnPort& port) {
     // The library never reports more entries than it was given room for; stay safe regardless.
     const std::size_t n = std::min<std::size_t>(count, points.size());
 
-    if (m_cmd.m_bJson) {
+    CBatchRecord record;
+    record.m_nTimeMs = CTimeText::NowUtcMs();
+    record.m_nNodeID = static_cast<int>(node);
+    record.m_strStation = StationName(node);
+    record.m_strTitle = "Batch Buffer  - " + record.m_strStation + " (Node - " +
+                        std::to_string(node) + ") (" + CTimeText::FormatLocal(record.m_nTimeMs) +
+                        ")";
+    record.m_points.assign(points.begin(), points.begin() + static_cast<std::ptrdiff_t>(n));
+    record.m_stats = stats;
+    record.m_bHasStats = statsOk != 0;
+    bool saved = false;
+    if (ok && !m_cmd.m_strSave.empty()) {
+        std::string why;
+        saved = CBatchFile::WriteFile(m_cmd.m_strSave, record, &why);
+        if (!saved) {
+            *m_pErr << "zarnctl: cannot write " << m_cmd.m_strSave << ": " << why << '\n';
+        }
+    }
+    const bool saveFailed = !m_cmd.m_strSave.empty() && !saved;
+
+    if (m_cmd.m_bCsv) {
+        if (ok) {
+            CRecordExport::WriteBatchCsv(*m_pOut, record);
+        } else {
+            ReportFailure(node, "downloading the batch buffer", reason);
+        }
+        if (!statsOk) {
+            ReportFailure(node, "reading the batch statistics", statsReason);
+        }
+    } else if (m_cmd.m_bJson) {
         CJsonWriter json;
         json.BeginObject().Key("node").Int(node).Key("ok").Bool(ok != 0);
         if (!ok) {
@@ -662,6 +700,9 @@ int CZarnctl::Batch(CZarnPort& port) {
             json.EndObject();
         } else {
             json.Key("stats_error").String(statsReason);
+        }
+        if (saved) {
+            json.Key("saved").String(m_cmd.m_strSave);
         }
         json.EndObject();
         Emit(json);
@@ -683,15 +724,21 @@ int CZarnctl::Batch(CZarnPort& port) {
         if (!ok) {
             ReportFailure(node, "downloading the batch buffer", reason);
         }
+        if (saved) {
+            out << NodeLabel(node) << "  batch saved to " << m_cmd.m_strSave << '\n';
+        }
     }
-    return ok && statsOk ? kExitOk : kExitFailed;
+    return ok && statsOk && !saveFailed ? kExitOk : kExitFailed;
 }
 
 int CZarnctl::Stats(CZarnPort& port) {
     CJsonWriter json;
     json.BeginObject().Key("nodes").BeginArray();
     bool all = true;
-    if (!m_cmd.m_bJson) {
+    CCsvWriter csv(*m_pOut);
+    if (m_cmd.m_bCsv) {
+        CRecordExport::WriteStatsCsvHeading(csv);
+    } else if (!m_cmd.m_bJson) {
         *m_pOut << StatsHeader() << '\n';
     }
     for (unsigned node : m_cmd.m_nodes) {
@@ -699,6 +746,17 @@ int CZarnctl::Stats(CZarnPort& port) {
         stats.m_nNodeID = static_cast<int>(node);
         const int ok = port.GetStatistics(node, stats);
         all = all && ok;
+        if (m_cmd.m_bCsv) {
+            // A node that did not answer has no line; standard error says why.
+            if (ok) {
+                CRecordExport::WriteStatsCsvRow(csv, CTimeText::NowUtcMs(), "",
+                                                static_cast<int>(node), stats);
+                m_pOut->flush();
+            } else {
+                ReportFailure(node, "reading the statistics", ZarnErrorText(port.GetLastError()));
+            }
+            continue;
+        }
         json.BeginObject().Key("node").Int(node).Key("ok").Bool(ok != 0);
         const std::string reason = ok ? "" : FailureReason(port);
         if (ok) {
@@ -718,4 +776,357 @@ int CZarnctl::Stats(CZarnPort& port) {
         Emit(json);
     }
     return all ? kExitOk : kExitFailed;
+}
+
+std::string CZarnctl::StationName(unsigned node) const {
+    // The program's default layout names the station of node N "Station N".
+    return m_cmd.m_strStation.empty() ? "Station " + std::to_string(node) : m_cmd.m_strStation;
+}
+
+int CZarnctl::FullCurve(CZarnPort& port) {
+    const unsigned node = m_cmd.m_nodes.front();
+    const auto nodeByte = static_cast<unsigned char>(node);
+    CCurveRecord curve;
+    curve.m_nTimeMs = CTimeText::NowUtcMs();
+    curve.m_nNodeID = static_cast<int>(node);
+    curve.m_strStation = StationName(node);
+    curve.m_strTitle = "Downloaded Curve - " + curve.m_strStation + " (Node - " +
+                       std::to_string(node) + ") (" + CTimeText::FormatLocal(curve.m_nTimeMs) + ")";
+    // The same requests in the same order as the program's curve window makes them.
+    const int ok =
+        port.DownloadForceCurve(nodeByte, curve.m_pForce.data()) &&
+        port.DownloadReference(nodeByte, curve.m_pReference.data()) &&
+        port.GetZoneInfo(node, &curve.m_nZoneInfo[0], &curve.m_nZoneInfo[1], &curve.m_nZoneInfo[2],
+                         &curve.m_nZoneInfo[3], &curve.m_nZoneInfo[4]) &&
+        port.GetPeakForce(node, &curve.m_nPeakForce) &&
+        port.GetResultInfo(node, &curve.m_nResultS[0], &curve.m_nResultS[1], &curve.m_nResultS[2],
+                           &curve.m_nResultS[3], &curve.m_nResultU[0], &curve.m_nResultU[1],
+                           &curve.m_nResultU[2], &curve.m_nResultU[3]) &&
+        port.GetPassFailCount(node, &curve.m_nPassCount, &curve.m_nFailCount);
+    curve.m_bHasResults = ok != 0;
+    const std::string reason = ok ? "" : ZarnErrorText(port.GetLastError());
+    const bool reference = m_cmd.m_bReference;
+    const char* kind = reference ? "reference" : "force";
+    if (!ok) {
+        if (m_cmd.m_bJson) {
+            CJsonWriter json;
+            json.BeginObject().Key("node").Int(node).Key("curve").String(kind);
+            json.Key("ok").Bool(false).Key("error").String(reason).EndObject();
+            Emit(json);
+        } else {
+            ReportFailure(node, "downloading the curve", reason);
+        }
+        return kExitFailed;
+    }
+    bool saved = false;
+    if (!m_cmd.m_strSave.empty()) {
+        std::string why;
+        saved = CCurveFile::WriteFile(m_cmd.m_strSave, curve, &why);
+        if (!saved) {
+            *m_pErr << "zarnctl: cannot write " << m_cmd.m_strSave << ": " << why << '\n';
+        }
+    }
+    const std::vector<tagPOINT>& shown = reference ? curve.m_pReference : curve.m_pForce;
+    const std::size_t count = CZarnPort::kCurvePoints;
+    if (m_cmd.m_bCsv) {
+        CRecordExport::WriteCurveCsv(*m_pOut, curve);
+    } else if (m_cmd.m_bJson) {
+        CJsonWriter json;
+        json.BeginObject().Key("node").Int(node).Key("curve").String(kind);
+        WritePoints(json, shown.data(), count);
+        if (saved) {
+            json.Key("saved").String(m_cmd.m_strSave);
+        }
+        json.EndObject();
+        Emit(json);
+    } else {
+        const auto peak =
+            std::max_element(shown.begin(), shown.begin() + static_cast<std::ptrdiff_t>(count),
+                             [](const tagPOINT& a, const tagPOINT& b) { return a.y < b.y; });
+        *m_pOut << NodeLabel(node) << "  " << kind << " curve, " << count << " points, peak "
+                << peak->y << " at sample " << peak->x << '\n';
+        WriteValueRows(*m_pOut, shown.data(), count);
+        if (saved) {
+            *m_pOut << NodeLabel(node) << "  curve saved to " << m_cmd.m_strSave << '\n';
+        }
+    }
+    return m_cmd.m_strSave.empty() || saved ? kExitOk : kExitFailed;
+}
+
+int CZarnctl::Export() {
+    const std::string& path = m_cmd.m_strFile;
+    std::string lower = path;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const bool curveFile = lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".cur") == 0;
+    std::string reason;
+    CCurveRecord curve;
+    CBatchRecord batch;
+    const bool ok = curveFile ? CCurveFile::ReadFile(path, curve, &reason)
+                              : CBatchFile::ReadFile(path, batch, &reason);
+    if (!ok) {
+        *m_pErr << "zarnctl: " << path << ": " << reason << '\n';
+        if (m_cmd.m_bJson) {
+            CJsonWriter json;
+            json.BeginObject().Key("ok").Bool(false).Key("error").String(reason);
+            json.Key("file").String(path).EndObject();
+            Emit(json);
+        }
+        return kExitFailed;
+    }
+    if (!curveFile) {
+        // A batch file keeps its station and node only inside its title.
+        batch.m_nNodeID = -1;
+    }
+    if (m_cmd.m_bJson) {
+        CJsonWriter json;
+        curveFile ? CRecordExport::WriteCurveJson(json, curve)
+                  : CRecordExport::WriteBatchJson(json, batch);
+        Emit(json);
+    } else if (curveFile) {
+        CRecordExport::WriteCurveCsv(*m_pOut, curve);
+    } else {
+        CRecordExport::WriteBatchCsv(*m_pOut, batch);
+    }
+    return kExitOk;
+}
+
+namespace {
+
+std::string Cell(const std::string& text, std::size_t width) {
+    return PadRight(text, width) + "  ";
+}
+
+std::string Optional(const std::optional<std::int64_t>& v) {
+    return v ? std::to_string(*v) : std::string("-");
+}
+
+} // namespace
+
+int CZarnctl::History() {
+    CHistoryQuery query;
+    if (!query.Open(m_cmd.m_strDb)) {
+        *m_pErr << "zarnctl: cannot read the history: " << query.GetError() << '\n';
+        if (m_cmd.m_bJson) {
+            CJsonWriter json;
+            json.BeginObject().Key("ok").Bool(false).Key("error").String(query.GetError());
+            json.EndObject();
+            Emit(json);
+        }
+        return kExitFailed;
+    }
+    CHistoryFilter filter;
+    filter.m_nNodeID = m_cmd.m_nHistoryNode;
+    filter.m_strStation = m_cmd.m_strStation;
+    filter.m_nSince = m_cmd.m_nSince;
+    filter.m_nUntil = m_cmd.m_nUntil;
+    filter.m_nLimit = m_cmd.m_nLimit;
+    const std::string& kind = m_cmd.m_strKind;
+    std::ostream& out = *m_pOut;
+    CCsvWriter csv(out);
+    CJsonWriter json;
+    json.BeginObject().Key("kind").String(kind).Key("records").BeginArray();
+    auto shared = [&](const CHistoryEntry& e) {
+        json.BeginObject();
+        json.Key("time").String(CTimeText::FormatUtc(e.m_nTimeMs));
+        json.Key("workstation").String(e.m_strWorkstation);
+        json.Key("station").String(e.m_station.m_strName);
+        json.Key("node").Int(e.m_station.m_nNodeID);
+        json.Key("terminal").String(e.m_station.m_strTerminalType);
+        json.Key("wire").String(e.m_station.m_strWireType);
+        json.Key("serial").String(e.m_station.m_strSerialNo);
+        json.Key("key").String(e.m_strKey);
+    };
+    auto csvShared = [&](const CHistoryEntry& e) {
+        csv.Field(CTimeText::FormatUtc(e.m_nTimeMs)).Field(e.m_station.m_strName);
+        csv.Int(e.m_station.m_nNodeID).Field(e.m_strWorkstation);
+    };
+    auto textShared = [&](const CHistoryEntry& e) {
+        return Cell(CTimeText::FormatUtc(e.m_nTimeMs), 24) + Cell(e.m_strWorkstation, 12) +
+               Cell(e.m_station.m_strName, 12) + PadLeft(std::to_string(e.m_station.m_nNodeID), 4);
+    };
+    const std::string textHead =
+        Cell("time", 24) + Cell("workstation", 12) + Cell("station", 12) + "node";
+    std::size_t count = 0;
+    bool ok = true;
+
+    if (kind == "stats") {
+        std::vector<CHistoryReading> rows;
+        ok = query.Readings(filter, rows);
+        count = rows.size();
+        if (m_cmd.m_bCsv) {
+            // The columns of the statistics export, then where each reading comes from.
+            for (const char* h :
+                 {"Time",  "Station",     "Node",     "Good", "Bad",    "Total", "%Bad",
+                  "%Good", "Min",         "Max",      "Mean", "StdDev", "Cp",    "Cpk",
+                  "BLO",   "Workstation", "Terminal", "Wire", "Serial", "Source"}) {
+                csv.Field(h);
+            }
+            csv.EndRow();
+        } else if (!m_cmd.m_bJson && !rows.empty()) {
+            out << textHead << StatsHeader().substr(4) << '\n';
+        }
+        for (const CHistoryReading& r : rows) {
+            if (m_cmd.m_bCsv) {
+                CRecordExport::WriteStatsCsvCells(csv, r.m_nTimeMs, r.m_station.m_strName,
+                                                  r.m_station.m_nNodeID, r.m_stats);
+                csv.Field(r.m_strWorkstation).Field(r.m_station.m_strTerminalType);
+                csv.Field(r.m_station.m_strWireType).Field(r.m_station.m_strSerialNo);
+                csv.Field(r.m_strSource).EndRow();
+            } else if (m_cmd.m_bJson) {
+                shared(r);
+                json.Key("source").String(r.m_strSource);
+                WriteStatsMembers(json, r.m_stats);
+                json.EndObject();
+            } else {
+                out << textShared(r) << StatsRow(r.m_stats) << '\n';
+            }
+        }
+    } else if (kind == "curve") {
+        std::vector<CHistoryCurve> rows;
+        ok = query.Curves(filter, rows);
+        count = rows.size();
+        if (m_cmd.m_bCsv) {
+            for (const char* h : {"Time",          "Station",      "Node",
+                                  "Workstation",   "Title",        "Zone 1 start",
+                                  "Zone 2 start",  "Zone 3 start", "Zone 4 position",
+                                  "Zone 4 extent", "Peak",         "RS1",
+                                  "RS2",           "RS3",          "RSO",
+                                  "RU1",           "RU2",          "RU3",
+                                  "RUO",           "Pass",         "Fail"}) {
+                csv.Field(h);
+            }
+            csv.EndRow();
+        } else if (!m_cmd.m_bJson && !rows.empty()) {
+            out << textHead << "     peak   pass   fail  zones\n";
+        }
+        for (const CHistoryCurve& r : rows) {
+            const CCurveRecord& c = r.m_curve;
+            if (m_cmd.m_bCsv) {
+                csvShared(r);
+                csv.Field(c.m_strTitle);
+                for (int z : c.m_nZoneInfo) {
+                    csv.Int(z);
+                }
+                csv.Int(c.m_nPeakForce);
+                for (short v : c.m_nResultS) {
+                    csv.Int(v);
+                }
+                for (unsigned short v : c.m_nResultU) {
+                    csv.Int(v);
+                }
+                csv.Int(c.m_nPassCount).Int(c.m_nFailCount).EndRow();
+            } else if (m_cmd.m_bJson) {
+                shared(r);
+                json.Key("curve");
+                CRecordExport::WriteCurveJson(json, c);
+                json.EndObject();
+            } else {
+                std::string zones;
+                for (int z : c.m_nZoneInfo) {
+                    zones += " " + std::to_string(z);
+                }
+                out << textShared(r) << PadLeft(std::to_string(c.m_nPeakForce), 9)
+                    << PadLeft(std::to_string(c.m_nPassCount), 7)
+                    << PadLeft(std::to_string(c.m_nFailCount), 7) << " " << zones << '\n';
+            }
+        }
+    } else if (kind == "batch") {
+        std::vector<CHistoryBatch> rows;
+        ok = query.Batches(filter, rows);
+        count = rows.size();
+        if (m_cmd.m_bCsv) {
+            for (const char* h :
+                 {"Time", "Station", "Node", "Workstation", "Title", "Entries", "Largest", "Good",
+                  "Bad", "Min", "Max", "Mean", "StdDev", "Cp", "Cpk", "BLO"}) {
+                csv.Field(h);
+            }
+            csv.EndRow();
+        } else if (!m_cmd.m_bJson && !rows.empty()) {
+            out << textHead << "  entries  largest" << StatsHeader().substr(4) << '\n';
+        }
+        for (const CHistoryBatch& r : rows) {
+            const CBatchRecord& b = r.m_batch;
+            const CStats& st = b.m_stats;
+            if (m_cmd.m_bCsv) {
+                csvShared(r);
+                csv.Field(b.m_strTitle).Int(static_cast<long long>(b.m_points.size()));
+                csv.Int(st.m_nBatchMax);
+                if (b.m_bHasStats) {
+                    csv.Int(st.m_nGood).Int(st.m_nBad).Int(st.m_nMin).Int(st.m_nMax);
+                    csv.Decimal(st.m_fMean, 1).Decimal(st.m_fStdDev, 1).Decimal(st.m_fCp, 1);
+                    csv.Decimal(st.m_fCpk, 1).Int(st.m_nBLO);
+                } else {
+                    csv.Empty().Empty().Empty().Int(st.m_nMax);
+                    csv.Empty().Empty().Empty().Empty().Empty();
+                }
+                csv.EndRow();
+            } else if (m_cmd.m_bJson) {
+                shared(r);
+                json.Key("batch");
+                CRecordExport::WriteBatchJson(json, b);
+                json.EndObject();
+            } else {
+                out << textShared(r) << PadLeft(std::to_string(b.m_points.size()), 9)
+                    << PadLeft(std::to_string(st.m_nBatchMax), 9)
+                    << (b.m_bHasStats ? StatsRow(st) : "  (no statistics)") << '\n';
+            }
+        }
+    } else {
+        std::vector<CHistoryChangeEntry> rows;
+        ok = query.Changes(filter, rows);
+        count = rows.size();
+        if (m_cmd.m_bCsv) {
+            for (const char* h : {"Time", "Station", "Node", "Workstation", "Parameter", "Before",
+                                  "After", "OK", "User", "Error"}) {
+                csv.Field(h);
+            }
+            csv.EndRow();
+        } else if (!m_cmd.m_bJson && !rows.empty()) {
+            out << textHead << "  change\n";
+        }
+        for (const CHistoryChangeEntry& r : rows) {
+            const CHistoryChange& c = r.m_change;
+            const char* name = CHistoryChange::ParameterName(c.m_parameter);
+            if (m_cmd.m_bCsv) {
+                csvShared(r);
+                csv.Field(name);
+                c.m_nBefore ? csv.Int(*c.m_nBefore) : csv.Empty();
+                c.m_nAfter ? csv.Int(*c.m_nAfter) : csv.Empty();
+                csv.Field(c.m_bOk ? "yes" : "no").Field(c.m_strUser).Field(c.m_strError);
+                csv.EndRow();
+            } else if (m_cmd.m_bJson) {
+                shared(r);
+                json.Key("parameter").String(name);
+                json.Key("before");
+                c.m_nBefore ? json.Int(*c.m_nBefore) : json.Null();
+                json.Key("after");
+                c.m_nAfter ? json.Int(*c.m_nAfter) : json.Null();
+                json.Key("ok").Bool(c.m_bOk).Key("user").String(c.m_strUser);
+                json.Key("error").String(c.m_strError);
+                json.EndObject();
+            } else {
+                std::string what = std::string(name);
+                if (c.m_nBefore || c.m_nAfter) {
+                    what += " " + Optional(c.m_nBefore) + " -> " + Optional(c.m_nAfter);
+                }
+                what += c.m_bOk ? ", done" : ", failed";
+                if (!c.m_strError.empty()) {
+                    what += " (" + c.m_strError + ")";
+                }
+                out << textShared(r) << "  " << what << ", by " << c.m_strUser << '\n';
+            }
+        }
+    }
+    if (!ok) {
+        *m_pErr << "zarnctl: cannot read the history: " << query.GetError() << '\n';
+        return kExitFailed;
+    }
+    json.EndArray().EndObject();
+    if (m_cmd.m_bJson) {
+        Emit(json);
+    } else if (!m_cmd.m_bCsv && count == 0) {
+        out << "no " << (kind == "stats" ? "statistics readings" : kind + "s") << " recorded\n";
+    }
+    return kExitOk;
 }

@@ -44,6 +44,14 @@ private:
     int Curve(CZarnPort& port);
     int Batch(CZarnPort& port);
     int Stats(CZarnPort& port);
+    int Export();
+    int History();
+    // The whole curve download of the program's curve window, for --save and --csv.
+    int FullCurve(CZarnPort& port);
+    // Writes a download's file for --save; false (and the reason on standard error) when the
+    // file cannot be written.
+    bool SaveFile(const std::string& kind, bool ok, const std::string& reason);
+    std::string StationName(unsigned node) const;
 
     // Asks on the terminal; 1 when the answer is y or yes.
     int Confirm(const std::string& question);

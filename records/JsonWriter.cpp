@@ -1,6 +1,6 @@
-#include "tools/zarnctl/JsonWriter.h"
+#include "records/JsonWriter.h"
 
-#include "tools/zarnctl/TextFormat.h"
+#include "records/TextFormat.h"
 
 #include <cmath>
 

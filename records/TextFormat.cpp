@@ -1,4 +1,4 @@
-#include "tools/zarnctl/TextFormat.h"
+#include "records/TextFormat.h"
 
 #include <charconv>
 #include <cmath>
