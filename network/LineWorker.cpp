@@ -168,6 +168,7 @@ CLineWorker::Result CLineWorker::Execute(Entry& entry) {
             SetState(LineState::lost);
         }
         if (!ok) {
+            result.carried = m_port.GetCarriedRequest();
             const bool lost = GetState() == LineState::lost;
             result.outcome = lost ? Outcome::lineDown : Outcome::failed;
             result.error = lost ? ZarnError::lineLost : m_port.GetLastError();

@@ -2,6 +2,7 @@
 
 #include "base/Export.h"
 #include "network/ZarnError.h"
+#include "network/ZarnRequest.h"
 
 #include <atomic>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -59,6 +61,9 @@ public:
         Outcome outcome = Outcome::done;
         std::size_t nStepsDone = 0; // steps that succeeded; the next one failed or never ran
         ZarnError error = ZarnError::none;
+        // The request the line carried instead of the one sent, when noise made another
+        // valid request of it (the analyser it names may have carried it out).
+        std::optional<CZarnRequest> carried;
     };
 
     struct Task {

@@ -172,6 +172,10 @@ void CLineClient::Complete(quint64 nID, const Result& result) {
     }
     CPending pending = std::move(it->second);
     m_pending.erase(it);
+    if (result.carried && result.carried->ChangesAnalyser() && m_noiseHandler) {
+        RunInTurn(QPointer<QObject>(this),
+                  [handler = m_noiseHandler, carried = *result.carried] { handler(carried); });
+    }
     if (!pending.onDone) {
         return;
     }

@@ -123,6 +123,12 @@ public:
     // as cancelled. Safe while a result of this object is being handed over.
     void Shutdown();
 
+    // Told, in turn with the other messages, of a request noise made on the line that changes
+    // an analyser, whichever request it came from.
+    void SetNoiseHandler(std::function<void(const CZarnRequest&)> handler) {
+        m_noiseHandler = std::move(handler);
+    }
+
     // What the status bar says about the line, empty when it has nothing to say.
     QString GetStatusText() const;
     // Nothing queued, running or waiting to be handed over; for tests and the benchmark.
@@ -156,6 +162,7 @@ private:
     void Complete(quint64 nID, const Result& result);
 
     std::map<quint64, CPending> m_pending; // posted, not yet handed over
+    std::function<void(const CZarnRequest&)> m_noiseHandler;
     quint64 m_nNextID = 0;
     std::deque<std::pair<QPointer<QObject>, std::function<void()>>> m_turns;
     bool m_bInTurn = false;

@@ -6,6 +6,7 @@
 #include "app/framework/TemplateRegistry.h"
 #include "app/framework/TerminationSignals.h"
 #include "app/framework/View.h"
+#include "app/network/Press.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/StationMonitor.h"
 #include "app/shell/AboutBox.h"
@@ -80,6 +81,7 @@ void CQuorvelApp::StartLine() {
     // From here on the port belongs to the line's own thread.
     m_pLine = new CLineClient(*m_pPort);
     m_pMonitor = new CStationMonitor(*m_pLine, m_pLine);
+    m_pLine->SetNoiseHandler([this](const CZarnRequest& carried) { WarnOfNoise(carried); });
     if (m_pNetTemplate != nullptr && !m_pNetTemplate->GetDocuments().empty()) {
         auto* pNetDoc = dynamic_cast<CQuorvelDoc*>(m_pNetTemplate->GetDocuments().front());
         m_pMonitor->SetDocument(pNetDoc);
@@ -95,6 +97,21 @@ void CQuorvelApp::StartLine() {
         QObject::connect(pFrame, &CMainFrame::CancelLineClicked, m_pLine,
                          [this] { OnCancelLine(); });
     }
+}
+
+void CQuorvelApp::WarnOfNoise(const CZarnRequest& carried) {
+    // The analyser at the node the noise named may have obeyed: the operator must check it.
+    std::string station = "the analyser at node " + std::to_string(carried.m_nNodeID);
+    if (m_pNetTemplate != nullptr && !m_pNetTemplate->GetDocuments().empty()) {
+        if (auto* pDoc = dynamic_cast<CQuorvelDoc*>(m_pNetTemplate->GetDocuments().front())) {
+            if (const CPress* pPress = pDoc->FindPress(carried.m_nNodeID)) {
+                station = pPress->GetName() + " (node " + std::to_string(carried.m_nNodeID) + ")";
+            }
+        }
+    }
+    AfxMessageBox("Noise on the line turned a request into \"" + carried.Describe() + "\".\n\n" +
+                      station + " may have carried it out. Check it before going on.",
+                  MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CQuorvelApp::StopLine() {

@@ -14,6 +14,7 @@ class CStationMonitor;
 class CPress;
 class CZarnPort;
 struct CLineJob;
+class CZarnRequest;
 
 // The program's application object: the one analyser port, the document types, the main
 // window and the standing windows, and the application-level commands.
@@ -73,6 +74,8 @@ private:
     CMultiDocTemplate* CreateTemplate(UINT nIDResource);
     BOOL OpenPressWindow(CMultiDocTemplate* pTemplate, CPress* pPress, CLineJob job);
     void StartLine();
+    // A request that noise made on the line and that changes an analyser: say which station.
+    void WarnOfNoise(const CZarnRequest& carried);
     void StopLine();
 
     CCommandLineInfo m_cmdInfo;

@@ -9,6 +9,8 @@
 #include "app/shell/Resource.h"
 #include "app/stats/StatsDoc.h"
 #include "app/stats/StatsView.h"
+#include "network/ZarnPort.h"
+#include "serial/ScriptedLine.h"
 #include "sim/ZarnSimulator.h"
 #include "tests/app/ShellTestSupport.h"
 #include "tests/app/TempConfig.h"
@@ -209,6 +211,46 @@ TEST_F(ProgramLine, SerialPortSettingsWithTheSameNameReopensADeadPort) {
     ASSERT_TRUE(Idle());
     EXPECT_EQ(m_app->m_pLine->GetState(), LineState::open);
     EXPECT_EQ(m_messages.Count(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+// A line whose noise turns every request into "reset batch buffer" for node 2.
+TEST(ProgramNoise, ARequestNoiseTurnedIntoAChangeNamesTheStationThatMayHaveObeyed) {
+    CTempConfig config;
+    CMessageRecorder messages;
+    auto line = CScriptedLine::Create();
+    auto registration = line->Register("NOISY-LINE");
+    line->SetEcho(false);
+    line->SetResponder([](CScriptedLine& l, const std::vector<std::uint8_t>&) {
+        l.Feed({0xFF, 0x02, 0x05, 0x00, 0x00, 0x00, 0x07, 0x77});
+    });
+    WriteRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "SweepPeriod", 0);
+    CCommandLineInfo info;
+    info.m_bShowSplash = false;
+    auto app = std::make_unique<CQuorvelApp>(info, "NOISY-LINE");
+    ASSERT_TRUE(app->InitInstance());
+    // Station 6's presence test ("ff 06 01 00 00 00 07 77" on the wire) is what was sent.
+    auto op = app->m_pLine->BeginOperation("test");
+    bool done = false;
+    app->m_pLine->Post(
+        app->m_pMainWnd, {[](CZarnPort& port) { return port.RequestACK(6) != 0; }},
+        [&](const CLineClient::Result& result) {
+            EXPECT_EQ(result.error, ZarnError::otherRequest);
+            done = true;
+            op->End();
+        },
+        op);
+    ASSERT_TRUE(WaitUntil([&] { return done && app->m_pLine->IsIdle(); }));
+    ASSERT_EQ(messages.Count(), 1u);
+    EXPECT_EQ(messages.Messages()[0].strText,
+              "Noise on the line turned a request into \"reset batch buffer for node 2\".\n\n"
+              "Station 2 (node 2) may have carried it out. Check it before going on.");
+    EXPECT_EQ(messages.Messages()[0].nType, MB_OK | MB_ICONEXCLAMATION);
+    app.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 } // namespace
