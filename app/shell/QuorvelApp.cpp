@@ -6,6 +6,7 @@
 #include "app/framework/TemplateRegistry.h"
 #include "app/framework/TerminationSignals.h"
 #include "app/framework/View.h"
+#include "app/network/FindAnalysersDlg.h"
 #include "app/network/Press.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/StationMonitor.h"
@@ -70,6 +71,9 @@ CQuorvelApp::CQuorvelApp(const CCommandLineInfo& cmdInfo, const std::string& str
         ID_STATISTICS_WINDOW, [this] { OnStatisticsWindow(); },
         [this](CCmdUI& ui) { ui.SetCheck(m_bStatsVisible ? 1 : 0); });
     MapCommand(
+        ID_FIND_ANALYSERS, [this] { OnFindAnalysers(); },
+        [this](CCmdUI& ui) { ui.Enable(m_pLine != nullptr && m_pNetTemplate != nullptr); });
+    MapCommand(
         ID_CANCEL_LINE, [this] { OnCancelLine(); },
         [this](CCmdUI& ui) { ui.Enable(m_pLine != nullptr && m_pLine->HasOperations()); });
 }
@@ -118,6 +122,15 @@ void CQuorvelApp::StopLine() {
     delete m_pLine; // and the monitor with it
     m_pLine = nullptr;
     m_pMonitor = nullptr;
+}
+
+void CQuorvelApp::OnFindAnalysers() {
+    CQuorvelDoc* pDoc = nullptr;
+    if (m_pNetTemplate != nullptr && !m_pNetTemplate->GetDocuments().empty()) {
+        pDoc = dynamic_cast<CQuorvelDoc*>(m_pNetTemplate->GetDocuments().front());
+    }
+    CFindAnalysersDlg dialog(pDoc, m_pLine, m_pMainWnd);
+    dialog.exec();
 }
 
 void CQuorvelApp::OnCancelLine() {

@@ -54,6 +54,8 @@ public:
     void AddToStatistics(CPress* pPress, BOOL bReport, CLineJob job);
     // The Cancel command: stops the running line operation between two exchanges.
     void OnCancelLine();
+    // Find Analysers: a sweep of node IDs that can add the answering ones to the layout.
+    void OnFindAnalysers();
 
     // Commands.
     void OnSerialPortSetting();

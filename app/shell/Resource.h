@@ -64,6 +64,8 @@ constexpr UINT ID_ADD_NEW_PRESS = 32796;
 constexpr UINT ID_DELETE_PRESS = 32798;
 // Stops the running line operation (status-bar button and Shift+Esc).
 constexpr UINT ID_CANCEL_LINE = 32820;
+// Sweeps a range of node IDs for answering analysers.
+constexpr UINT ID_FIND_ANALYSERS = 32821;
 
 // Message and status strings.
 constexpr UINT IDP_OLE_INIT_FAILED = 100;

@@ -67,6 +67,7 @@ void RegisterStrings() {
         {ID_EDIT_PROPERTIES, "Edit properties of selected Zarn"},
         {ID_ADD_NEW_PRESS, "Adds new press to the window"},
         {ID_SET_BACKGROUND, "Sets the background to be loaded on startup"},
+        {ID_FIND_ANALYSERS, "Finds the analysers that answer on the line\nFind Analysers"},
         {ID_BATCH_STATISTICS, "Displays statistics for batch"},
 
         // Messages.
@@ -268,6 +269,7 @@ void RegisterMenus() {
                                        Item::Command(ID_SET_BACKGROUND, "&Set Background..."),
                                        Item::Separator(),
                                        Item::Command(ID_ADD_NEW_PRESS, "&Add New Press..."),
+                                       Item::Command(ID_FIND_ANALYSERS, "&Find Analysers..."),
                                    })});
     CResources::AddMenu(
         IDR_CURVE_MENU,

@@ -1,5 +1,6 @@
 #include "app/framework/MDIFrameWnd.h"
 #include "app/graphs/CurveDoc.h"
+#include "app/network/FindAnalysersDlg.h"
 #include "app/network/PressPropertiesDlg.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/QuorvelView.h"
@@ -20,6 +21,8 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -414,6 +417,28 @@ TEST(NetworkProgram, EndingOnSigtermWritesTheStationFile) {
     std::ifstream file(config.WorkDir() + "/pressinfo.vlm", std::ios::binary);
     ASSERT_TRUE(file.good());
     EXPECT_EQ(file.get(), 12);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(NetworkView, FindAnalysersListsTheAnsweringNodesAndAddsTheNewOnes) {
+    m_doc->RemovePress(m_doc->FindPress(5));
+    CFindAnalysersDlg dialog(m_doc, m_app->m_pLine);
+    dialog.m_pFrom->setValue(1);
+    dialog.m_pTo->setValue(14);
+    dialog.Start();
+    ASSERT_TRUE(dialog.IsRunning());
+    ASSERT_TRUE(WaitUntil([&] { return !dialog.IsRunning(); }));
+    EXPECT_EQ(dialog.GetFound(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    EXPECT_EQ(CFindAnalysersDlg::NewNodes(dialog.GetFound(), *m_doc), std::vector<int>{5});
+    ASSERT_TRUE(dialog.m_pAdd->isEnabled());
+    EXPECT_EQ(dialog.AddNewStations(), 1); // answered Yes
+    ASSERT_NE(m_doc->FindPress(5), nullptr);
+    EXPECT_EQ(m_doc->FindPress(5)->GetName(), "Station 5");
+    EXPECT_TRUE(CFindAnalysersDlg::NewNodes(dialog.GetFound(), *m_doc).empty());
+    EXPECT_FALSE(dialog.m_pAdd->isEnabled());
 }
 
 } // namespace
