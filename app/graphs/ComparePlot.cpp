@@ -60,8 +60,23 @@ void CComparePlot::Draw(QPainter* pDC, const QRect& area, const std::vector<CCom
     double topForce = 1.0;
     Range(curves, lastSample, topForce);
 
+    // The legend goes below the plot, in as many columns as the width holds, so that it never
+    // hides a curve.
+    const int pad = std::max(textHeight / 2, 1);
+    const int stretch = textHeight * 2; // of each curve's line in the legend
+    int textWidth = 0;
+    for (const CCompareCurve& curve : curves) {
+        textWidth = std::max(textWidth,
+                             metrics.horizontalAdvance(QString::fromStdString(curve.Legend())) + 2);
+    }
+    const int entryWidth = std::min(stretch + pad * 3 + textWidth, std::max(area.width(), 1));
+    const int columns =
+        std::clamp(area.width() / std::max(entryWidth, 1), 1, std::max<int>(curves.size(), 1));
+    const int rows = (static_cast<int>(curves.size()) + columns - 1) / columns;
+    const int legendHeight = curves.empty() ? 0 : rows * textHeight + pad * 2;
+
     const int top = area.top() + textHeight * 2;
-    const int bottom = area.top() + area.height() - textHeight * 3;
+    const int bottom = area.top() + area.height() - textHeight * 3 - legendHeight;
     const int forceSteps = std::max((bottom - top) / (textHeight * 2), 1);
     const double forceStep = CAxisScale::Step(0.0, topForce, forceSteps);
     const std::vector<double> forceTicks = CAxisScale::Ticks(0.0, topForce, forceSteps);
@@ -159,38 +174,30 @@ void CComparePlot::Draw(QPainter* pDC, const QRect& area, const std::vector<CCom
     }
     pDC->restore();
 
-    // The legend in the plot's top right corner: a stretch of each curve's line and its text.
+    // The legend: a stretch of each curve's line and its text, row by row.
     m_legend.clear();
     if (!curves.empty()) {
-        const int sample = textHeight * 2;
-        int textWidth = 0;
-        for (const CCompareCurve& curve : curves) {
-            textWidth = std::max(textWidth,
-                                 metrics.horizontalAdvance(QString::fromStdString(curve.Legend())));
-        }
-        const int pad = textHeight / 2;
-        const int boxWidth = std::min(sample + pad * 3 + textWidth, m_plot.width());
-        const int boxHeight = static_cast<int>(curves.size()) * textHeight + pad * 2;
-        const QRect box(plotRight - boxWidth - pad, m_plot.top() + pad, boxWidth, boxHeight);
-        pDC->setPen(pen);
-        pDC->setBrush(QColor(255, 255, 255, 230));
-        pDC->drawRect(box);
-        pDC->setBrush(Qt::NoBrush);
+        const int legendTop = plotBottom + tick + textHeight * 2 + pad;
+        const int legendLeft = area.left() + (area.width() - columns * entryWidth) / 2;
         for (std::size_t i = 0; i < curves.size(); ++i) {
-            const int y = box.top() + pad + static_cast<int>(i) * textHeight;
+            const int column = static_cast<int>(i) % columns;
+            const int row = static_cast<int>(i) / columns;
+            const QRect entry(legendLeft + column * entryWidth, legendTop + row * textHeight,
+                              entryWidth, textHeight);
             QPen curvePen(Colour(i));
             curvePen.setWidthF(line * 2.0);
             curvePen.setStyle(Dash(i));
             pDC->setPen(curvePen);
-            pDC->drawLine(QPointF(box.left() + pad, y + textHeight / 2.0),
-                          QPointF(box.left() + pad + sample, y + textHeight / 2.0));
+            const double middle = entry.top() + textHeight / 2.0;
+            pDC->drawLine(QPointF(entry.left() + pad, middle),
+                          QPointF(entry.left() + pad + stretch, middle));
             pDC->setPen(pen);
-            const QRect text(box.left() + pad * 2 + sample, y, box.width() - pad * 3 - sample,
-                             textHeight);
+            const QRect text(entry.left() + pad * 2 + stretch, entry.top(),
+                             entry.width() - pad * 3 - stretch, textHeight);
             pDC->drawText(text, Qt::AlignLeft | Qt::AlignVCenter,
                           metrics.elidedText(QString::fromStdString(curves[i].Legend()),
                                              Qt::ElideRight, text.width()));
-            m_legend.push_back(QRect(box.left(), y, box.width(), textHeight));
+            m_legend.push_back(entry);
         }
     }
     pDC->restore();

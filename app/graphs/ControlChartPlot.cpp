@@ -95,8 +95,7 @@ void CControlChartPlot::Draw(QPainter* pDC, const QRect& area, const CControlCha
     const double line = std::max(1.0, pDC->device()->logicalDpiY() / 96.0);
 
     const std::string strHeading = CGraphFormat::Format(
-        "Control chart (individuals): %d values, mean %.1f, sigma %.2f of the batch values, "
-        "%d beyond the 3 sigma limits",
+        "Individuals chart: %d values, mean %.1f, sigma %.2f, %d beyond the limits",
         chart.GetCount(), chart.GetMean(), chart.GetSigma(),
         static_cast<int>(chart.GetBeyond().size()));
     const std::string strUpper = CGraphFormat::Format("UCL %.1f", chart.GetUpper());
@@ -124,7 +123,8 @@ void CControlChartPlot::Draw(QPainter* pDC, const QRect& area, const CControlCha
 
     pDC->setPen(Pen(Qt::black, line));
     pDC->drawText(QRect(area.left(), area.top(), area.width(), textHeight * 2), Qt::AlignCenter,
-                  QString::fromStdString(strHeading));
+                  metrics.elidedText(QString::fromStdString(strHeading), Qt::ElideRight,
+                                     area.width()));
 
     // Axes along the plot's left and bottom edges, with their ticks and labels.
     const int plotBottom = m_plot.top() + m_plot.height();

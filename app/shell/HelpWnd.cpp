@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QKeyEvent>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -63,6 +64,15 @@ CHelpWnd* CHelpWnd::Show(QWidget* pOwner, const QString& strAnchor) {
         window->m_pBrowser->scrollToAnchor(strAnchor);
     }
     return window;
+}
+
+void CHelpWnd::keyPressEvent(QKeyEvent* pEvent) {
+    // Esc puts the manual away, as it does a dialog.
+    if (pEvent->key() == Qt::Key_Escape && pEvent->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(pEvent);
 }
 
 CHelpWnd* CHelpWnd::Find() {

@@ -21,6 +21,9 @@ public:
 
     QTextBrowser* GetBrowser() const { return m_pBrowser; }
 
+protected:
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
 private:
     explicit CHelpWnd(QWidget* pOwner);
 

@@ -76,6 +76,8 @@ TEST_F(HelpTest, F1OpensTheManualAtThePageOfTheActiveWindow) {
     EXPECT_EQ(CHelpWnd::Find(), help);
     // The curve window's page comes after the layout's and the statistics window's.
     EXPECT_GT(help->GetBrowser()->verticalScrollBar()->value(), layout);
+    QTest::keyClick(help->GetBrowser(), Qt::Key_Escape);
+    EXPECT_FALSE(help->isVisible());
     EXPECT_EQ(m_messages.Count(), 0u);
 }
 
