@@ -14,6 +14,8 @@
 namespace {
 
 constexpr const char* kCurveTitleStart = "Downloaded Curve - ";
+// A curve file is some 8 KB; anything far larger is not one and is not read into memory.
+constexpr qint64 kLargestCurveFile = 1 << 20;
 
 } // namespace
 
@@ -70,7 +72,8 @@ int CCompareDoc::AddOpenCurveWindows(bool& bFull) {
 bool CCompareDoc::AddFile(const std::string& strPath, bool& bFull) {
     bFull = false;
     std::vector<std::uint8_t> data;
-    if (!ReadWholeFile(strPath, data)) {
+    if (QFileInfo(QString::fromStdString(strPath)).size() > kLargestCurveFile ||
+        !ReadWholeFile(strPath, data)) {
         return false;
     }
     CCurveDoc doc;
