@@ -6,6 +6,7 @@
 #include "app/framework/FrameworkIds.h"
 #include "app/framework/LockKeys.h"
 #include "app/framework/MDIChildWnd.h"
+#include "app/framework/MDILayout.h"
 #include "app/framework/MessageService.h"
 #include "app/framework/StringTable.h"
 #include "app/framework/View.h"
@@ -25,6 +26,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QWindow>
@@ -659,9 +661,15 @@ void CMDIFrameWnd::OnChildDestroyed(CMDIChildWnd* pChild) {
 }
 
 void CMDIFrameWnd::OnWindowCascade() {
-    if (m_pClient != nullptr) {
-        m_pClient->cascadeSubWindows();
+    std::vector<CMDIChildWnd*> children = ArrangedChildren();
+    if (children.empty()) {
+        return;
     }
+    const int step = children.front()->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr,
+                                                            children.front()) +
+                     4;
+    std::vector<QSize> minimums = MinimumSizes(children);
+    Arrange(children, CMDILayout::Cascade(m_pClient->viewport()->size(), minimums, step));
 }
 
 void CMDIFrameWnd::OnWindowTileHorz() {
@@ -673,27 +681,52 @@ void CMDIFrameWnd::OnWindowTileVert() {
 }
 
 void CMDIFrameWnd::Tile(bool bHorizontal) {
+    std::vector<CMDIChildWnd*> children = ArrangedChildren();
+    if (children.empty()) {
+        return;
+    }
+    Arrange(children,
+            CMDILayout::Tile(m_pClient->viewport()->size(), MinimumSizes(children), bHorizontal));
+}
+
+std::vector<CMDIChildWnd*> CMDIFrameWnd::ArrangedChildren() const {
     std::vector<CMDIChildWnd*> children;
-    for (CMDIChildWnd* pChild : VisibleChildren()) {
-        if (!pChild->isMinimized()) {
+    if (m_pClient == nullptr) {
+        return children;
+    }
+    // Bottom first, so that arranging keeps the windows in the order they were stacked in.
+    std::vector<CMDIChildWnd*> visible = VisibleChildren();
+    for (QMdiSubWindow* pWindow : m_pClient->subWindowList(QMdiArea::StackingOrder)) {
+        auto* pChild = qobject_cast<CMDIChildWnd*>(pWindow);
+        if (pChild != nullptr && !pChild->isMinimized() &&
+            std::find(visible.begin(), visible.end(), pChild) != visible.end()) {
             children.push_back(pChild);
         }
     }
-    if (children.empty() || m_pClient == nullptr) {
-        return;
+    return children;
+}
+
+std::vector<QSize> CMDIFrameWnd::MinimumSizes(const std::vector<CMDIChildWnd*>& children) {
+    std::vector<QSize> minimums;
+    for (CMDIChildWnd* pChild : children) {
+        minimums.push_back(pChild->minimumSize().expandedTo(pChild->minimumSizeHint()));
     }
-    // Horizontally one above the other, each the full width; else side by side, each the full
-    // height.
-    QRect area = m_pClient->viewport()->rect();
-    int length = bHorizontal ? area.height() : area.width();
-    int n = static_cast<int>(children.size());
-    for (int i = 0; i < n; ++i) {
-        int from = length * i / n;
-        int to = length * (i + 1) / n;
-        CMDIChildWnd* pChild = children[static_cast<std::size_t>(i)];
-        pChild->showNormal();
-        pChild->setGeometry(bHorizontal ? QRect(0, from, area.width(), to - from)
-                                        : QRect(from, 0, to - from, area.height()));
+    return minimums;
+}
+
+void CMDIFrameWnd::Arrange(const std::vector<CMDIChildWnd*>& children,
+                           const std::vector<QRect>& rects) {
+    CMDIChildWnd* pActive = MDIGetActive();
+    for (std::size_t i = 0; i < children.size() && i < rects.size(); ++i) {
+        CMDIChildWnd* pChild = children[i];
+        if (pChild->isMaximized()) {
+            pChild->showNormal();
+        }
+        pChild->setGeometry(rects[i]);
+        pChild->raise();
+    }
+    if (pActive != nullptr) {
+        m_pClient->setActiveSubWindow(pActive);
     }
 }
 

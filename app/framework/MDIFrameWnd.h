@@ -109,8 +109,14 @@ private:
     void FillRecentFiles(QMenu* pMenu);
     void FillWindowList(QMenu* pMenu);
     std::vector<CMDIChildWnd*> VisibleChildren() const;
-    // Lays the open, unminimised windows out in equal strips across the client area.
+    // Lays the open, unminimised windows out side by side over the client area.
     void Tile(bool bHorizontal);
+    // The windows Cascade and Tile arrange: shown and not minimised, bottom first.
+    std::vector<CMDIChildWnd*> ArrangedChildren() const;
+    static std::vector<QSize> MinimumSizes(const std::vector<CMDIChildWnd*>& children);
+    // Gives each window its rectangle (a maximised one is restored first) in stacking order;
+    // the active window stays active.
+    void Arrange(const std::vector<CMDIChildWnd*>& children, const std::vector<QRect>& rects);
 
     UINT m_nIDResource = 0;
     UINT m_nIDMenu = 0;

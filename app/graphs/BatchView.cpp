@@ -32,9 +32,13 @@ CBatchView::CBatchView() {
         ID_BATCH_ZOOM_OUT, [this] { OnZoomOut(); },
         [this](CCmdUI& ui) {
             CBatchDoc* pDoc = GetDocument();
-            ui.Enable(pDoc != nullptr && m_nRangeX != pDoc->m_nCount);
+            ui.Enable(pDoc != nullptr &&
+                      (m_nRangeX != pDoc->m_nCount || (m_bControlChart && m_chartPlot.IsZoomed())));
         });
     MapCommand(ID_BATCH_STATISTICS, [this] { OnBatchStatistics(); });
+    MapCommand(
+        ID_CONTROL_CHART, [this] { OnControlChart(); },
+        [this](CCmdUI& ui) { ui.SetCheck(m_bControlChart ? 1 : 0); });
 }
 
 CBatchDoc* CBatchView::GetDocument() const {
@@ -45,7 +49,20 @@ void CBatchView::ResetZoom() {
     CBatchDoc* pDoc = GetDocument();
     if (pDoc != nullptr) {
         CBatchGraph::ResetZoom(pDoc->m_nCount, pDoc->GetFullRangeY());
+        // The data may be new: the chart is worked out again with the zoom.
+        std::vector<int> values;
+        const int n = std::min<int>(pDoc->m_nCount, static_cast<int>(pDoc->m_pPoints.size()));
+        for (int i = 0; i < n; ++i) {
+            values.push_back(pDoc->m_pPoints[static_cast<std::size_t>(i)].y);
+        }
+        m_chart = CControlChart(std::move(values));
+        m_chartPlot.ResetZoom(m_chart);
     }
+}
+
+void CBatchView::OnControlChart() {
+    m_bControlChart = !m_bControlChart;
+    update();
 }
 
 void CBatchView::OnInitialUpdate() {
@@ -74,6 +91,11 @@ void CBatchView::OnDraw(QPainter* pDC) {
     pDC->save();
     const bool bPrinting = IsPrinting(pDC);
     const QRect area = bPrinting ? CGraphPaint::PrintTitle(pDC, pDoc->GetTitle()) : rect();
+    if (m_bControlChart) {
+        m_chartPlot.Draw(pDC, area, m_chart);
+        pDC->restore();
+        return;
+    }
     // The labels' small type comes in few sizes: they never grow past 8 points.
     const int maxLabel = std::max(pDC->device()->logicalDpiY() * 8 / 72, 1);
     const QFont labelFont = m_lfLabels;
@@ -122,6 +144,9 @@ void CBatchView::OnDraw(QPainter* pDC) {
 }
 
 bool CBatchView::ZoomTo(const QRect& band) {
+    if (m_bControlChart) {
+        return m_chartPlot.Zoom(band, size());
+    }
     return Zoom(band, size());
 }
 
@@ -145,6 +170,8 @@ void CBatchView::OpenContextMenu(QPoint point) {
     pMenu->addSeparator();
     QAction* pStats = pMenu->addAction(QStringLiteral("Batch &Statistics..."));
     pStats->setProperty(kCommandProperty, ID_BATCH_STATISTICS);
+    QAction* pChart = pMenu->addAction(QStringLiteral("&Control Chart"));
+    pChart->setProperty(kCommandProperty, ID_CONTROL_CHART);
     pMain->UpdateMenu(pMenu);
     QAction* pChosen = pMenu->exec(mapToGlobal(point));
     const UINT nID = pChosen != nullptr ? pChosen->property(kCommandProperty).toUInt() : 0;

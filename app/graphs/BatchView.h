@@ -1,6 +1,8 @@
 #pragma once
 
 #include "app/graphs/BatchGraph.h"
+#include "app/graphs/ControlChart.h"
+#include "app/graphs/ControlChartPlot.h"
 #include "app/graphs/ZoomView.h"
 
 #include <QFont>
@@ -11,7 +13,9 @@ class CBatchDoc;
 // The batch window: the batch buffer as a line of value against entry number over labelled
 // axes, with the limit line dotted in green. The operator zooms in with a rubber band (the
 // vertical axis always starting at 0) and opens the Batch Statistics dialog from the context
-// menu or with a double click.
+// menu or with a double click. The control-chart view (a toggle) shows the same batch as an
+// individuals chart with its mean and 3 sigma limits instead; its rubber band zooms the values
+// from both ends.
 class CBatchView : public CZoomView, public CBatchGraph {
     Q_OBJECT
 public:
@@ -23,6 +27,10 @@ public:
     void OnInitialUpdate() override;
     void OnDraw(QPainter* pDC) override;
     void OnBatchStatistics();
+    void OnControlChart();
+    bool IsControlChart() const { return m_bControlChart; }
+    const CControlChart& GetControlChart() const { return m_chart; }
+    const CControlChartPlot& GetControlChartPlot() const { return m_chartPlot; }
 
 protected:
     bool ZoomTo(const QRect& band) override;
@@ -33,4 +41,7 @@ protected:
 private:
     QFont m_lfLabels;
     CBatchDoc* m_pDoc = nullptr;
+    bool m_bControlChart = false;
+    CControlChart m_chart;
+    CControlChartPlot m_chartPlot;
 };

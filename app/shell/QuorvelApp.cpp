@@ -11,6 +11,7 @@
 #include "app/network/QuorvelDoc.h"
 #include "app/network/StationMonitor.h"
 #include "app/shell/AboutBox.h"
+#include "app/shell/HelpWnd.h"
 #include "app/shell/LineClient.h"
 #include "app/shell/MainFrame.h"
 #include "app/shell/PressCollector.h"
@@ -27,6 +28,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <map>
 
 namespace {
 
@@ -73,6 +75,10 @@ CQuorvelApp::CQuorvelApp(const CCommandLineInfo& cmdInfo, const std::string& str
     MapCommand(
         ID_FIND_ANALYSERS, [this] { OnFindAnalysers(); },
         [this](CCmdUI& ui) { ui.Enable(m_pLine != nullptr && m_pNetTemplate != nullptr); });
+    MapCommand(
+        ID_COMPARE_CURVES, [this] { OnCompareCurves(); },
+        [this](CCmdUI& ui) { ui.Enable(m_pCompareTemplate != nullptr); });
+    MapCommand(ID_HELP, [this] { OnHelp(); });
     MapCommand(
         ID_CANCEL_LINE, [this] { OnCancelLine(); },
         [this](CCmdUI& ui) { ui.Enable(m_pLine != nullptr && m_pLine->HasOperations()); });
@@ -182,6 +188,7 @@ bool CQuorvelApp::InitInstance() {
     m_pNetTemplate = CreateTemplate(IDR_NETWORKTYPE);
     m_pBatchTemplate = CreateTemplate(IDR_BATCHTYPE);
     m_pStatsTemplate = CreateTemplate(IDR_STATSTYPE);
+    m_pCompareTemplate = CreateTemplate(IDR_COMPARETYPE);
 
     // 6. The main window (which shows the splash).
     auto* pMainFrame = new CMainFrame;
@@ -377,6 +384,32 @@ void CQuorvelApp::OnReloadAll() {
             }
         }
     }
+}
+
+void CQuorvelApp::OnCompareCurves() {
+    if (m_pCompareTemplate != nullptr) {
+        m_pCompareTemplate->OpenDocumentFile(nullptr, true);
+    }
+}
+
+void CQuorvelApp::OnHelp() {
+    // The page of the window the operator works in.
+    static const std::map<UINT, QString> anchors = {
+        {IDR_NETWORKTYPE, QStringLiteral("layout")},  {IDR_CURVETYPE, QStringLiteral("curve")},
+        {IDR_BATCHTYPE, QStringLiteral("batch")},     {IDR_STATSTYPE, QStringLiteral("statistics")},
+        {IDR_COMPARETYPE, QStringLiteral("compare")},
+    };
+    QString anchor;
+    if (m_pMainWnd != nullptr) {
+        if (CMDIChildWnd* pChild = m_pMainWnd->MDIGetActive();
+            pChild != nullptr && pChild->GetDocTemplate() != nullptr) {
+            auto it = anchors.find(pChild->GetDocTemplate()->GetResourceID());
+            if (it != anchors.end()) {
+                anchor = it->second;
+            }
+        }
+    }
+    CHelpWnd::Show(m_pMainWnd, anchor);
 }
 
 void CQuorvelApp::OnStatisticsWindow() {

@@ -43,6 +43,7 @@ public:
     CMultiDocTemplate* m_pNetTemplate = nullptr;
     CMultiDocTemplate* m_pBatchTemplate = nullptr;
     CMultiDocTemplate* m_pStatsTemplate = nullptr;
+    CMultiDocTemplate* m_pCompareTemplate = nullptr;
 
     // For the network view's commands. A group passes its job; the window calls its
     // onFinished once its download is over and its messages read.
@@ -66,6 +67,10 @@ public:
     void OnAppAbout();
     void OnReloadAll();
     void OnStatisticsWindow();
+    // A new compare window, holding the curves of the open curve windows.
+    void OnCompareCurves();
+    // F1: the operator's manual, at the page of the active window.
+    void OnHelp();
 
     const CCommandLineInfo& GetCommandLineInfo() const { return m_cmdInfo; }
     bool IsSimulated() const { return !m_strSimulatedPort.empty(); }

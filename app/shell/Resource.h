@@ -11,6 +11,8 @@ constexpr UINT IDR_NETWORKTYPE = 129;
 constexpr UINT IDR_CURVETYPE = 139;
 constexpr UINT IDR_BATCHTYPE = 141;
 constexpr UINT IDR_STATSTYPE = 144;
+// The compare window, which overlays several force curves.
+constexpr UINT IDR_COMPARETYPE = 171;
 
 // Dialogs and controls.
 constexpr UINT IDD_ABOUTBOX = 100;
@@ -44,6 +46,7 @@ constexpr UINT IDR_CURVE_MENU = 138;
 constexpr UINT IDR_BATCH_MENU = 143;
 constexpr UINT IDR_GROUP_MENU = 145;
 constexpr UINT IDR_BACKGROUND_MENU = 146;
+constexpr UINT IDR_COMPARE_MENU = 172;
 
 // Commands.
 constexpr UINT ID_EDIT_PROPERTIES = 32773;
@@ -66,6 +69,16 @@ constexpr UINT ID_DELETE_PRESS = 32798;
 constexpr UINT ID_CANCEL_LINE = 32820;
 // Sweeps a range of node IDs for answering analysers.
 constexpr UINT ID_FIND_ANALYSERS = 32821;
+// The batch window's control-chart view (a toggle).
+constexpr UINT ID_CONTROL_CHART = 32851;
+// Opens a compare window; the compare window's own commands.
+constexpr UINT ID_COMPARE_CURVES = 32852;
+constexpr UINT ID_COMPARE_ADD_WINDOWS = 32853;
+constexpr UINT ID_COMPARE_ADD_FILE = 32854;
+constexpr UINT ID_COMPARE_ADD_HISTORY = 32855;
+constexpr UINT ID_COMPARE_EXPORT_PNG = 32856;
+constexpr UINT ID_COMPARE_EXPORT_PDF = 32857;
+constexpr UINT ID_COMPARE_REMOVE_ALL = 32858;
 
 // Message and status strings.
 constexpr UINT IDP_OLE_INIT_FAILED = 100;
@@ -91,3 +104,8 @@ constexpr UINT IDS_STATS_DOWNLOAD_FAILED = 1021;
 constexpr UINT IDS_ALREADY_IN_STATISTICS = 1022;
 constexpr UINT IDS_CONFIRM_NEW_REFERENCE = 1023;
 constexpr UINT IDS_CONFIRM_RESET = 1024;
+// Messages of the compare window.
+constexpr UINT IDS_COMPARE_NOT_A_CURVE = 1080;
+constexpr UINT IDS_COMPARE_EXPORT_FAILED = 1081;
+constexpr UINT IDS_COMPARE_NO_WINDOWS = 1082;
+constexpr UINT IDS_COMPARE_FULL = 1083;

@@ -24,6 +24,8 @@ void RegisterStrings() {
                         "Zarn Force Curve\nZarn Force Curve"},
         {IDR_BATCHTYPE, "\nZarn Batch Buffer\nZarn Batch Buffer\nZarn Batch Buffer (*.buf)\n.buf\n "
                         "MyBatchBuffer\nMyBatchBuffer Worksheet"},
+        // No file and no new-document name: offered neither by Open nor by New.
+        {IDR_COMPARETYPE, "\nCompare Curves\n\n\n\n\n"},
         {ID_INDICATOR_CAPS, "CAP"},
         {ID_INDICATOR_NUM, "NUM"},
         {ID_INDICATOR_SCRL, "SCRL"},
@@ -69,6 +71,15 @@ void RegisterStrings() {
         {ID_SET_BACKGROUND, "Sets the background to be loaded on startup"},
         {ID_FIND_ANALYSERS, "Finds the analysers that answer on the line\nFind Analysers"},
         {ID_BATCH_STATISTICS, "Displays statistics for batch"},
+        {ID_CONTROL_CHART, "Shows the batch as a control chart with its mean and 3 sigma "
+                           "limits\nControl Chart"},
+        {ID_COMPARE_CURVES, "Opens a window that overlays several force curves\nCompare Curves"},
+        {ID_COMPARE_ADD_WINDOWS, "Adds the curves of the open curve windows"},
+        {ID_COMPARE_ADD_FILE, "Adds curves from saved curve files"},
+        {ID_COMPARE_ADD_HISTORY, "Adds curves recorded in the history"},
+        {ID_COMPARE_EXPORT_PNG, "Saves the compared curves as a PNG picture"},
+        {ID_COMPARE_EXPORT_PDF, "Saves the compared curves as a PDF document"},
+        {ID_COMPARE_REMOVE_ALL, "Removes every curve from the comparison"},
 
         // Messages.
         {IDP_OLE_INIT_FAILED,
@@ -110,6 +121,11 @@ void RegisterStrings() {
         {IDS_CONFIRM_RESET,
          "About to reset batch buffer on selected Zarn's\nAll batch data will be "
          "cleared from the Zarn !!!\nAre you sure ?\n"},
+        {IDS_COMPARE_NOT_A_CURVE, "The file %1 could not be read as a Zarn force curve."},
+        {IDS_COMPARE_EXPORT_FAILED, "The picture could not be written to %1."},
+        {IDS_COMPARE_NO_WINDOWS, "There is no curve window with a curve to add."},
+        {IDS_COMPARE_FULL, "A comparison holds at most 16 curves. Remove some curves or open "
+                           "another Compare Curves window."},
     };
     for (const auto& [id, text] : strings) {
         CStringTable::Register(id, text);
@@ -128,9 +144,21 @@ Item ViewPopup() {
                        });
 }
 
+Item ManualItem() {
+    return Item::Command(ID_HELP, "&Operator's Manual\tF1");
+}
+
 Item HelpPopup() {
     return Item::Popup("&Help",
-                       {Item::Command(ID_APP_ABOUT, "&About Zarnex Network Controller...")});
+                       {
+                           ManualItem(),
+                           Item::Separator(),
+                           Item::Command(ID_APP_ABOUT, "&About Zarnex Network Controller..."),
+                       });
+}
+
+Item CompareItem() {
+    return Item::Command(ID_COMPARE_CURVES, "Co&mpare Curves...");
 }
 
 Item DataFilePopup() {
@@ -158,7 +186,7 @@ std::vector<Item> ArrangeItems() {
     };
 }
 
-Item DataWindowPopup(const std::string& strReload) {
+Item DataWindowPopup(const std::string& strReload, bool bCompare) {
     std::vector<Item> items = {
         Item::Command(ID_REFRESH_DATA, strReload),
         Item::Command(ID_RELOAD_ALL, "Reload &All Data Windows"),
@@ -166,6 +194,10 @@ Item DataWindowPopup(const std::string& strReload) {
     };
     for (Item& i : ArrangeItems()) {
         items.push_back(i);
+    }
+    if (bCompare) {
+        items.push_back(Item::Separator());
+        items.push_back(CompareItem());
     }
     return Item::Popup("&Window", items);
 }
@@ -204,6 +236,7 @@ void RegisterMenus() {
                         }),
             Item::Popup("&Help",
                         {
+                            ManualItem(),
                             Item::Command(ID_HELP_FINDER, "&Help Topics"),
                             Item::Separator(),
                             Item::Command(ID_APP_ABOUT, "&About Zarnex Network Controller..."),
@@ -214,6 +247,8 @@ void RegisterMenus() {
     std::vector<Item> networkWindow = {Item::Command(ID_RELOAD_ALL, "Reload &All Data Windows"),
                                        Item::Separator()};
     networkWindow.insert(networkWindow.end(), arrange.begin(), arrange.end());
+    networkWindow.push_back(Item::Separator());
+    networkWindow.push_back(CompareItem());
     CResources::AddMenu(IDR_NETWORKTYPE,
                         {
                             Item::Popup("&File",
@@ -227,10 +262,45 @@ void RegisterMenus() {
                             HelpPopup(),
                         });
 
-    CResources::AddMenu(IDR_CURVETYPE, {DataFilePopup(), ViewPopup(),
-                                        DataWindowPopup("&Reload Curve Data\tF5"), HelpPopup()});
-    CResources::AddMenu(IDR_BATCHTYPE, {DataFilePopup(), ViewPopup(),
-                                        DataWindowPopup("&Reload Batch Data\tF5"), HelpPopup()});
+    CResources::AddMenu(IDR_CURVETYPE,
+                        {DataFilePopup(), ViewPopup(),
+                         DataWindowPopup("&Reload Curve Data\tF5", true), HelpPopup()});
+    // The batch window's View menu also switches its control chart on and off.
+    Item batchView = ViewPopup();
+    batchView.popup.push_back(Item::Separator());
+    batchView.popup.push_back(Item::Command(ID_CONTROL_CHART, "&Control Chart"));
+    CResources::AddMenu(IDR_BATCHTYPE,
+                        {DataFilePopup(), batchView,
+                         DataWindowPopup("&Reload Batch Data\tF5", false), HelpPopup()});
+
+    // The compare window: its curves come and go through its File menu.
+    std::vector<Item> compareWindow = {Item::Command(ID_RELOAD_ALL, "Reload &All Data Windows"),
+                                       Item::Separator()};
+    compareWindow.insert(compareWindow.end(), arrange.begin(), arrange.end());
+    compareWindow.push_back(Item::Separator());
+    compareWindow.push_back(CompareItem());
+    CResources::AddMenu(
+        IDR_COMPARETYPE,
+        {Item::Popup("&File",
+                     {
+                         Item::Command(ID_FILE_OPEN, "&Open...\tCtrl+O"),
+                         Item::Command(ID_FILE_CLOSE, "&Close"),
+                         Item::Separator(),
+                         Item::Command(ID_COMPARE_ADD_WINDOWS, "Add Open Curve &Windows"),
+                         Item::Command(ID_COMPARE_ADD_FILE, "Add Curve &File..."),
+                         Item::Command(ID_COMPARE_ADD_HISTORY, "Add From &History..."),
+                         Item::Command(ID_COMPARE_REMOVE_ALL, "R&emove All Curves"),
+                         Item::Separator(),
+                         Item::Command(ID_COMPARE_EXPORT_PNG, "Export as P&NG..."),
+                         Item::Command(ID_COMPARE_EXPORT_PDF, "Export as P&DF..."),
+                         Item::Separator(),
+                         Item::Command(ID_FILE_PRINT, "&Print...\tCtrl+P"),
+                         Item::Command(ID_FILE_PRINT_PREVIEW, "Print Pre&view"),
+                         Item::Command(ID_FILE_PRINT_SETUP, "P&rint Setup..."),
+                         Item::Separator(),
+                         Item::Command(ID_APP_EXIT, "E&xit"),
+                     }),
+         ViewPopup(), Item::Popup("&Window", compareWindow), HelpPopup()});
 
     std::vector<Item> statsWindow = {Item::Separator()};
     statsWindow.insert(statsWindow.end(), arrange.begin(), arrange.end());
@@ -277,6 +347,18 @@ void RegisterMenus() {
                                   Item::Command(ID_REFRESH_DATA, "&Reload Data\tF5"),
                                   Item::Command(ID_CURVE_ZOOM_OUT, "&Zoom Out\tEsc"),
                               })});
+    CResources::AddMenu(
+        IDR_COMPARE_MENU,
+        {Item::Popup("Compare",
+                     {
+                         Item::Command(ID_COMPARE_ADD_WINDOWS, "Add Open Curve &Windows"),
+                         Item::Command(ID_COMPARE_ADD_FILE, "Add Curve &File..."),
+                         Item::Command(ID_COMPARE_ADD_HISTORY, "Add From &History..."),
+                         Item::Command(ID_COMPARE_REMOVE_ALL, "R&emove All Curves"),
+                         Item::Separator(),
+                         Item::Command(ID_COMPARE_EXPORT_PNG, "Export as P&NG..."),
+                         Item::Command(ID_COMPARE_EXPORT_PDF, "Export as P&DF..."),
+                     })});
     CResources::AddMenu(
         IDR_BATCH_MENU,
         {Item::Popup("Batch", {
@@ -348,9 +430,9 @@ void RegisterPictures() {
     CResources::AddBitmap(IDB_ABOUT_PICTURE, ":/res/about146.png");
     CResources::AddBitmap(IDB_STATS_IMAGES, ":/res/stats158.png");
     CResources::AddBitmap(IDB_LOGO, ":/res/logo163.png");
-    for (UINT id :
-         {IDR_MAINFRAME, IDR_NETWORKTYPE, IDR_CURVETYPE, IDR_BATCHTYPE, IDR_STATSTYPE,
-          IDI_SERIAL_PORT, IDI_STATION, IDI_STATION_SELECTED, IDI_ONLINE, IDI_NO_RESPONSE}) {
+    for (UINT id : {IDR_MAINFRAME, IDR_NETWORKTYPE, IDR_CURVETYPE, IDR_BATCHTYPE, IDR_STATSTYPE,
+                    IDR_COMPARETYPE, IDI_SERIAL_PORT, IDI_STATION, IDI_STATION_SELECTED, IDI_ONLINE,
+                    IDI_NO_RESPONSE}) {
         std::string base = ":/res/icon" + std::to_string(id);
         CResources::AddIcon(id, {base + ".png", base + "-16.png"});
     }
@@ -362,6 +444,7 @@ void RegisterPictures() {
 
 void RegisterProgramResources() {
     Q_INIT_RESOURCE(shell);
+    Q_INIT_RESOURCE(help);
     RegisterStrings();
     RegisterMenus();
     RegisterAccelerators();

@@ -1,6 +1,7 @@
 #include "app/framework/DocTemplate.h"
 #include "app/framework/FrameworkIds.h"
 #include "app/framework/MDIFrameWnd.h"
+#include "app/framework/MDILayout.h"
 #include "app/framework/MessageRecorder.h"
 #include "base/FileIO.h"
 #include "tests/app/FrameworkTestDocs.h"
@@ -353,6 +354,81 @@ TEST_F(FrameworkTest, FileNewOffersTheTypesThatHaveANewName) {
     ASSERT_EQ(other->GetDocuments().size(), 1u);
     EXPECT_EQ(other->GetDocuments()[0]->GetTitle(), "Other1");
     EXPECT_TRUE(m_pTemplate->GetDocuments().empty());
+}
+
+TEST(MDILayout, CascadeSharesOneSizeFromTheClientAreaAndTileMakesAGrid) {
+    // 600 pixels hold eight steps of 25 in their third: every window is 700 x 400.
+    const std::vector<QRect> cascade =
+        CMDILayout::Cascade(QSize(900, 600), std::vector<QSize>(10, QSize(100, 50)), 25);
+    ASSERT_EQ(cascade.size(), 10u);
+    EXPECT_EQ(cascade[0], QRect(0, 0, 700, 400));
+    EXPECT_EQ(cascade[3], QRect(75, 75, 700, 400));
+    EXPECT_EQ(cascade[8], QRect(200, 200, 700, 400));
+    EXPECT_EQ(cascade[9], QRect(0, 0, 700, 400)); // the steps begin again
+    // A window is never made smaller than its minimum.
+    EXPECT_EQ(CMDILayout::Cascade(QSize(900, 600), {QSize(800, 500)}, 25)[0],
+              QRect(0, 0, 800, 500));
+
+    // Five windows: two columns, the second taking the odd one.
+    const std::vector<QRect> tile =
+        CMDILayout::Tile(QSize(800, 600), std::vector<QSize>(5, QSize(0, 0)), true);
+    EXPECT_EQ(tile, (std::vector<QRect>{QRect(0, 0, 400, 300), QRect(0, 300, 400, 300),
+                                        QRect(400, 0, 400, 200), QRect(400, 200, 400, 200),
+                                        QRect(400, 400, 400, 200)}));
+    // Three windows side by side, each the full height.
+    EXPECT_EQ(CMDILayout::Tile(QSize(800, 600), std::vector<QSize>(3, QSize(0, 0)), false),
+              (std::vector<QRect>{QRect(0, 0, 266, 600), QRect(266, 0, 267, 600),
+                                  QRect(533, 0, 267, 600)}));
+}
+
+TEST_F(FrameworkTest, CascadeAndTileGiveEveryWindowAUsableSize) {
+    m_pMain->resize(1000, 760);
+    std::vector<CMDIChildWnd*> frames;
+    for (int i = 0; i < 4; ++i) {
+        CTestDoc* doc = NewDoc();
+        ASSERT_NE(doc, nullptr);
+        frames.push_back(ViewOf(doc)->GetParentFrame());
+    }
+    QApplication::processEvents();
+    const QSize client = m_pMain->GetMDIClient()->viewport()->size();
+    ASSERT_GT(client.height(), 300);
+    // One window asks for more height than the common size, one is maximised.
+    frames[1]->setMinimumSize(100, client.height() * 9 / 10);
+    frames[2]->showMaximized();
+    CMDIChildWnd* active = frames[3];
+    active->ActivateFrame();
+
+    ASSERT_TRUE(m_pMain->SendCommand(ID_WINDOW_CASCADE));
+    const QSize common = frames[0]->size();
+    EXPECT_GE(common.height(), client.height() * 2 / 3 - 40);
+    EXPECT_GE(common.width(), client.width() - client.height() / 3);
+    EXPECT_EQ(frames[2]->size(), common);
+    EXPECT_FALSE(frames[2]->isMaximized());
+    EXPECT_EQ(frames[3]->size(), common);
+    EXPECT_EQ(frames[1]->width(), common.width());
+    EXPECT_EQ(frames[1]->height(), client.height() * 9 / 10);
+    // Stepped down and right, the active window in front at the last step.
+    int step = frames[1]->x() - frames[0]->x();
+    EXPECT_GT(step, 10);
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i]->pos() - frames[i - 1]->pos(), QPoint(step, step)) << i;
+    }
+    EXPECT_EQ(m_pMain->MDIGetActive(), active);
+
+    // Tiled, four windows share the area two by two without overlapping.
+    frames[1]->setMinimumSize(0, 0);
+    ASSERT_TRUE(m_pMain->SendCommand(ID_WINDOW_TILE_HORZ));
+    int area = 0;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_TRUE(QRect(QPoint(0, 0), client).contains(frames[i]->geometry())) << i;
+        EXPECT_GE(frames[i]->height(), client.height() / 2 - 1) << i;
+        area += frames[i]->width() * frames[i]->height();
+        for (std::size_t k = 0; k < i; ++k) {
+            EXPECT_FALSE(frames[i]->geometry().intersects(frames[k]->geometry())) << i << k;
+        }
+    }
+    EXPECT_EQ(area, client.width() * client.height());
+    EXPECT_EQ(m_pMain->MDIGetActive(), active);
 }
 
 } // namespace

@@ -511,6 +511,21 @@ void IconBatch(QPainter& p) {
     p.drawPolyline(values);
 }
 
+// Three force curves over each other, in colours of the compare window's palette.
+void IconCompare(QPainter& p) {
+    DocumentPage(p);
+    QRectF plot(8, 9, 17, 18);
+    p.setPen(QPen(kInk, 1));
+    p.drawLine(plot.bottomLeft(), plot.bottomRight());
+    p.drawLine(plot.bottomLeft(), plot.topLeft());
+    p.setPen(QPen(QColor(0, 114, 178), 1.3));
+    p.drawPolyline(CurvePolygon(plot, 0.46, 0.2, 0.95, 40));
+    p.setPen(QPen(QColor(213, 94, 0), 1.3));
+    p.drawPolyline(CurvePolygon(plot, 0.56, 0.2, 0.8, 40));
+    p.setPen(QPen(QColor(0, 158, 115), 1.3));
+    p.drawPolyline(CurvePolygon(plot, 0.66, 0.18, 0.62, 40));
+}
+
 void IconStats(QPainter& p) {
     DocumentPage(p);
     p.fillRect(QRectF(8, 9, 17, 4), kSteel);
@@ -616,6 +631,7 @@ void DrawIcons() {
     SaveIcon("icon139", IconCurve);
     SaveIcon("icon141", IconBatch);
     SaveIcon("icon144", IconStats);
+    SaveIcon("icon171", IconCompare);
     SaveIcon("icon157", IconSerialPort);
     SaveIcon("icon131", [](QPainter& p) { IconStation(p, false); });
     SaveIcon("icon151", [](QPainter& p) { IconStation(p, true); });

@@ -4,7 +4,10 @@
 #include "app/graphs/BatchStatsDlg.h"
 #include "app/graphs/BatchStatsText.h"
 #include "app/graphs/BatchView.h"
+#include "app/graphs/CompareDoc.h"
+#include "app/graphs/CompareView.h"
 #include "app/graphs/CurveDoc.h"
+#include "app/graphs/CurveHistory.h"
 #include "app/graphs/CurveView.h"
 #include "app/network/Press.h"
 #include "app/network/QuorvelDoc.h"
@@ -24,6 +27,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <set>
 
 namespace {
 
@@ -391,6 +395,149 @@ TEST_F(GraphWindows, ReloadAllRefreshesEveryWindowAndDropsTheFailed) {
     EXPECT_TRUE(Curves().empty());
     ASSERT_EQ(Batches().size(), 1u);
     EXPECT_EQ(m_messages.Count(), 1u);
+}
+
+TEST_F(GraphWindows, TheControlChartMarksTheOutlierAndZoomsItsValues) {
+    std::vector<std::uint16_t> values(40, 1000);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        values[i] = static_cast<std::uint16_t>(990 + (i % 5) * 5);
+    }
+    values[25] = 1400;
+    SetBatch(5, values);
+    CBatchDoc* doc = OpenBatch(5);
+    ASSERT_NE(doc, nullptr);
+    auto* view = static_cast<CBatchView*>(doc->GetFirstView());
+    view->resize(620, 450);
+    EXPECT_FALSE(view->IsControlChart());
+
+    // The View menu's toggle: the chart of the downloaded values, the outlier marked.
+    ASSERT_TRUE(m_app->m_pMainWnd->SendCommand(ID_CONTROL_CHART));
+    EXPECT_TRUE(view->IsControlChart());
+    EXPECT_EQ(m_app->m_pMainWnd->QueryCommand(ID_CONTROL_CHART).m_nCheck, 1);
+    const CControlChart& chart = view->GetControlChart();
+    EXPECT_EQ(chart.GetCount(), 40);
+    EXPECT_EQ(chart.GetBeyond(), std::vector<int>{25});
+    const QImage image = view->grab().toImage();
+    const QRect plot = view->GetControlChartPlot().GetPlot();
+    ASSERT_GT(plot.height(), 200);
+    // The upper limit's dashes, in vermillion, run across the plot.
+    const int upper =
+        static_cast<int>(view->GetControlChartPlot().ToDevice(0, chart.GetUpper()).y());
+    int dashes = 0;
+    for (int x = plot.left() + 5; x < plot.right() - 5; ++x) {
+        for (int y = upper - 1; y <= upper + 1; ++y) {
+            dashes += image.pixelColor(x, y) == QColor(213, 94, 0) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(dashes, plot.width() / 4);
+
+    // The band narrows the values from both ends; Zoom Out brings the whole chart back.
+    const double fullLow = view->GetControlChartPlot().m_fLow;
+    const double fullHigh = view->GetControlChartPlot().m_fHigh;
+    const int top = plot.top() + plot.height() / 4;
+    Drag(view, QPoint(plot.left() + 20, top), QPoint(plot.right() - 20, top + plot.height() / 2));
+    EXPECT_GT(view->GetControlChartPlot().m_fLow, fullLow);
+    EXPECT_LT(view->GetControlChartPlot().m_fHigh, fullHigh);
+    EXPECT_TRUE(Enabled(ID_BATCH_ZOOM_OUT));
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_EQ(view->GetControlChartPlot().m_fLow, fullLow);
+    EXPECT_FALSE(Enabled(ID_BATCH_ZOOM_OUT));
+
+    EXPECT_TRUE(PrintsToPdf(view, Path("chart.pdf")));
+
+    // Toggled off, the batch graph is drawn as before.
+    ASSERT_TRUE(m_app->m_pMainWnd->SendCommand(ID_CONTROL_CHART));
+    EXPECT_FALSE(view->IsControlChart());
+}
+
+TEST_F(GraphWindows, CompareCurvesOverlaysWindowsFilesAndHistoryAndExports) {
+    CCurveDoc* three = OpenCurve(3);
+    CCurveDoc* five = OpenCurve(5);
+    ASSERT_NE(three, nullptr);
+    ASSERT_NE(five, nullptr);
+    ASSERT_TRUE(three->DoSave(Path("three.cur")));
+    std::ofstream(Path("damaged.cur"), std::ios::binary) << "not a curve";
+
+    // The command opens a window with the curves of the open curve windows.
+    ASSERT_TRUE(m_app->m_pMainWnd->SendCommand(ID_COMPARE_CURVES));
+    ASSERT_EQ(m_app->m_pCompareTemplate->GetDocuments().size(), 1u);
+    auto* doc = dynamic_cast<CCompareDoc*>(m_app->m_pCompareTemplate->GetDocuments().front());
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(doc->GetCurves().size(), 2u);
+    const std::string legend = doc->GetCurves()[0].Legend();
+    EXPECT_EQ(legend.rfind("Station 3 (Node 3) ", 0), 0u) << legend;
+    EXPECT_EQ(doc->GetCurves()[0].strTime, CCompareDoc::TimeFromTitle(three->m_strSavedTitle));
+    EXPECT_FALSE(doc->GetCurves()[0].strTime.empty());
+    EXPECT_EQ(doc->GetCurves()[1].points.size(), 500u);
+    EXPECT_EQ(m_app->m_pMainWnd->GetMenuID(), IDR_COMPARETYPE);
+
+    // Added again they are not doubled; a file adds its curve, a damaged one is refused.
+    auto* view = static_cast<CCompareView*>(doc->GetFirstView());
+    ASSERT_TRUE(m_app->m_pMainWnd->SendCommand(ID_COMPARE_ADD_WINDOWS));
+    EXPECT_EQ(doc->GetCurves().size(), 2u);
+    EXPECT_EQ(m_messages.Count(), 1u);
+    view->AddFiles({Path("three.cur"), Path("damaged.cur")});
+    ASSERT_EQ(doc->GetCurves().size(), 3u);
+    EXPECT_EQ(doc->GetCurves()[2].strSource, Path("three.cur"));
+    EXPECT_EQ(doc->GetCurves()[2].Legend(), legend);
+    ASSERT_EQ(m_messages.Count(), 2u);
+    EXPECT_EQ(m_messages.Messages().back().strText,
+              "The file " + Path("damaged.cur") + " could not be read as a Zarn force curve.");
+
+    // The history adds what its picker gives, and only while there is one.
+    EXPECT_FALSE(Enabled(ID_COMPARE_ADD_HISTORY));
+    CCompareCurve recorded;
+    recorded.strStation = "Station 9";
+    recorded.nNodeID = 9;
+    recorded.strTime = "yesterday";
+    recorded.strSource = "history";
+    recorded.points = {{0, 10}, {1, 2000}, {2, 30}};
+    CCurveHistory::SetPicker([recorded](QWidget*) { return std::vector<CCompareCurve>{recorded}; });
+    ASSERT_TRUE(m_app->m_pMainWnd->SendCommand(ID_COMPARE_ADD_HISTORY));
+    CCurveHistory::SetPicker({});
+    ASSERT_EQ(doc->GetCurves().size(), 4u);
+    EXPECT_EQ(doc->GetCurves()[3].Legend(), "Station 9 (Node 9) yesterday");
+
+    // The legend lists every curve below the plot, where a right click can remove one.
+    view->resize(700, 450);
+    const QImage shown = view->grab().toImage();
+    EXPECT_EQ(view->GetPlot().LegendEntryAt(QPoint(-1, -1)), -1);
+    std::set<int> entries;
+    for (int y = 0; y < shown.height(); y += 3) {
+        for (int x = 0; x < shown.width(); x += 3) {
+            entries.insert(view->GetPlot().LegendEntryAt(QPoint(x, y)));
+        }
+    }
+    EXPECT_EQ(entries, (std::set<int>{-1, 0, 1, 2, 3}));
+
+    // Exports: a PNG picture with the curves' colours and a PDF document.
+    ASSERT_TRUE(view->ExportPng(Path("curves.png")));
+    QImage png(QString::fromStdString(Path("curves.png")));
+    ASSERT_FALSE(png.isNull());
+    // The lines are smoothed: a pixel near a curve's colour counts.
+    auto near = [](QColor a, QColor b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                   std::abs(a.blue() - b.blue()) <
+               40;
+    };
+    int blue = 0;
+    int vermillion = 0;
+    for (int y = 0; y < png.height(); ++y) {
+        for (int x = 0; x < png.width(); ++x) {
+            blue += near(png.pixelColor(x, y), CComparePlot::Colour(0)) ? 1 : 0;
+            vermillion += near(png.pixelColor(x, y), CComparePlot::Colour(1)) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(blue, 50);
+    EXPECT_GT(vermillion, 50);
+    ASSERT_TRUE(view->ExportPdf(Path("curves.pdf")));
+    std::ifstream pdf(Path("curves.pdf"), std::ios::binary);
+    std::string head(5, '\0');
+    pdf.read(head.data(), 5);
+    EXPECT_EQ(head, "%PDF-");
+    EXPECT_GT(QFileInfo(QString::fromStdString(Path("curves.pdf"))).size(), 2000);
+    EXPECT_FALSE(view->ExportPng(m_config.WorkDir() + "/missing/folder/curves.png"));
+    EXPECT_EQ(m_messages.Count(), 2u);
 }
 
 } // namespace
