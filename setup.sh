@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool ser2net
-          clang libclang-rt-dev libsqlite3-dev libpq-dev postgresql)
+          clang libclang-rt-dev libsqlite3-dev libpq-dev postgresql ccache)
 
 install_packages() {
     local missing=()
@@ -24,7 +24,9 @@ install_packages() {
 build() { # dir, targets (empty: all), extra cmake options...
     local dir=$1 targets=$2
     shift 2
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+    # A machine that builds again (another clone, another run) compiles only what changed.
+    export CCACHE_BASEDIR="$PWD"
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER_LAUNCHER=ccache "$@" >/dev/null
     cmake --build "$dir" ${targets:+--target $targets}
 }
 

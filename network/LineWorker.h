@@ -64,6 +64,13 @@ public:
         // The request the line carried instead of the one sent, when noise made another
         // valid request of it (the analyser it names may have carried it out).
         std::optional<CZarnRequest> carried;
+
+        static Result Of(Outcome outcome, ZarnError error) {
+            Result result;
+            result.outcome = outcome;
+            result.error = error;
+            return result;
+        }
     };
 
     struct Task {

@@ -54,7 +54,7 @@ void CBatchDoc::Reload(CLineJob job) {
     m_job = std::move(job);
     if (pLine == nullptr) {
         CDownload none;
-        OnDownloaded(CLineClient::Result{CLineClient::Outcome::failed, 0, ZarnError::portClosed},
+        OnDownloaded(CLineClient::Result::Of(CLineClient::Outcome::failed, ZarnError::portClosed),
                      none);
         return;
     }

@@ -54,7 +54,7 @@ void CCurveDoc::Reload(CLineJob job) {
                                   m_nNodeID, CGraphFormat::DateTimeNow().c_str()));
     m_job = std::move(job);
     if (pLine == nullptr) {
-        OnDownloaded(CLineClient::Result{CLineClient::Outcome::failed, 0, ZarnError::portClosed},
+        OnDownloaded(CLineClient::Result::Of(CLineClient::Outcome::failed, ZarnError::portClosed),
                      CDownload{});
         return;
     }

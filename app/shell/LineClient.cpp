@@ -109,7 +109,7 @@ void CLineClient::Post(QObject* pContext, std::vector<Step> steps,
         SendHere([this, nID, result] { Complete(nID, result); });
     };
     if (m_pWorker == nullptr) {
-        SendHere([this, nID] { Complete(nID, Result{Outcome::cancelled, 0, ZarnError::none}); });
+        SendHere([this, nID] { Complete(nID, Result::Of(Outcome::cancelled, ZarnError::none)); });
         return;
     }
     m_pWorker->Post(std::move(task));
@@ -245,7 +245,8 @@ void CLineClient::OpenPort(const std::string& strName, std::function<void(bool)>
                                     },
                                     true});
     if (m_pWorker == nullptr) {
-        SendHere([this, nID] { Complete(nID, Result{Outcome::failed, 0, ZarnError::portClosed}); });
+        SendHere(
+            [this, nID] { Complete(nID, Result::Of(Outcome::failed, ZarnError::portClosed)); });
         return;
     }
     m_pWorker->OpenPort(strName, [this, nID](bool bOpened) {

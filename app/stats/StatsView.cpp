@@ -192,7 +192,7 @@ void CStatsView::AddPress(CPress* pPress, bool bReport, CLineJob job) {
         job->Finish();
     };
     if (pLine == nullptr) {
-        onRead(CLineClient::Result{CLineClient::Outcome::failed, 0, ZarnError::portClosed},
+        onRead(CLineClient::Result::Of(CLineClient::Outcome::failed, ZarnError::portClosed),
                CStats());
         return;
     }
