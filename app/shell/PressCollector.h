@@ -3,6 +3,9 @@
 #include "app/framework/WinTypes.h"
 #include "app/shell/LineClient.h"
 
+#include <functional>
+#include <vector>
+
 class CPress;
 
 // A document that collects stations (the statistics window).
@@ -12,4 +15,10 @@ public:
     // Adds the station; with bReport, a station already listed or unreadable is reported.
     // job.onFinished runs once that is over.
     virtual BOOL AddPress(CPress* pPress, BOOL bReport, CLineJob job) = 0;
+    // Puts back the stations its list file names, found by node ID, in the file's order; the
+    // node IDs no station has are left out and returned.
+    virtual std::vector<int> Restore(const std::function<CPress*(int nNodeID)>& find) {
+        (void)find;
+        return {};
+    }
 };

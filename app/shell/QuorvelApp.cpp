@@ -109,6 +109,29 @@ void CQuorvelApp::StartLine() {
     }
 }
 
+void CQuorvelApp::RestoreStatistics() {
+    if (m_pStatsTemplate == nullptr || m_pNetTemplate == nullptr ||
+        m_pNetTemplate->GetDocuments().empty()) {
+        return;
+    }
+    auto* pNetDoc = dynamic_cast<CQuorvelDoc*>(m_pNetTemplate->GetDocuments().front());
+    std::vector<int> missing;
+    for (CDocument* pDoc : m_pStatsTemplate->GetDocuments()) {
+        if (auto* pCollector = dynamic_cast<CPressCollector*>(pDoc); pCollector && pNetDoc) {
+            missing =
+                pCollector->Restore([pNetDoc](int nNodeID) { return pNetDoc->FindPress(nNodeID); });
+        }
+    }
+    if (!missing.empty() && m_pMainWnd != nullptr) {
+        std::string text = "Statistics list: no station on the layout for node";
+        text += missing.size() > 1 ? "s" : "";
+        for (std::size_t i = 0; i < missing.size(); ++i) {
+            text += (i == 0 ? " " : ", ") + std::to_string(missing[i]);
+        }
+        m_pMainWnd->SetMessageText(text + "; left out");
+    }
+}
+
 void CQuorvelApp::WarnOfNoise(const CZarnRequest& carried) {
     // The analyser at the node the noise named may have obeyed: the operator must check it.
     std::string station = "the analyser at node " + std::to_string(carried.m_nNodeID);
@@ -216,6 +239,7 @@ bool CQuorvelApp::InitInstance() {
     // 11. The port again; the program runs on without it.
     const bool bOpened = m_pPort->SetCommPort() != 0;
     StartLine();
+    RestoreStatistics();
     if (!bOpened) {
         AfxMessageBox(IDS_PORT_OPEN_FAILED, MB_OK | MB_ICONSTOP);
     }

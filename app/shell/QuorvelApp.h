@@ -83,6 +83,8 @@ private:
     void StartLine();
     // A request that noise made on the line and that changes an analyser: say which station.
     void WarnOfNoise(const CZarnRequest& carried);
+    // The statistics list of the last run, put back quietly for the stations the layout has.
+    void RestoreStatistics();
     void StopLine();
 
     CCommandLineInfo m_cmdInfo;

@@ -22,6 +22,27 @@ BOOL CStatsDoc::AddPress(CPress* pPress, BOOL bReport, CLineJob job) {
     return TRUE;
 }
 
+std::vector<int> CStatsDoc::Restore(const std::function<CPress*(int)>& find) {
+    std::vector<std::pair<std::string, int>> stations;
+    std::vector<int> missing;
+    for (std::uint32_t id : m_aNodeIDs) {
+        const int nNodeID = static_cast<int>(id);
+        CPress* pPress = find ? find(nNodeID) : nullptr;
+        if (pPress != nullptr) {
+            stations.emplace_back(pPress->GetName(), nNodeID);
+        } else {
+            missing.push_back(nNodeID);
+        }
+    }
+    for (CView* pView : GetViews()) {
+        if (auto* pStatsView = dynamic_cast<CStatsView*>(pView)) {
+            pStatsView->RestoreRows(stations);
+            break;
+        }
+    }
+    return missing;
+}
+
 bool CStatsDoc::OnOpenDocument(const std::string& strPathName) {
     // Only a missing file is made; one that exists but cannot be read is left alone.
     std::error_code error;

@@ -7,6 +7,7 @@
 #include "app/framework/StringTable.h"
 #include "app/framework/UpdateHints.h"
 #include "app/network/Press.h"
+#include "app/network/QuorvelDoc.h"
 #include "app/network/StationMonitor.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
@@ -16,6 +17,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPixmap>
 #include <QTimerEvent>
 #include <QTreeWidget>
@@ -24,6 +26,24 @@
 namespace {
 
 constexpr int kImageSize = 16;
+
+// Sorts the value columns by their numbers ("10.0%" after "9.5%"), the station column by name.
+class CStatsItem : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const int column = treeWidget() != nullptr ? treeWidget()->sortColumn() : 0;
+        if (column <= 0) {
+            return text(0).compare(other.text(0), Qt::CaseInsensitive) < 0;
+        }
+        auto number = [column](const QTreeWidgetItem& item) {
+            QString t = item.text(column);
+            t.remove(QLatin1Char('%'));
+            return t.toDouble();
+        };
+        return number(*this) < number(other);
+    }
+};
 
 CLineClient* Line() {
     CQuorvelApp* pApp = GetQuorvelApp();
@@ -59,6 +79,12 @@ CStatsView::CStatsView() {
     // The system's small dialog font: with it the fixed column widths hold their texts.
     m_pList->setFont(CDialog::DialogFont());
     m_pList->installEventFilter(this);
+    // A click on a heading sorts by that column (again: the other way round); the list file
+    // and the polling keep the order in which the rows were added.
+    m_pList->header()->setSectionsClickable(true);
+    connect(m_pList->header(), &QHeaderView::sectionClicked, this, &CStatsView::SortBy);
+    m_pList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_pList, &QWidget::customContextMenuRequested, this, &CStatsView::OpenContextMenu);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->addWidget(m_pList);
@@ -154,8 +180,10 @@ void CStatsView::AddPress(CPress* pPress, bool bReport, CLineJob job) {
         return;
     }
     // The texts are kept: the station may be gone by the time the analyser has answered.
-    const std::string strName = pPress->GetName();
-    const int nNodeID = pPress->GetNodeID();
+    AddStation(pPress->GetName(), pPress->GetNodeID(), bReport, std::move(job));
+}
+
+void CStatsView::AddStation(const std::string& strName, int nNodeID, bool bReport, CLineJob job) {
     CLineClient* pLine = Line();
     std::shared_ptr<CLineOperation> pOperation = job.pOperation;
     if (pOperation == nullptr && pLine != nullptr) {
@@ -177,12 +205,7 @@ void CStatsView::AddPress(CPress* pPress, bool bReport, CLineJob job) {
             // Listed meanwhile by another request: nothing more to do.
             if (rows.Add(strName, nNodeID, stats, std::chrono::system_clock::now()) ==
                 CStatsList::added) {
-                auto* pItem = new QTreeWidgetItem(m_pList);
-                pItem->setText(0, QString::fromStdString(strName));
-                pItem->setIcon(0, m_image);
-                for (int i = 0; i < CStatsFormat::kColumns; ++i) {
-                    pItem->setTextAlignment(i, Qt::AlignCenter);
-                }
+                AddItem(strName, nNodeID);
                 UpdateRow(rows.GetCount() - 1);
             }
         } else if (result.outcome != CLineClient::Outcome::cancelled && bReport) {
@@ -198,17 +221,39 @@ void CStatsView::AddPress(CPress* pPress, bool bReport, CLineJob job) {
     }
     auto pStats = std::make_shared<CStats>();
     pStats->m_nNodeID = nNodeID;
-    pOperation->AddBusyWindow(this);
+    if (pOperation != nullptr) {
+        pOperation->AddBusyWindow(this);
+    }
     pLine->Post(
         this, {Statistics(static_cast<unsigned int>(nNodeID), pStats)},
         [onRead, pStats](const CLineClient::Result& result) { onRead(result, *pStats); },
         pOperation);
 }
 
+QTreeWidgetItem* CStatsView::ItemOf(int nNodeID) const {
+    for (int i = 0; i < m_pList->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* pItem = m_pList->topLevelItem(i);
+        if (pItem->data(0, Qt::UserRole).toInt() == nNodeID) {
+            return pItem;
+        }
+    }
+    return nullptr;
+}
+
+void CStatsView::AddItem(const std::string& strName, int nNodeID) {
+    auto* pItem = new CStatsItem(m_pList);
+    pItem->setText(0, QString::fromStdString(strName));
+    pItem->setIcon(0, m_image);
+    pItem->setData(0, Qt::UserRole, nNodeID);
+    for (int i = 0; i < CStatsFormat::kColumns; ++i) {
+        pItem->setTextAlignment(i, Qt::AlignCenter);
+    }
+}
+
 void CStatsView::UpdateRow(int nRow) {
     CStatsDoc* pDoc = GetDocument();
-    QTreeWidgetItem* pItem = m_pList->topLevelItem(nRow);
     const CStats* pStats = pDoc != nullptr ? pDoc->GetRows().GetRecord(nRow) : nullptr;
+    QTreeWidgetItem* pItem = pStats != nullptr ? ItemOf(pStats->m_nNodeID) : nullptr;
     if (pItem == nullptr || pStats == nullptr) {
         return;
     }
@@ -226,6 +271,130 @@ void CStatsView::UpdateRow(int nRow) {
     for (int i = 0; i < CStatsFormat::kColumns; ++i) {
         pItem->setForeground(i, brush);
         pItem->setToolTip(i, tip);
+    }
+    // Cp and Cpk at a glance: red below 1, amber below the alarm threshold, green above.
+    const double dThreshold = CpkThreshold();
+    for (const auto& [nColumn, fValue] : {std::pair<int, float>{kCpColumn, pStats->m_fCp},
+                                          std::pair<int, float>{kCpkColumn, pStats->m_fCpk}}) {
+        const CapabilityBand band = Band(fValue, dThreshold);
+        pItem->setBackground(nColumn, band == bandLow        ? QColor(250, 190, 180)
+                                      : band == bandMarginal ? QColor(255, 225, 150)
+                                                             : QColor(195, 235, 200));
+        pItem->setData(nColumn, Qt::UserRole, static_cast<int>(band));
+    }
+    if (m_nSortColumn >= 0) {
+        m_pList->sortItems(m_nSortColumn, m_sortOrder);
+    }
+}
+
+CStatsView::CapabilityBand CStatsView::Band(double dValue, double dThreshold) {
+    if (dValue < 1.0) {
+        return bandLow;
+    }
+    return dValue < dThreshold ? bandMarginal : bandCapable;
+}
+
+double CStatsView::CpkThreshold() {
+    CQuorvelApp* pApp = GetQuorvelApp();
+    return pApp != nullptr && pApp->m_pMonitor != nullptr
+               ? pApp->m_pMonitor->GetStatus().GetThresholds().dCpk
+               : CStationStatus::Thresholds{}.dCpk;
+}
+
+void CStatsView::SortBy(int nColumn) {
+    m_sortOrder = nColumn == m_nSortColumn && m_sortOrder == Qt::AscendingOrder
+                      ? Qt::DescendingOrder
+                      : Qt::AscendingOrder;
+    m_nSortColumn = nColumn;
+    m_pList->header()->setSortIndicatorShown(true);
+    m_pList->header()->setSortIndicator(nColumn, m_sortOrder);
+    m_pList->sortItems(nColumn, m_sortOrder);
+}
+
+bool CStatsView::RemoveRow(int nNodeID, bool bAsk) {
+    CStatsDoc* pDoc = GetDocument();
+    QTreeWidgetItem* pItem = ItemOf(nNodeID);
+    if (pDoc == nullptr || pItem == nullptr) {
+        return false;
+    }
+    if (bAsk &&
+        AfxMessageBox("Remove " + pItem->text(0).toStdString() + " from the statistics window?",
+                      MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES) {
+        return false;
+    }
+    delete pItem;
+    pDoc->GetRows().Remove(pDoc->GetRows().Find(nNodeID));
+    return true;
+}
+
+void CStatsView::RestoreRows(const std::vector<std::pair<std::string, int>>& stations) {
+    CStatsDoc* pDoc = GetDocument();
+    if (pDoc == nullptr) {
+        return;
+    }
+    // The rows stand at once, stale until their first reading, so that the list is whole
+    // however soon the program ends; the readings follow behind the operator's back.
+    CStatsList& rows = pDoc->GetRows();
+    for (const auto& [strName, nNodeID] : stations) {
+        CStats none;
+        none.m_nNodeID = nNodeID;
+        if (rows.Add(strName, nNodeID, none, CStatsList::Time{}) != CStatsList::added) {
+            continue;
+        }
+        rows.EndPoll(nNodeID, nullptr, CStatsList::Time{});
+        AddItem(strName, nNodeID);
+        UpdateRow(rows.GetCount() - 1);
+        CLineClient* pLine = Line();
+        if (pLine == nullptr) {
+            continue;
+        }
+        auto pStats = std::make_shared<CStats>(none);
+        const int node = nNodeID;
+        pLine->Post(
+            this, {Statistics(static_cast<unsigned int>(node), pStats)},
+            [this, node, pStats](const CLineClient::Result& result) {
+                const bool ok = result.outcome == CLineClient::Outcome::done;
+                NoteReading(node, ok ? pStats.get() : nullptr, result);
+                CStatsDoc* pStatsDoc = GetDocument();
+                if (ok && pStatsDoc != nullptr) {
+                    const int nRow = pStatsDoc->GetRows().EndPoll(node, pStats.get(),
+                                                                  std::chrono::system_clock::now());
+                    UpdateRow(nRow);
+                }
+            },
+            nullptr);
+    }
+}
+
+void CStatsView::OpenContextMenu(QPoint point) {
+    QTreeWidgetItem* pItem = m_pList->itemAt(point);
+    if (pItem == nullptr) {
+        return;
+    }
+    const int nNodeID = pItem->data(0, Qt::UserRole).toInt();
+    CQuorvelApp* pApp = GetQuorvelApp();
+    CPress* pPress = nullptr;
+    if (pApp != nullptr && pApp->m_pNetTemplate != nullptr &&
+        !pApp->m_pNetTemplate->GetDocuments().empty()) {
+        if (auto* pNet = dynamic_cast<CQuorvelDoc*>(pApp->m_pNetTemplate->GetDocuments().front())) {
+            pPress = pNet->FindPress(nNodeID);
+        }
+    }
+    QMenu menu(this);
+    QAction* pCurve = menu.addAction(QStringLiteral("Download &Curve"));
+    QAction* pBatch = menu.addAction(QStringLiteral("Download &Batch"));
+    menu.addSeparator();
+    QAction* pRemove = menu.addAction(QStringLiteral("&Remove..."));
+    // A row whose station has left the layout has nothing to download for.
+    pCurve->setEnabled(pPress != nullptr);
+    pBatch->setEnabled(pPress != nullptr);
+    QAction* pChosen = menu.exec(m_pList->viewport()->mapToGlobal(point));
+    if (pChosen == pRemove) {
+        RemoveRow(nNodeID, true);
+    } else if (pChosen == pCurve && pPress != nullptr) {
+        pApp->OpenCurveWindow(pPress);
+    } else if (pChosen == pBatch && pPress != nullptr) {
+        pApp->OpenBatchWindow(pPress);
     }
 }
 
@@ -270,11 +439,8 @@ void CStatsView::OnKeyDown(int nKey) {
     CStatsDoc* pDoc = GetDocument();
     for (int i = 0; i < m_pList->topLevelItemCount(); ++i) {
         QTreeWidgetItem* pItem = m_pList->topLevelItem(i);
-        if (pItem->isSelected()) {
-            delete m_pList->takeTopLevelItem(i);
-            if (pDoc != nullptr) {
-                pDoc->GetRows().Remove(i);
-            }
+        if (pItem->isSelected() && pDoc != nullptr) {
+            RemoveRow(pItem->data(0, Qt::UserRole).toInt(), false);
             return;
         }
     }

@@ -5,10 +5,15 @@
 
 #include <QIcon>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 class CPress;
 class CStats;
 class CStatsDoc;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // The statistics window's table: one row per station of the document's list, refreshed by a
 // timer that asks one analyser per tick. The Delete key removes the first selected row.
@@ -28,6 +33,18 @@ public:
     // Adds the station's row after a first statistics request; with bReport a station already
     // listed (1022) or not answering (1021) is reported. job.onFinished runs after that.
     void AddPress(CPress* pPress, bool bReport, CLineJob job = {});
+    // Rows of the list file at start: added quietly in this order, stale where the analyser
+    // does not answer.
+    void RestoreRows(const std::vector<std::pair<std::string, int>>& stations);
+    // Removes the node's row (asking first with bAsk); false when there is none or No.
+    bool RemoveRow(int nNodeID, bool bAsk);
+    // Sorts the table by a column; again by the same one, the other way round.
+    void SortBy(int nColumn);
+    // Where a Cp or Cpk value stands: below 1, below the alarm threshold, or above.
+    enum CapabilityBand { bandLow, bandMarginal, bandCapable };
+    static CapabilityBand Band(double dValue, double dThreshold);
+    static constexpr int kCpColumn = 10;
+    static constexpr int kCpkColumn = 11;
     // Writes the row's value columns from its record, greyed while the row is stale.
     void UpdateRow(int nRow);
     // The polling step of timer nIDEvent: asks the next row's analyser behind the operator's
@@ -44,6 +61,14 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
+    void AddStation(const std::string& strName, int nNodeID, bool bReport, CLineJob job);
+    void AddItem(const std::string& strName, int nNodeID);
+    QTreeWidgetItem* ItemOf(int nNodeID) const;
+    void OpenContextMenu(QPoint point);
+    static double CpkThreshold();
+
+    int m_nSortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     QTreeWidget* m_pList = nullptr;
     QIcon m_image; // image 1 of picture 158
     bool m_bPolling = false;

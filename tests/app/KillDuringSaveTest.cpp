@@ -167,9 +167,10 @@ protected:
         m_oldStation.insert(m_oldStation.end(), {'o', 'l', 'd'});
         // The node IDs read at start-up make no rows, so the program saves an empty list.
         CArchive oldList(&m_oldList);
-        CStatsListFile::Write(oldList, {5, 9});
+        // Node 77 has no station on the layout: the program leaves it out at start.
+        CStatsListFile::Write(oldList, {5, 77, 9});
         CArchive newList(&m_newList);
-        CStatsListFile::Write(newList, {});
+        CStatsListFile::Write(newList, {5, 9});
         // Settings: a comment the writer does not keep, and a value nobody changes.
         m_oldUser = CSettingsStore::Format(
                         {{"Software\\Velmora\\Quorvel\\Kept", {{"Marker", false, "kept", 0}}}},

@@ -276,19 +276,58 @@ TEST_F(StatsWindow, AStationDeletedFromTheLayoutKeepsItsRow) {
     EXPECT_EQ(Cell(0, 3), "10");
 }
 
-TEST_F(StatsWindow, TheListIsWrittenAtTheEndAndNotShownAtTheNextStart) {
+TEST_F(StatsWindow, TheListIsWrittenAtTheEndAndRestoredAtTheNextStart) {
     Start();
     Add(3);
     Add(12);
     Exit();
     EXPECT_EQ(ListFile(), (std::vector<std::uint8_t>{2, 0, 0, 0, 3, 0, 0, 0, 12, 0, 0, 0}));
 
+    // The next start puts the rows back quietly, in the file's order; a node no station has
+    // is left out and named in the status bar; a silent analyser's row stands, stale.
+    ASSERT_TRUE(WriteFileAtomically(m_config.WorkDir() + "/statswnd.vlm",
+                                    {3, 0, 0, 0, 12, 0, 0, 0, 77, 0, 0, 0, 3, 0, 0, 0}));
+    s_sim->SetFault(3, SimFault::silent);
     Start();
-    EXPECT_EQ(m_list->topLevelItemCount(), 0);
-    EXPECT_EQ(m_stats->m_aNodeIDs, (std::vector<std::uint32_t>{3, 12}));
+    ASSERT_TRUE(WaitForLine());
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Station 12", "Station 3"}));
+    EXPECT_EQ(m_stats->GetRows().GetNodeIDs(), (std::vector<std::int32_t>{12, 3}));
+    EXPECT_TRUE(m_stats->GetRows().IsStale(1));
+    EXPECT_FALSE(m_stats->GetRows().IsStale(0));
+    EXPECT_EQ(m_app->m_pMainWnd->GetMessageText(),
+              "Statistics list: no station on the layout for node 77; left out");
     EXPECT_EQ(m_messages.Count(), 0u);
     Exit();
-    EXPECT_EQ(ListFile(), (std::vector<std::uint8_t>{0, 0, 0, 0}));
+    EXPECT_EQ(ListFile(), (std::vector<std::uint8_t>{2, 0, 0, 0, 12, 0, 0, 0, 3, 0, 0, 0}));
+}
+
+TEST_F(StatsWindow, HeadingsSortTheTableAndCpkCellsShowTheirBand) {
+    EXPECT_EQ(CStatsView::Band(0.99, 1.33), CStatsView::bandLow);
+    EXPECT_EQ(CStatsView::Band(1.0, 1.33), CStatsView::bandMarginal);
+    EXPECT_EQ(CStatsView::Band(1.33, 1.33), CStatsView::bandCapable);
+    Start();
+    SetBatch(1, 29); // 30 crimps
+    SetBatch(2, 4);  // 5
+    SetBatch(3, 9);  // 10
+    for (int node : {1, 2, 3}) {
+        Add(node);
+    }
+    m_view->SortBy(3); // Total, ascending
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Station 2", "Station 3", "Station 1"}));
+    m_view->SortBy(3); // and the other way round
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Station 1", "Station 3", "Station 2"}));
+    // The polling order stays the order of adding.
+    EXPECT_EQ(m_stats->GetRows().GetNodeIDs(), (std::vector<std::int32_t>{1, 2, 3}));
+    // One bad crimp far out of limits of 900-1100: a process no one would call capable.
+    QTreeWidgetItem* item = m_list->topLevelItem(0);
+    EXPECT_EQ(item->data(CStatsView::kCpkColumn, Qt::UserRole).toInt(), CStatsView::bandLow);
+
+    // Remove from the context menu asks first; No keeps the row.
+    m_messages.Answer(IDNO);
+    EXPECT_FALSE(m_view->RemoveRow(3, true));
+    EXPECT_TRUE(m_view->RemoveRow(3, true));
+    EXPECT_EQ(m_stats->GetRows().GetNodeIDs(), (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(m_messages.Messages()[0].nType, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
 }
 
 TEST_F(StatsWindow, ADamagedListFileIsReportedAndReplaced) {
