@@ -145,9 +145,6 @@ void CQuorvelView::DrawPresses(QPainter* pDC, bool bShifted) {
     const QFontMetrics metrics(m_labelFont);
     const QPoint scroll = bShifted ? GetScrollPosition() : QPoint(0, 0);
     const CStationStatus* status = Status();
-    // In group mode the group stays marked, whichever station a click has highlighted since.
-    const std::vector<CPress*>& group = doc->GetGroup();
-    const bool groupMode = GetGroupCount() != 0;
     for (const auto& press : doc->GetPresses()) {
         const bool selected = press->IsSelected();
         const CRect rect = press->GetRect().Offset(-scroll.x(), -scroll.y());
@@ -155,7 +152,7 @@ void CQuorvelView::DrawPresses(QPainter* pDC, bool bShifted) {
         pDC->drawPixmap(rect.left, rect.top, icon.pixmap(kIconSize, kIconSize));
         const QString name = QString::fromStdString(press->GetName());
         const CPoint at = LabelPosition(rect, metrics.horizontalAdvance(name), metrics.height());
-        if (groupMode && std::find(group.begin(), group.end(), press.get()) != group.end()) {
+        if (IsMarkedInGroup(press.get())) {
             const QRect label(at.x, at.y, metrics.horizontalAdvance(name), metrics.height());
             const QRect mark = QRect(rect.left, rect.top, kIconSize, kIconSize)
                                    .united(label)
@@ -173,6 +170,16 @@ void CQuorvelView::DrawPresses(QPainter* pDC, bool bShifted) {
         }
     }
     pDC->restore();
+}
+
+bool CQuorvelView::IsMarkedInGroup(const CPress* pPress) const {
+    // In group mode the group stays marked, whichever station a click has highlighted since.
+    CQuorvelDoc* doc = GetDocument();
+    if (doc == nullptr || GetGroupCount() == 0) {
+        return false;
+    }
+    const std::vector<CPress*>& group = doc->GetGroup();
+    return std::find(group.begin(), group.end(), pPress) != group.end();
 }
 
 const CStationStatus* CQuorvelView::Status() const {

@@ -37,6 +37,8 @@ public:
     bool IsDragging() const { return m_selection.IsDragging(); }
     const std::string& GetImagePath() const { return m_strImage; }
     bool HasBackground() const { return !m_image.isNull(); }
+    // A station the group commands act on, drawn with the group's outline.
+    bool IsMarkedInGroup(const CPress* pPress) const;
     // The menu the last right click opened (136, 145 or 146), 0 before any.
     UINT GetLastMenu() const { return m_nLastMenu; }
 

@@ -350,6 +350,15 @@ TEST_F(NetworkView, GroupCommandsSkipASilentStationAndSayWhichAtTheEnd) {
     Band(At(40, 40), At(200, 70));
     ASSERT_EQ(m_view->GetGroupCount(), 3u);
     ASSERT_EQ(m_doc->GetGroup().size(), 3u);
+    // A click highlights one station; the whole group stays marked, as the commands act on it.
+    QTest::mouseClick(m_view, Qt::LeftButton, {}, At(60, 60));
+    ASSERT_NE(m_view->GetGroupCount(), 0u);
+    EXPECT_TRUE(Station(0)->IsSelected());
+    for (CPress* press : m_doc->GetGroup()) {
+        EXPECT_TRUE(m_view->IsMarkedInGroup(press));
+        EXPECT_EQ(press->IsSelected(), press == Station(0));
+    }
+    EXPECT_FALSE(m_view->IsMarkedInGroup(Station(5)));
     s_sim->SetFault(2, SimFault::silent);
     const unsigned r1 = State(1).nResets, r2 = State(2).nResets, r3 = State(3).nResets;
     m_view->OnResetBatch();
