@@ -47,11 +47,12 @@ void CStationMonitor::SetSweepSeconds(unsigned nSeconds) {
 
 void CStationMonitor::Restart() {
     m_timer.stop();
-    const std::size_t nStations =
-        m_pDoc != nullptr ? std::max<std::size_t>(m_pDoc->GetPresses().size(), 1) : 12;
     if (m_nSweepSeconds == 0) {
         return;
     }
+    CQuorvelDoc* pDoc = m_findDoc ? m_findDoc() : nullptr;
+    const std::size_t nStations =
+        pDoc != nullptr ? std::max<std::size_t>(pDoc->GetPresses().size(), 1) : 12;
     // Each station once a period, spread evenly; never more than one test a second.
     const auto interval =
         std::max<long long>(1000, m_nSweepSeconds * 1000LL / static_cast<long long>(nStations));
@@ -64,10 +65,11 @@ void CStationMonitor::NoteReading(int nNodeID, const CStats* pStats) {
 }
 
 void CStationMonitor::SweepStep() {
-    if (m_pDoc == nullptr || m_bAsking || m_pDoc->GetPresses().empty()) {
+    CQuorvelDoc* pDoc = m_findDoc ? m_findDoc() : nullptr;
+    if (pDoc == nullptr || m_bAsking || pDoc->GetPresses().empty()) {
         return;
     }
-    const auto& presses = m_pDoc->GetPresses();
+    const auto& presses = pDoc->GetPresses();
     if (m_nNext >= presses.size()) {
         m_nNext = 0;
         Restart(); // the layout may have grown or shrunk

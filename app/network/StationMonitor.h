@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
 class CLineClient;
 class CQuorvelDoc;
 
@@ -19,9 +21,10 @@ public:
 
     CStationMonitor(CLineClient& line, QObject* pParent = nullptr);
 
-    // The stations swept are those of this document.
-    void SetDocument(CQuorvelDoc* pDoc) {
-        m_pDoc = pDoc;
+    // The stations swept are those of the document this finds at each step (null: none); the
+    // document may close before the monitor goes, so it is never kept.
+    void SetDocumentFinder(std::function<CQuorvelDoc*()> find) {
+        m_findDoc = std::move(find);
         Restart();
     }
     CStationStatus& GetStatus() { return m_status; }
@@ -43,7 +46,7 @@ private:
     void Restart();
 
     CLineClient& m_line;
-    CQuorvelDoc* m_pDoc = nullptr;
+    std::function<CQuorvelDoc*()> m_findDoc;
     CStationStatus m_status;
     QTimer m_timer;
     unsigned m_nSweepSeconds = kDefaultSweepSeconds;

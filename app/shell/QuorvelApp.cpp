@@ -94,7 +94,10 @@ void CQuorvelApp::StartLine() {
     m_pLine->SetNoiseHandler([this](const CZarnRequest& carried) { WarnOfNoise(carried); });
     if (m_pNetTemplate != nullptr && !m_pNetTemplate->GetDocuments().empty()) {
         auto* pNetDoc = dynamic_cast<CQuorvelDoc*>(m_pNetTemplate->GetDocuments().front());
-        m_pMonitor->SetDocument(pNetDoc);
+        m_pMonitor->SetDocumentFinder([this]() -> CQuorvelDoc* {
+            const auto& docs = m_pNetTemplate->GetDocuments();
+            return docs.empty() ? nullptr : dynamic_cast<CQuorvelDoc*>(docs.front());
+        });
         for (CView* pView : pNetDoc != nullptr ? pNetDoc->GetViews() : std::vector<CView*>{}) {
             QObject::connect(m_pMonitor, &CStationMonitor::Changed, pView,
                              qOverload<>(&QWidget::update));
