@@ -69,6 +69,16 @@ bool CCommandLineInfo::Parse(int argc, const char* const* argv) {
             }
             m_strPort = value;
             m_bPortGiven = true;
+        } else if (name == "history") {
+            if (!bInlineValue) {
+                if (i + 1 >= argc) {
+                    m_strError = "--history needs a file or a postgresql:// address";
+                    return false;
+                }
+                value = argv[++i];
+            }
+            m_strHistory = value;
+            m_bHistoryGiven = true;
         } else if (name == "simulate" && !bInlineValue) {
             m_bSimulate = true;
         } else if (name == "no-splash" && !bInlineValue) {
@@ -95,10 +105,12 @@ bool CCommandLineInfo::Parse(int argc, const char* const* argv) {
 
 std::string CCommandLineInfo::Usage(const std::string& strProgram) {
     return "Usage: " + strProgram +
-           " [--port NAME] [--simulate] [--no-splash] [--measure-startup]\n"
+           " [--port NAME] [--simulate] [--history TARGET] [--no-splash] [--measure-startup]\n"
            "  --port NAME        use this serial port for this run (COMn or a device path);\n"
            "                     it is remembered at exit like a choice in Serial Port Settings\n"
            "  --simulate         run on the built-in simulated analyser line (nodes 1-12)\n"
+           "  --history TARGET   record the history for this run in this SQLite file or\n"
+           "                     postgresql:// database instead of the one in History Settings\n"
            "  --no-splash        start without the splash screen\n"
            "  --measure-startup  print the time to the main window and end\n"
            "File names on the command line are ignored.\n";

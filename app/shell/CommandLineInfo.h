@@ -6,6 +6,7 @@
 // The program's command line:
 //   --port NAME        use this serial port for this run, as if chosen in Serial Port Settings
 //   --simulate         run on the built-in simulated analyser line (nodes 1 to 12)
+//   --history TARGET   record the history in this file or postgresql:// database for this run
 //   --no-splash        start without the splash screen
 //   --measure-startup  report the time to the main window and end
 //   --help             print the usage and end
@@ -19,6 +20,8 @@ public:
     bool m_bSimulate = false;
     bool m_bPortGiven = false;
     std::string m_strPort;
+    bool m_bHistoryGiven = false;
+    std::string m_strHistory;
     bool m_bMeasureStartup = false;
     bool m_bHelp = false;
     std::vector<std::string> m_ignoredFiles;

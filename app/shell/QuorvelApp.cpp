@@ -42,6 +42,17 @@ CQuorvelApp* GetQuorvelApp() {
     return dynamic_cast<CQuorvelApp*>(AfxGetApp());
 }
 
+std::string CQuorvelApp::GetHistoryTarget() const {
+    if (m_cmdInfo.m_bHistoryGiven) {
+        return m_cmdInfo.m_strHistory;
+    }
+    std::string target;
+    if (!ReadRegString(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "HistoryTarget", target)) {
+        target.clear();
+    }
+    return target;
+}
+
 CQuorvelApp::CQuorvelApp(const CCommandLineInfo& cmdInfo, const std::string& strSimulatedPort)
     : CWinApp("Velmora", "Quorvel"), m_cmdInfo(cmdInfo), m_strSimulatedPort(strSimulatedPort) {
     RegisterProgramResources();

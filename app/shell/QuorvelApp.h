@@ -74,6 +74,9 @@ public:
 
     const CCommandLineInfo& GetCommandLineInfo() const { return m_cmdInfo; }
     bool IsSimulated() const { return !m_strSimulatedPort.empty(); }
+    // Where the history is recorded and read: --history, else the "HistoryTarget" setting; an
+    // empty text means the local file in the user's data folder.
+    std::string GetHistoryTarget() const;
     // Reports the time from this moment to the main window and ends the program.
     void MeasureStartup(std::chrono::steady_clock::time_point start) { m_startupBegin = start; }
 
