@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool ser2net
-          clang libclang-rt-dev libsqlite3-dev libpq-dev postgresql ccache)
+          clang libclang-rt-dev libsqlite3-dev libpq-dev postgresql ccache clang-format)
 
 install_packages() {
     local missing=()
@@ -48,6 +48,8 @@ run)
     ;;
 test)
     install_packages
+    # The sources keep the project's format.
+    git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
     # One build with warnings as errors under AddressSanitizer and UndefinedBehaviorSanitizer.
     build build-ci "" -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WERROR=ON -DQUORVEL_SANITIZE=ON \
         -DQUORVEL_BUILD_BENCH=OFF

@@ -122,9 +122,9 @@ void CControlChartPlot::Draw(QPainter* pDC, const QRect& area, const CControlCha
     m_plot = QRect(QPoint(left, top), QPoint(std::max(right, left + 1), std::max(bottom, top + 1)));
 
     pDC->setPen(Pen(Qt::black, line));
-    pDC->drawText(QRect(area.left(), area.top(), area.width(), textHeight * 2), Qt::AlignCenter,
-                  metrics.elidedText(QString::fromStdString(strHeading), Qt::ElideRight,
-                                     area.width()));
+    pDC->drawText(
+        QRect(area.left(), area.top(), area.width(), textHeight * 2), Qt::AlignCenter,
+        metrics.elidedText(QString::fromStdString(strHeading), Qt::ElideRight, area.width()));
 
     // Axes along the plot's left and bottom edges, with their ticks and labels.
     const int plotBottom = m_plot.top() + m_plot.height();

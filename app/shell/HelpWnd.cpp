@@ -1,10 +1,10 @@
 #include "app/shell/HelpWnd.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QKeyEvent>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
