@@ -30,6 +30,48 @@ build() { # dir, targets (empty: all), extra cmake options...
     cmake --build "$dir" ${targets:+--target $targets}
 }
 
+# The library as another project uses it: installed into a prefix of its own, the example program
+# built against it once through its CMake package and once through pkg-config, and both asked
+# whether an analyser of a simulated line answers.
+check_installed_library() {
+    local prefix="$PWD/build-lib/install" work
+    build build-lib "lintaro zarnsim" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BUILD_APP=OFF \
+        -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=OFF -DCMAKE_INSTALL_PREFIX="$prefix"
+    rm -rf "$prefix"
+    cmake --install build-lib >/dev/null
+    work=$(mktemp -d)
+    cmake -S examples -B "$work/cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+    cmake --build "$work/cmake" >/dev/null
+    local pcdir
+    pcdir=$(dirname "$(find "$prefix" -name lintaro.pc)")
+    # shellcheck disable=SC2046
+    c++ -std=c++20 -o "$work/ask_node_pc" examples/ask_node.cpp \
+        $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs lintaro)
+    build-lib/bin/zarnsim --nodes 3 >"$work/sim.out" &
+    local sim=$! line="" status=0
+    for _ in $(seq 100); do
+        line=$(head -n1 "$work/sim.out")
+        [ -n "$line" ] && break
+        sleep 0.05
+    done
+    local found missing
+    found=$("$work/cmake/ask_node" "$line" 3) || status=1
+    # Node 4 is not on the line: the program must say so and fail.
+    missing=$(LD_LIBRARY_PATH="$(dirname "$pcdir")" "$work/ask_node_pc" "$line" 4) && status=1
+    [ "$found" = "node 3 answers" ] || status=1
+    [[ "$missing" == "node 4 does not answer"* ]] || status=1
+    echo "$found; $missing"
+    kill "$sim"
+    wait "$sim" 2>/dev/null || true
+    rm -rf "$work"
+    if [ $status -ne 0 ]; then
+        echo "the example program did not work against the installed library" >&2
+        return 1
+    fi
+    echo "The installed library works for the example program (CMake package and pkg-config)."
+}
+
 case "${1:-}" in
 run)
     install_packages
@@ -57,6 +99,7 @@ test)
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     export QT_QPA_PLATFORM=offscreen
     ctest --test-dir build-ci --output-on-failure -j2 --timeout 600
+    check_installed_library
     # The line worker and the windows that use it, under ThreadSanitizer.
     build build-tsan "sim_tests quorvel_line_test quorvel_network_view_test quorvel_stats_window_test quorvel_graphs_view_test" \
         -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WERROR=ON -DQUORVEL_TSAN=ON -DQUORVEL_BUILD_BENCH=OFF

@@ -1,5 +1,4 @@
 #include "base/Clock.h"
-#include "base/ManualClock.h"
 #include "base/Tick.h"
 
 #include <atomic>
@@ -38,11 +37,7 @@ void CClock::Install(CClock* pClock) {
     g_pClock.store(pClock, std::memory_order_release);
 }
 
-void CManualClock::SleepMs(std::uint32_t ms) {
-    m_dwNow += ms;
-    m_qwSlept += ms;
-    ++m_nSleepCalls;
-}
+namespace lintaro {
 
 unsigned long GetTickCount() {
     return CClock::Current().TickCount();
@@ -59,3 +54,5 @@ void SetLastError(unsigned long code) {
 unsigned long GetLastError() {
     return t_dwLastError;
 }
+
+} // namespace lintaro

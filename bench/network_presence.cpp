@@ -34,7 +34,7 @@ std::unique_ptr<CZarnPort> OpenPort(const std::string& name) {
     auto port = std::make_unique<CZarnPort>(name.c_str(), 57600, 0, 0);
     if (!port->SetCommPort()) {
         std::fprintf(stderr, "cannot open %s: %s\n", name.c_str(),
-                     DescribeOpenError(port->GetOpenError()).c_str());
+                     lintaro::DescribeOpenError(port->GetOpenError()).c_str());
         std::exit(2);
     }
     for (int i = 0; i < kWarmUp; ++i) {

@@ -320,15 +320,17 @@ int RunLoggerCommand(const std::vector<std::string>& args, const std::string& po
         options.bVask ? CTarvikPort::kVaskBaudRate : CTarvikPort::kSerialBaudRate;
     std::unique_ptr<CTarvikPort> device;
     if (options.strGroup == "jig") {
-        device = std::make_unique<COndralPort>(port.c_str(), baud, NOPARITY, ONESTOPBIT);
+        device = std::make_unique<COndralPort>(port.c_str(), baud, lintaro::NOPARITY,
+                                               lintaro::ONESTOPBIT);
     } else {
-        device = std::make_unique<CTarvikPort>(port.c_str(), baud, NOPARITY, ONESTOPBIT);
+        device = std::make_unique<CTarvikPort>(port.c_str(), baud, lintaro::NOPARITY,
+                                               lintaro::ONESTOPBIT);
     }
     device->SetPacketID(static_cast<unsigned char>(options.nPacketID));
     const int opened = options.bVask ? device->SetVaskMode() : device->SetSerialMode();
     if (!opened) {
         const std::string reason =
-            "cannot open port " + port + ": " + DescribeOpenError(device->GetOpenError());
+            "cannot open port " + port + ": " + lintaro::DescribeOpenError(device->GetOpenError());
         if (options.bJson) {
             out << "{\"ok\":false,\"error\":" << JsonString(reason) << "}\n";
         }

@@ -497,5 +497,5 @@ int CTarvikPort::TestTransceiverBattery() {
     unsigned long status = 0;
     const bool ok = ReadModemStatus(status);
     RxOff();
-    return ok && !(status & MS_RING_ON) ? 1 : 0;
+    return ok && !(status & lintaro::MS_RING_ON) ? 1 : 0;
 }

@@ -79,7 +79,7 @@ void CVaskPort::RandomDelay() {
 
 bool CVaskPort::ReadModemStatus(unsigned long& status) {
     status = 0;
-    return GetCommModemStatus(m_hPort, &status) != 0;
+    return lintaro::GetCommModemStatus(m_hPort, &status) != 0;
 }
 
 int CVaskPort::TestCarrierDetect2(int waitForLine) {
@@ -93,11 +93,11 @@ int CVaskPort::TestCarrierDetect2(int waitForLine) {
         if (!ReadModemStatus(status)) {
             return 0;
         }
-        for (int left = kCarrierPolls; status & MS_CTS_ON; --left) {
+        for (int left = kCarrierPolls; status & lintaro::MS_CTS_ON; --left) {
             if (left == 0) {
                 return 0;
             }
-            Sleep(kBusyPollMs);
+            lintaro::Sleep(kBusyPollMs);
             if (!ReadModemStatus(status)) {
                 return 0;
             }
@@ -106,14 +106,14 @@ int CVaskPort::TestCarrierDetect2(int waitForLine) {
         if (!ReadModemStatus(status)) {
             return 0;
         }
-        if (!(status & MS_CTS_ON)) {
+        if (!(status & lintaro::MS_CTS_ON)) {
             return TxOn() ? 1 : 0;
         }
         // Another station started during the back-off.
         if (++returns == kCarrierReturns) {
             return 0;
         }
-        Sleep(kCollisionMs);
+        lintaro::Sleep(kCollisionMs);
     }
 }
 
@@ -129,7 +129,7 @@ int CVaskPort::WaitForTxEmpty() {
         if (!ReadModemStatus(status)) {
             return 0;
         }
-        if (!(status & MS_DSR_ON)) {
+        if (!(status & lintaro::MS_DSR_ON)) {
             // Two idle polls in a row, so a gap between bytes is not taken for the end.
             if (sawIdle) {
                 return 1;
@@ -139,7 +139,7 @@ int CVaskPort::WaitForTxEmpty() {
             continue;
         }
         sawIdle = false;
-        Sleep(1);
+        lintaro::Sleep(1);
         if (--left == 0) {
             return 0;
         }

@@ -3,9 +3,9 @@
 // buffer and time-stamp readers against the bounds of their buffers.
 #include "FuzzSupport.h"
 
-#include "base/ManualClock.h"
 #include "devices/TarvikPort.h"
-#include "serial/ScriptedLine.h"
+#include "testsupport/ManualClock.h"
+#include "testsupport/ScriptedLine.h"
 
 #include <vector>
 

@@ -2,9 +2,9 @@
 // the harness's own reading of what the line delivered, down to the failure reason.
 #include "FuzzSupport.h"
 
-#include "base/ManualClock.h"
 #include "network/ZarnPort.h"
-#include "serial/ScriptedLine.h"
+#include "testsupport/ManualClock.h"
+#include "testsupport/ScriptedLine.h"
 
 #include <deque>
 #include <optional>

@@ -4,7 +4,8 @@
 
 CLineWorker::CLineWorker(CZarnPort& port, Options options)
     : m_port(port), m_options(options), m_strPortName(port.GetCommPort()) {
-    m_state = port.GetPortHandle() != INVALID_HANDLE_VALUE ? LineState::open : LineState::closed;
+    m_state =
+        port.GetPortHandle() != lintaro::INVALID_HANDLE_VALUE ? LineState::open : LineState::closed;
     m_thread = std::thread([this] { Run(); });
 }
 

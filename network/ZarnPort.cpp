@@ -51,8 +51,8 @@ int CZarnPort::TransmitPacket(unsigned char command, unsigned char node, unsigne
     // Anything the line delivered late belongs to an earlier exchange.
     FlushComms();
     if (!WriteFrame(reinterpret_cast<unsigned char*>(&packet), kPacket)) {
-        return Fail(m_hPort == INVALID_HANDLE_VALUE ? ZarnError::portClosed
-                                                    : ZarnError::writeFailed);
+        return Fail(m_hPort == lintaro::INVALID_HANDLE_VALUE ? ZarnError::portClosed
+                                                             : ZarnError::writeFailed);
     }
     COAXNWKPACKET echo{};
     int n = ReceivePacket(&echo, kPacket);

@@ -14,6 +14,10 @@
 #include <mutex>
 #include <unordered_set>
 
+CSerialDevice::~CSerialDevice() = default;
+
+namespace lintaro {
+
 namespace {
 
 // Every open device, so that a stale or foreign handle fails instead of crashing.
@@ -39,8 +43,6 @@ int Result(bool ok) {
 }
 
 } // namespace
-
-CSerialDevice::~CSerialDevice() = default;
 
 std::string CommDevicePath(const std::string& name) {
     std::string n = name;
@@ -167,7 +169,7 @@ int CloseHandle(HANDLE h) {
     return 1;
 }
 
-int SetCommState(HANDLE h, const _DCB* dcb) {
+int SetCommState(HANDLE h, const DCB* dcb) {
     CSerialDevice* p = Lookup(h);
     return p && dcb ? Result(p->SetState(*dcb)) : 0;
 }
@@ -182,7 +184,7 @@ int SetCommTimeouts(HANDLE h, const COMMTIMEOUTS* t) {
     return p && t ? Result(p->SetTimeouts(*t)) : 0;
 }
 
-int ReadFile(HANDLE h, void* buffer, unsigned long count, unsigned long* read, _OVERLAPPED*) {
+int ReadFile(HANDLE h, void* buffer, unsigned long count, unsigned long* read, OVERLAPPED*) {
     if (read) {
         *read = 0;
     }
@@ -201,7 +203,7 @@ int ReadFile(HANDLE h, void* buffer, unsigned long count, unsigned long* read, _
 }
 
 int WriteFile(HANDLE h, const void* buffer, unsigned long count, unsigned long* written,
-              _OVERLAPPED*) {
+              OVERLAPPED*) {
     if (written) {
         *written = 0;
     }
@@ -278,3 +280,5 @@ CReadPlan PlanRead(const COMMTIMEOUTS& t, std::size_t count) {
     plan.nTotalMs = total > MAXDWORD - 1 ? MAXDWORD - 1 : static_cast<std::uint32_t>(total);
     return plan;
 }
+
+} // namespace lintaro

@@ -12,11 +12,14 @@
 
 class CSerialDevice;
 
+// Kept in a namespace of their own so that they never meet another definition of these names.
+namespace lintaro {
+
 using HANDLE = void*;
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~std::uintptr_t{0});
 
 // The 28-byte device control block.
-struct _DCB {
+struct DCB {
     std::uint32_t DCBlength;
     std::uint32_t BaudRate;
     std::uint32_t fBinary : 1;
@@ -46,8 +49,7 @@ struct _DCB {
     char EvtChar;
     std::uint16_t wReserved1;
 };
-static_assert(sizeof(_DCB) == 28, "the control block is 28 bytes");
-using DCB = _DCB;
+static_assert(sizeof(DCB) == 28, "the control block is 28 bytes");
 
 struct COMMTIMEOUTS {
     std::uint32_t ReadIntervalTimeout;
@@ -58,7 +60,7 @@ struct COMMTIMEOUTS {
 };
 
 // Accepted for signature compatibility; overlapped input and output is never used.
-struct _OVERLAPPED;
+struct OVERLAPPED;
 
 constexpr std::uint32_t MAXDWORD = 0xFFFFFFFFu;
 
@@ -91,13 +93,13 @@ constexpr unsigned long ERROR_LINE_SETTINGS = 11005;      // the server did not 
 LINTARO_API HANDLE OpenCommDevice(const char* name);
 LINTARO_API int CloseHandle(HANDLE h);
 
-LINTARO_API int SetCommState(HANDLE h, const _DCB* dcb);
+LINTARO_API int SetCommState(HANDLE h, const DCB* dcb);
 LINTARO_API int GetCommTimeouts(HANDLE h, COMMTIMEOUTS* t);
 LINTARO_API int SetCommTimeouts(HANDLE h, const COMMTIMEOUTS* t);
 LINTARO_API int ReadFile(HANDLE h, void* buffer, unsigned long count, unsigned long* read,
-                         _OVERLAPPED* overlapped);
+                         OVERLAPPED* overlapped);
 LINTARO_API int WriteFile(HANDLE h, const void* buffer, unsigned long count, unsigned long* written,
-                          _OVERLAPPED* overlapped);
+                          OVERLAPPED* overlapped);
 LINTARO_API int PurgeComm(HANDLE h, unsigned long flags);
 LINTARO_API int EscapeCommFunction(HANDLE h, unsigned long function);
 LINTARO_API int SetCommBreak(HANDLE h);
@@ -117,3 +119,5 @@ LINTARO_API std::string DescribeOpenError(unsigned long code);
 using SerialDeviceOpener = std::function<std::unique_ptr<CSerialDevice>()>;
 LINTARO_API void RegisterSerialDevice(const std::string& name, SerialDeviceOpener opener);
 LINTARO_API void UnregisterSerialDevice(const std::string& name);
+
+} // namespace lintaro

@@ -18,6 +18,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace lintaro;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -9,6 +9,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+using namespace lintaro;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -70,7 +72,7 @@ CPosixSerialDevice::~CPosixSerialDevice() {
     ::close(m_fd);
 }
 
-bool CPosixSerialDevice::SetState(const _DCB& dcb) {
+bool CPosixSerialDevice::SetState(const DCB& dcb) {
     speed_t speed;
     if (!SpeedOf(dcb.BaudRate, speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 ||
         dcb.Parity > SPACEPARITY || dcb.StopBits > TWOSTOPBITS) {

@@ -13,9 +13,9 @@ public:
     static std::unique_ptr<CSerialDevice> Open(const std::string& path);
     ~CPosixSerialDevice() override;
 
-    bool SetState(const _DCB& dcb) override;
-    bool GetTimeouts(COMMTIMEOUTS& t) override;
-    bool SetTimeouts(const COMMTIMEOUTS& t) override;
+    bool SetState(const lintaro::DCB& dcb) override;
+    bool GetTimeouts(lintaro::COMMTIMEOUTS& t) override;
+    bool SetTimeouts(const lintaro::COMMTIMEOUTS& t) override;
     long Read(unsigned char* buffer, std::size_t count) override;
     long Write(const unsigned char* data, std::size_t count) override;
     bool Purge(unsigned long flags) override;
@@ -36,7 +36,7 @@ private:
     void NoteError(int error);
 
     int m_fd;
-    COMMTIMEOUTS m_timeouts{};
+    lintaro::COMMTIMEOUTS m_timeouts{};
     // The lines' control modes last applied; a terminal opens with both lines raised.
     unsigned m_nDtrControl = 1;
     unsigned m_nRtsControl = 1;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
+using namespace lintaro;
+
 namespace {
 
 using Telnet = CTelnetCodec;
@@ -147,7 +149,7 @@ std::size_t CRfc2217SerialDevice::Carried(const unsigned char* data, std::size_t
     return n;
 }
 
-bool CRfc2217SerialDevice::SetState(const _DCB& dcb) {
+bool CRfc2217SerialDevice::SetState(const DCB& dcb) {
     if (!CTcpSerialDevice::SetState(dcb)) {
         return false;
     }

@@ -20,7 +20,7 @@ public:
     // Sends baud rate, data size, parity and stop size and waits for the server to confirm all
     // four (ERROR_COM_CONTROL_SILENT when it does not, ERROR_LINE_SETTINGS when it set other
     // values); then flow control and, where their modes change, DTR and RTS.
-    bool SetState(const _DCB& dcb) override;
+    bool SetState(const lintaro::DCB& dcb) override;
     bool Purge(unsigned long flags) override;
     bool Escape(unsigned long function) override;
     // The server's modem lines: asked afresh each time (ser2net answers a repeated

@@ -11,9 +11,9 @@
 class LINTARO_API CSerialDevice {
 public:
     virtual ~CSerialDevice();
-    virtual bool SetState(const _DCB& dcb) = 0;
-    virtual bool GetTimeouts(COMMTIMEOUTS& t) = 0;
-    virtual bool SetTimeouts(const COMMTIMEOUTS& t) = 0;
+    virtual bool SetState(const lintaro::DCB& dcb) = 0;
+    virtual bool GetTimeouts(lintaro::COMMTIMEOUTS& t) = 0;
+    virtual bool SetTimeouts(const lintaro::COMMTIMEOUTS& t) = 0;
     // Reads up to count bytes under the time-outs last set; the count read, or -1 on an error.
     virtual long Read(unsigned char* buffer, std::size_t count) = 0;
     // Writes count bytes; the count handed to the driver, or -1 on an error before any.
@@ -33,4 +33,6 @@ struct CReadPlan {
     std::uint32_t nTotalMs = 0;    // the whole read's limit (firstByte: limit for the first byte)
     std::uint32_t nIntervalMs = 0; // longest gap between bytes once one has come; 0 for none
 };
+namespace lintaro {
 LINTARO_API CReadPlan PlanRead(const COMMTIMEOUTS& t, std::size_t count);
+}

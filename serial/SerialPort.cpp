@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+using namespace lintaro;
+
 namespace {
 
 COMMTIMEOUTS g_readTimeouts{0, 0, 500, 0, 0};
@@ -33,7 +35,7 @@ CSerialPort::CSerialPort(char const* port, unsigned long baud, unsigned char par
                          unsigned char stop)
     : m_hPort(INVALID_HANDLE_VALUE), m_strPort(port ? port : ""), m_dcb{}, m_dwTxTimeout(500),
       m_dwRxTimeout(500) {
-    m_dcb.DCBlength = sizeof(_DCB);
+    m_dcb.DCBlength = sizeof(DCB);
     m_dcb.BaudRate = static_cast<std::uint32_t>(baud);
     m_dcb.fBinary = 1;
     m_dcb.ByteSize = 8;
@@ -94,11 +96,11 @@ int CSerialPort::SetBaudRate(unsigned long rate, int reopen) {
     return SetCommState(m_hPort, &m_dcb);
 }
 
-int CSerialPort::SetPortInfo(_DCB* dcb) {
+int CSerialPort::SetPortInfo(DCB* dcb) {
     if (dcb == nullptr) {
         return 0;
     }
-    std::memcpy(&m_dcb, dcb, sizeof(_DCB));
+    std::memcpy(&m_dcb, dcb, sizeof(DCB));
     return SetCommState(m_hPort, &m_dcb);
 }
 
@@ -114,7 +116,7 @@ int CSerialPort::WriteFrame(unsigned char* data, int count) {
     return written == static_cast<unsigned long>(count) ? 1 : 0;
 }
 
-unsigned long CSerialPort::ReadFrame(unsigned char* buffer, unsigned long count, _OVERLAPPED*) {
+unsigned long CSerialPort::ReadFrame(unsigned char* buffer, unsigned long count, OVERLAPPED*) {
     if (!SetCommTimeouts(m_hPort, &g_readTimeouts)) {
         return 0;
     }

@@ -18,7 +18,7 @@ public:
 
     void Serialize(CArchive& ar) override;
     virtual unsigned long ReadFrame(unsigned char* buffer, unsigned long count,
-                                    _OVERLAPPED* overlapped);
+                                    lintaro::OVERLAPPED* overlapped);
     virtual int WriteFrame(unsigned char* data, int count);
     virtual int SetCommPort();
 
@@ -26,7 +26,7 @@ public:
     int ChangeComPort(char const* name);
     unsigned long GetBaudRate() const { return m_dcb.BaudRate; }
     int SetBaudRate(unsigned long rate, int reopen);
-    int SetPortInfo(_DCB* dcb);
+    int SetPortInfo(lintaro::DCB* dcb);
     void* GetPortHandle() const { return m_hPort; }
     // Closes the device; requests then fail at once until the port is opened again.
     void ClosePort();
@@ -57,16 +57,16 @@ public:
     unsigned long GetOpenError() const { return m_dwOpenError; }
 
     // The library-wide time-out records shared by every port object.
-    static COMMTIMEOUTS& ReadTimeouts();
-    static COMMTIMEOUTS& WriteTimeouts();
-    static COMMTIMEOUTS& SavedTimeouts();
+    static lintaro::COMMTIMEOUTS& ReadTimeouts();
+    static lintaro::COMMTIMEOUTS& WriteTimeouts();
+    static lintaro::COMMTIMEOUTS& SavedTimeouts();
 
 protected:
     int EscapeIfOpen(unsigned long function);
 
-    HANDLE m_hPort;
+    lintaro::HANDLE m_hPort;
     std::string m_strPort;
-    _DCB m_dcb;
+    lintaro::DCB m_dcb;
     unsigned long m_dwTxTimeout;
     unsigned long m_dwRxTimeout;
     unsigned long m_dwOpenError = 0;

@@ -8,6 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace lintaro;
+
 std::unique_ptr<CSerialDevice> CTcpSerialDevice::Open(const CNetAddress& address) {
     const int fd = address.Connect(kConnectTimeoutMs);
     if (fd < 0) {
@@ -66,7 +68,7 @@ bool CTcpSerialDevice::CheckConnected() {
     return true;
 }
 
-bool CTcpSerialDevice::SetState(const _DCB& dcb) {
+bool CTcpSerialDevice::SetState(const DCB& dcb) {
     if (!CheckConnected()) {
         return false;
     }

@@ -21,9 +21,9 @@ public:
     static std::unique_ptr<CSerialDevice> Open(const CNetAddress& address);
     ~CTcpSerialDevice() override;
 
-    bool SetState(const _DCB& dcb) override;
-    bool GetTimeouts(COMMTIMEOUTS& t) override;
-    bool SetTimeouts(const COMMTIMEOUTS& t) override;
+    bool SetState(const lintaro::DCB& dcb) override;
+    bool GetTimeouts(lintaro::COMMTIMEOUTS& t) override;
+    bool SetTimeouts(const lintaro::COMMTIMEOUTS& t) override;
     long Read(unsigned char* buffer, std::size_t count) override;
     long Write(const unsigned char* data, std::size_t count) override;
     bool Purge(unsigned long flags) override;
@@ -74,5 +74,5 @@ private:
 
     int m_fd;
     bool m_bLost = false;
-    COMMTIMEOUTS m_timeouts{};
+    lintaro::COMMTIMEOUTS m_timeouts{};
 };

@@ -10,10 +10,10 @@
 #include "app/stats/StatsDoc.h"
 #include "app/stats/StatsView.h"
 #include "network/ZarnPort.h"
-#include "serial/ScriptedLine.h"
 #include "sim/ZarnSimulator.h"
 #include "tests/app/ShellTestSupport.h"
 #include "tests/app/TempConfig.h"
+#include "testsupport/ScriptedLine.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

@@ -9,8 +9,8 @@
 #include "app/shell/PressCollector.h"
 #include "app/shell/PressDocument.h"
 #include "app/shell/QuorvelApp.h"
-#include "serial/ScriptedLine.h"
 #include "tests/app/TempConfig.h"
+#include "testsupport/ScriptedLine.h"
 
 #include <QApplication>
 #include <QTimer>

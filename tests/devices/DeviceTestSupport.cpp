@@ -46,7 +46,8 @@ void CLoggerTest::Open(bool vask, CTarvikPort* port) {
     if (port) {
         m_port.reset(port);
     } else {
-        m_port = std::make_unique<CTarvikPort>(kPort, 38400, NOPARITY, ONESTOPBIT);
+        m_port =
+            std::make_unique<CTarvikPort>(kPort, 38400, lintaro::NOPARITY, lintaro::ONESTOPBIT);
     }
     ASSERT_TRUE(vask ? m_port->SetVaskMode() : m_port->SetSerialMode());
     m_peer = std::make_unique<CLoggerPeer>(vask, m_port->GetPacketID());

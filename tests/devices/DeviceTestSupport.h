@@ -1,9 +1,9 @@
 #pragma once
 
-#include "LoggerPeer.h"
-#include "base/ManualClock.h"
 #include "devices/TarvikPort.h"
-#include "serial/ScriptedLine.h"
+#include "testsupport/LoggerPeer.h"
+#include "testsupport/ManualClock.h"
+#include "testsupport/ScriptedLine.h"
 
 #include <gtest/gtest.h>
 

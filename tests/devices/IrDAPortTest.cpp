@@ -8,7 +8,7 @@ class IrDAPortTest : public CLineTest {
 protected:
     void SetUp() override {
         CLineTest::SetUp();
-        m_port = std::make_unique<CIrDAPort>(kPort, 9600, NOPARITY, ONESTOPBIT);
+        m_port = std::make_unique<CIrDAPort>(kPort, 9600, lintaro::NOPARITY, lintaro::ONESTOPBIT);
         ASSERT_TRUE(m_port->SetCommPort());
         m_line->ClearRecord();
     }
@@ -51,8 +51,9 @@ TEST_F(IrDAPortTest, RateChangeSendsInControlModeAndReturnsToDataMode) {
         }
     }
     using E = CScriptedLine::Event;
-    EXPECT_EQ(seen, (std::vector<std::pair<E::Kind, unsigned long>>{
-                        {E::escape, CLRRTS}, {E::write, 0x02}, {E::escape, SETRTS}}));
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<E::Kind, unsigned long>>{
+                  {E::escape, lintaro::CLRRTS}, {E::write, 0x02}, {E::escape, lintaro::SETRTS}}));
     EXPECT_EQ(rtsTick - writeTick, 2u);
     EXPECT_TRUE(m_line->Rts());
 }
@@ -66,7 +67,8 @@ TEST_F(IrDAPortTest, FailedControlWriteStillReturnsToDataMode) {
 TEST_F(IrDAPortTest, ResetPulsesDtrAndHoldsPower) {
     const std::uint32_t start = Now();
     EXPECT_EQ(m_port->ResetAndHoldPower(), 1);
-    EXPECT_EQ(Escapes(), (std::vector<unsigned long>{SETRTS, CLRDTR, SETDTR, CLRDTR}));
+    EXPECT_EQ(Escapes(), (std::vector<unsigned long>{lintaro::SETRTS, lintaro::CLRDTR,
+                                                     lintaro::SETDTR, lintaro::CLRDTR}));
     const auto escapes = m_line->EventsOf(CScriptedLine::Event::escape);
     EXPECT_EQ(escapes[3].nTick - escapes[2].nTick, 2u);
     EXPECT_EQ(Now() - start, 2u);
@@ -86,7 +88,7 @@ TEST_F(IrDAPortTest, PowerDownAndDestructionLeaveBothLinesLow) {
     EXPECT_FALSE(m_line->Rts());
     EXPECT_FALSE(m_line->Dtr());
     // A closed port powers down without touching anything.
-    CIrDAPort closed(kPort, 9600, NOPARITY, ONESTOPBIT);
+    CIrDAPort closed(kPort, 9600, lintaro::NOPARITY, lintaro::ONESTOPBIT);
     EXPECT_EQ(closed.PowerDown(), 1);
 }
 

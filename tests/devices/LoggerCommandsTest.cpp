@@ -76,7 +76,7 @@ TEST_F(LoggerCommandTest, JsonDocumentsOverTheInterfaceModule) {
     // The module was asked what it can tell before the first frame went out.
     const auto escapes = m_line->EventsOf(CScriptedLine::Event::escape);
     EXPECT_TRUE(std::any_of(escapes.begin(), escapes.end(),
-                            [](const auto& e) { return e.nValue == SETBREAK; }));
+                            [](const auto& e) { return e.nValue == lintaro::SETBREAK; }));
     std::vector<Bytes> expected = {{0x06, 0, 0}, {0x07, 0, 0}, {0x08, 0, 0}, {0x09, 0, 0},
                                    {0x19, 0, 0}, {0x1A, 0, 0}, {0x1B, 0, 0}, {0x32, 0, 0},
                                    {0x04, 0, 0}, {0x05, 0, 0}, {0x1D, 0, 0}, {0x5D, 0, 0},

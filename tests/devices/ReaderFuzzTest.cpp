@@ -76,7 +76,7 @@ protected:
 };
 
 TEST_F(ReaderFuzzTest, RandomLineInputStaysWithinEveryBuffer) {
-    CTarvikPort port(kPort, 19200, NOPARITY, ONESTOPBIT);
+    CTarvikPort port(kPort, 19200, lintaro::NOPARITY, lintaro::ONESTOPBIT);
     ASSERT_TRUE(port.SetCommPort());
     std::mt19937 rng(20240611);
     for (int round = 0; round < 3000; ++round) {

@@ -350,7 +350,7 @@ TEST_F(CommandTest, VaskStreamAcknowledgementsDoNotWaitForTheLine) {
     Open(true);
     unsigned char buffer[255] = {};
     unsigned char received = 0;
-    m_line->SetModemStatus(MS_CTS_ON); // someone else is talking
+    m_line->SetModemStatus(lintaro::MS_CTS_ON); // someone else is talking
     m_line->Feed(m_peer->Frame({0xB2, 1}, 0x00));
     EXPECT_EQ(m_port->ReadVaskDataStream(0, &received, buffer), 2);
     EXPECT_EQ(m_peer->Requests().size(), 1u);
@@ -430,7 +430,7 @@ TEST_F(CommandTest, TransceiverBatteryIsReadWithTheReceiverOn) {
     bool low = true;
     // The transceiver reports only while its receiver is powered.
     m_line->SetModemStatusFunction(
-        [this, &low](std::uint32_t) { return m_line->Dtr() && low ? MS_RING_ON : 0ul; });
+        [this, &low](std::uint32_t) { return m_line->Dtr() && low ? lintaro::MS_RING_ON : 0ul; });
     std::uint32_t start = Now();
     EXPECT_EQ(m_port->TestTransceiverBattery(), 0);
     EXPECT_EQ(Now() - start, 21u);

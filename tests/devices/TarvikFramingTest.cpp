@@ -48,7 +48,9 @@ TEST_F(FramingTest, VaskFrameOnTheWire) {
         EXPECT_EQ(WriteSizes(), (std::vector<std::size_t>{16, 1, 10}));
         // Receiver on to listen, off while sending, back on after; transmitter only around
         // the frame.
-        EXPECT_EQ(Escapes(), (std::vector<unsigned long>{SETDTR, SETRTS, CLRDTR, SETDTR, CLRRTS}));
+        EXPECT_EQ(Escapes(),
+                  (std::vector<unsigned long>{lintaro::SETDTR, lintaro::SETRTS, lintaro::CLRDTR,
+                                              lintaro::SETDTR, lintaro::CLRRTS}));
         EXPECT_TRUE(m_line->Dtr());
         EXPECT_FALSE(m_line->Rts());
         EXPECT_EQ(m_port->IsRxOn(), 1);
@@ -66,10 +68,10 @@ TEST_F(FramingTest, VaskFrameTimingAroundTheWrites) {
         const auto writes = m_line->EventsOf(Event::write);
         const auto escapes = m_line->EventsOf(Event::escape);
         ASSERT_EQ(purges.size(), 1u);
-        EXPECT_EQ(purges[0].nValue, PURGE_TXCLEAR | PURGE_RXCLEAR);
+        EXPECT_EQ(purges[0].nValue, lintaro::PURGE_TXCLEAR | lintaro::PURGE_RXCLEAR);
         EXPECT_EQ(writes[0].nTick - purges[0].nTick, waitForLine ? 2u : 11u);
         // Without the intelligent-wait capability the transmitter stays on 20 ms after.
-        EXPECT_EQ(escapes.back().nValue, CLRRTS);
+        EXPECT_EQ(escapes.back().nValue, lintaro::CLRRTS);
         EXPECT_EQ(escapes.back().nTick - writes.back().nTick, 21u);
         EXPECT_EQ(m_line->ModemStatusReads() > reads, waitForLine == 1);
     }
@@ -87,7 +89,7 @@ TEST_F(FramingTest, VaskWriteFailureSwitchesTheTransmitterOff) {
 
 TEST_F(FramingTest, BusyMediumReopensThePortAndSendsNothing) {
     OpenQuiet(true);
-    m_line->SetModemStatus(MS_CTS_ON);
+    m_line->SetModemStatus(lintaro::MS_CTS_ON);
     const unsigned opens = m_line->OpenCount();
     const unsigned char request[] = {0x05, 0x00, 0x00};
     EXPECT_EQ(m_port->WriteVaskData(request, 3, 0, 1), 0);
@@ -142,7 +144,7 @@ TEST_F(FramingTest, SynchronisationSurvivesBetweenCallsAndObjects) {
     OpenQuiet(true);
     auto other = CScriptedLine::Create();
     auto reg = other->Register("DEVTEST2");
-    CTarvikPort second("DEVTEST2", 19200, NOPARITY, ONESTOPBIT);
+    CTarvikPort second("DEVTEST2", 19200, lintaro::NOPARITY, lintaro::ONESTOPBIT);
     ASSERT_TRUE(second.SetCommPort());
 
     // Half a sync pair on one port, the rest on the other.
@@ -345,8 +347,8 @@ TEST_P(ExchangeTest, PortIsReopenedBeforeEveryAttempt) {
     if (GetParam()) {
         // Re-opened with both lines dropped, receiver off at the end.
         ASSERT_GE(escapes.size(), 2u);
-        EXPECT_EQ(escapes[0], CLRDTR);
-        EXPECT_EQ(escapes[1], CLRRTS);
+        EXPECT_EQ(escapes[0], lintaro::CLRDTR);
+        EXPECT_EQ(escapes[1], lintaro::CLRRTS);
         EXPECT_FALSE(m_line->Dtr());
         EXPECT_EQ(m_port->IsRxOn(), 0);
     } else {
@@ -422,7 +424,7 @@ TEST_F(FramingTest, VaskRepliesMustCarryTheOwnPacketID) {
 }
 
 TEST(OndralPortTest, JigStartsOnTheDirectCable) {
-    COndralPort jig("NOSUCHPORT", 38400, NOPARITY, ONESTOPBIT);
+    COndralPort jig("NOSUCHPORT", 38400, lintaro::NOPARITY, lintaro::ONESTOPBIT);
     EXPECT_EQ(jig.UsingVask(), 0);
     EXPECT_EQ(jig.GetPacketID(), 0x11);
     EXPECT_EQ(jig.GetHandshake(), 0x00);

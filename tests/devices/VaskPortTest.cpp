@@ -8,7 +8,7 @@ class VaskPortTest : public CLineTest {
 protected:
     void SetUp() override {
         CLineTest::SetUp();
-        m_port = std::make_unique<CVaskPort>(kPort, 19200, NOPARITY, ONESTOPBIT);
+        m_port = std::make_unique<CVaskPort>(kPort, 19200, lintaro::NOPARITY, lintaro::ONESTOPBIT);
         ASSERT_TRUE(m_port->SetCommPort());
         m_line->ClearRecord();
     }
@@ -72,8 +72,8 @@ TEST_F(VaskPortTest, LineSwitchesDriveRtsAndDtrAndTrackTheReceiver) {
     // Receiver first, then transmitter, then the port closes.
     const auto e = Escapes();
     ASSERT_GE(e.size(), 2u);
-    EXPECT_EQ(e[e.size() - 2], CLRDTR);
-    EXPECT_EQ(e.back(), CLRRTS);
+    EXPECT_EQ(e[e.size() - 2], lintaro::CLRDTR);
+    EXPECT_EQ(e.back(), lintaro::CLRRTS);
     EXPECT_FALSE(m_line->IsOpen());
 }
 
@@ -106,7 +106,8 @@ TEST_F(VaskPortTest, NoCarrierTestSwitchesOnWithoutReadingTheLines) {
 }
 
 TEST_F(VaskPortTest, FreeMediumTransmitsAfterOneBackOff) {
-    m_line->SetModemStatus(MS_DSR_ON | MS_RING_ON); // lines other than CTS do not matter
+    m_line->SetModemStatus(lintaro::MS_DSR_ON |
+                           lintaro::MS_RING_ON); // lines other than CTS do not matter
     SetRandomNumbers({0x40, 0x07});
     const std::uint32_t start = Now();
     EXPECT_EQ(m_port->TestCarrierDetect2(1), 1);
@@ -116,7 +117,7 @@ TEST_F(VaskPortTest, FreeMediumTransmitsAfterOneBackOff) {
 }
 
 TEST_F(VaskPortTest, BusyMediumGivesUpAtTheHundredAndFirstPoll) {
-    m_line->SetModemStatus(MS_CTS_ON);
+    m_line->SetModemStatus(lintaro::MS_CTS_ON);
     const std::uint32_t start = Now();
     EXPECT_EQ(m_port->TestCarrierDetect2(1), 0);
     EXPECT_FALSE(m_line->Rts());
@@ -126,7 +127,7 @@ TEST_F(VaskPortTest, BusyMediumGivesUpAtTheHundredAndFirstPoll) {
 }
 
 TEST_F(VaskPortTest, MediumThatFreesOnTheLastPollIsTaken) {
-    std::vector<unsigned long> words(101, MS_CTS_ON);
+    std::vector<unsigned long> words(101, lintaro::MS_CTS_ON);
     words.push_back(0);
     words[100] = 0;
     ScriptModem(words);
@@ -135,7 +136,8 @@ TEST_F(VaskPortTest, MediumThatFreesOnTheLastPollIsTaken) {
 }
 
 TEST_F(VaskPortTest, CarrierReturningAfterEveryBackOffGivesUpAtTheFifthReturn) {
-    ScriptModem({0, MS_CTS_ON, 0, MS_CTS_ON, 0, MS_CTS_ON, 0, MS_CTS_ON, 0, MS_CTS_ON, 0});
+    ScriptModem({0, lintaro::MS_CTS_ON, 0, lintaro::MS_CTS_ON, 0, lintaro::MS_CTS_ON, 0,
+                 lintaro::MS_CTS_ON, 0, lintaro::MS_CTS_ON, 0});
     const std::uint32_t start = Now();
     EXPECT_EQ(m_port->TestCarrierDetect2(1), 0);
     EXPECT_FALSE(m_line->Rts());
@@ -145,17 +147,18 @@ TEST_F(VaskPortTest, CarrierReturningAfterEveryBackOffGivesUpAtTheFifthReturn) {
 }
 
 TEST_F(VaskPortTest, CarrierReturningFourTimesStillLetsTheFrameGo) {
-    ScriptModem({0, MS_CTS_ON, 0, MS_CTS_ON, 0, MS_CTS_ON, 0, MS_CTS_ON, 0, 0});
+    ScriptModem({0, lintaro::MS_CTS_ON, 0, lintaro::MS_CTS_ON, 0, lintaro::MS_CTS_ON, 0,
+                 lintaro::MS_CTS_ON, 0, 0});
     EXPECT_EQ(m_port->TestCarrierDetect2(1), 1);
     EXPECT_TRUE(m_line->Rts());
 }
 
 TEST_F(VaskPortTest, PollAllowanceStartsAgainAfterACollision) {
     // 100 busy polls, free, collision, then 100 busy polls again: both rounds fit.
-    std::vector<unsigned long> words(100, MS_CTS_ON);
+    std::vector<unsigned long> words(100, lintaro::MS_CTS_ON);
     words.push_back(0);
-    words.push_back(MS_CTS_ON);
-    words.insert(words.end(), 100, MS_CTS_ON);
+    words.push_back(lintaro::MS_CTS_ON);
+    words.insert(words.end(), 100, lintaro::MS_CTS_ON);
     words.push_back(0);
     words.push_back(0);
     ScriptModem(words);
@@ -169,7 +172,7 @@ TEST_F(VaskPortTest, UnreadableLinesAreNotAFreeMedium) {
 }
 
 TEST_F(VaskPortTest, TxEmptyWithoutCapabilityWaitsTwentyMilliseconds) {
-    m_line->SetModemStatus(MS_DSR_ON);
+    m_line->SetModemStatus(lintaro::MS_DSR_ON);
     const std::uint32_t start = Now();
     EXPECT_EQ(m_port->WaitForTxEmpty(), 1);
     EXPECT_EQ(Now() - start, 21u);
@@ -177,11 +180,13 @@ TEST_F(VaskPortTest, TxEmptyWithoutCapabilityWaitsTwentyMilliseconds) {
 }
 
 TEST_F(VaskPortTest, TxEmptyWithCapability) {
-    auto modemOnBreak = [this](std::uint32_t) { return m_line->InBreak() ? MS_DSR_ON : 0ul; };
+    auto modemOnBreak = [this](std::uint32_t) {
+        return m_line->InBreak() ? lintaro::MS_DSR_ON : 0ul;
+    };
     m_line->SetModemStatusFunction(modemOnBreak);
     ASSERT_EQ(m_port->TestForIntelligentWaitCapability(), 1);
 
-    m_line->SetModemStatus(MS_DSR_ON);
+    m_line->SetModemStatus(lintaro::MS_DSR_ON);
     std::uint32_t start = Now();
     unsigned before = m_line->ModemStatusReads();
     EXPECT_EQ(m_port->WaitForTxEmpty(), 0);
@@ -189,7 +194,7 @@ TEST_F(VaskPortTest, TxEmptyWithCapability) {
     EXPECT_EQ(Now() - start, 200u);
 
     // Idle, busy again, then idle twice: the two-poll check starts over.
-    ScriptModem({MS_DSR_ON, 0, MS_DSR_ON, 0, 0, MS_DSR_ON});
+    ScriptModem({lintaro::MS_DSR_ON, 0, lintaro::MS_DSR_ON, 0, 0, lintaro::MS_DSR_ON});
     start = Now();
     EXPECT_EQ(m_port->WaitForTxEmpty(), 1);
     EXPECT_EQ(Now() - start, 1u + 2 + 1 + 2);
@@ -197,10 +202,10 @@ TEST_F(VaskPortTest, TxEmptyWithCapability) {
     // The allowance counts busy polls only and is not restored by an idle one.
     std::vector<unsigned long> words;
     for (int i = 0; i < 199; ++i) {
-        words.push_back(MS_DSR_ON);
+        words.push_back(lintaro::MS_DSR_ON);
         words.push_back(0);
     }
-    words.push_back(MS_DSR_ON);
+    words.push_back(lintaro::MS_DSR_ON);
     words.push_back(0);
     words.push_back(0);
     ScriptModem(words);
@@ -208,16 +213,17 @@ TEST_F(VaskPortTest, TxEmptyWithCapability) {
 }
 
 TEST_F(VaskPortTest, CapabilityProbeComparesTheLinesAroundABreak) {
-    m_line->SetModemStatus(MS_CTS_ON);
+    m_line->SetModemStatus(lintaro::MS_CTS_ON);
     EXPECT_EQ(m_port->TestForIntelligentWaitCapability(), 0);
     EXPECT_EQ(m_port->HasIntelligentWait(), 0);
-    EXPECT_EQ(Escapes(), (std::vector<unsigned long>{SETDTR, SETBREAK, CLRBREAK, CLRDTR}));
+    EXPECT_EQ(Escapes(), (std::vector<unsigned long>{lintaro::SETDTR, lintaro::SETBREAK,
+                                                     lintaro::CLRBREAK, lintaro::CLRDTR}));
     EXPECT_EQ(m_line->ModemStatusReads(), 2u);
     EXPECT_FALSE(m_line->InBreak());
 
     // Any line counts, not only DSR.
     m_line->SetModemStatusFunction(
-        [this](std::uint32_t) { return m_line->InBreak() ? MS_RING_ON : 0ul; });
+        [this](std::uint32_t) { return m_line->InBreak() ? lintaro::MS_RING_ON : 0ul; });
     EXPECT_EQ(m_port->TestForIntelligentWaitCapability(), 1);
     EXPECT_EQ(m_port->HasIntelligentWait(), 1);
 }

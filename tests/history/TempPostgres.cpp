@@ -1,5 +1,7 @@
 #include "tests/history/TempPostgres.h"
 
+#include "testsupport/ChildProcess.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -8,13 +10,9 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <pwd.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -81,29 +79,19 @@ int CTempPostgres::RunTool(const std::vector<std::string>& args) {
     }
     argStrings.push_back(std::string(kBinDir) + "/" + args[0]);
     argStrings.insert(argStrings.end(), args.begin() + 1, args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argStrings) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string log = m_strDir + "/tools.log";
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    pid_t pid = 0;
-    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        m_strError = std::string("cannot start ") + argv[0] + ": " + std::strerror(spawned);
+    CChildProcess::Options options;
+    options.strLog = m_strDir + "/tools.log";
+    options.bPipeOut = false;
+    options.bSearchPath = true;
+    CChildProcess tool;
+    if (!tool.Start(argStrings, options)) {
+        m_strError = tool.Error();
         return -1;
     }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // Each tool has time limits of its own (pg_ctl -t); a day is only a backstop.
+    const int status = tool.Wait(24 * 3600 * 1000);
+    const int code = status < 128 ? status : -1;
+    const std::string log = options.strLog;
     if (code != 0) {
         std::ifstream in(log);
         std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -1,4 +1,4 @@
-#include "FakeAnalyser.h"
+#include "testsupport/FakeAnalyser.h"
 
 #include <gtest/gtest.h>
 

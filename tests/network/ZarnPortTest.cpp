@@ -1,4 +1,4 @@
-#include "FakeAnalyser.h"
+#include "testsupport/FakeAnalyser.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ TEST_F(ZarnPort, PresenceTestSendsTheWorkedPacketAndNeedsAnAcknowledge) {
     auto events = m_fake.m_line->Events();
     auto purge = m_fake.m_line->EventsOf(CScriptedLine::Event::purge);
     ASSERT_FALSE(purge.empty());
-    EXPECT_EQ(purge[0].nValue, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    EXPECT_EQ(purge[0].nValue, lintaro::PURGE_TXCLEAR | lintaro::PURGE_RXCLEAR);
     EXPECT_TRUE(m_fake.m_line->EventsOf(CScriptedLine::Event::escape).empty());
 
     // A silent node fails after one read time-out for the reply.

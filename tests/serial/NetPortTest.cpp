@@ -149,8 +149,9 @@ TEST(NetAddress, OpenFailuresSayWhyWithinTheConnectTimeout) {
     closed.Close();
     const std::pair<std::string, std::vector<unsigned long>> cases[] = {
         {refused, {ECONNREFUSED}},
-        {"socket://no-such-host.invalid:4001", {ERROR_HOST_NOT_FOUND, ERROR_HOST_LOOKUP}},
-        {"rfc2217://host-without-port", {ERROR_BAD_PORT_URL}},
+        {"socket://no-such-host.invalid:4001",
+         {lintaro::ERROR_HOST_NOT_FOUND, lintaro::ERROR_HOST_LOOKUP}},
+        {"rfc2217://host-without-port", {lintaro::ERROR_BAD_PORT_URL}},
     };
     for (const auto& [name, reasons] : cases) {
         CSerialPort port(name.c_str(), 57600, 0, 0);
@@ -158,9 +159,9 @@ TEST(NetAddress, OpenFailuresSayWhyWithinTheConnectTimeout) {
         EXPECT_EQ(port.SetCommPort(), 0) << name;
         EXPECT_LT(MsSince(start), CTcpSerialDevice::kConnectTimeoutMs + 1000) << name;
         EXPECT_NE(std::find(reasons.begin(), reasons.end(), port.GetOpenError()), reasons.end())
-            << name << ": " << DescribeOpenError(port.GetOpenError());
+            << name << ": " << lintaro::DescribeOpenError(port.GetOpenError());
     }
-    EXPECT_EQ(DescribeOpenError(ERROR_HOST_NOT_FOUND), "unknown host");
+    EXPECT_EQ(lintaro::DescribeOpenError(lintaro::ERROR_HOST_NOT_FOUND), "unknown host");
 }
 
 TEST(TelnetCodec, SeparatesDataFromCommandsAndNegotiatesWithoutLooping) {
@@ -207,7 +208,7 @@ TEST(TelnetCodec, SeparatesDataFromCommandsAndNegotiatesWithoutLooping) {
 TEST(TcpDevice, ReadsUnderOneDeadlineAndADroppedServerIsALostLine) {
     CLoopbackListener listener;
     CSerialPort port(listener.Url("socket").c_str(), 57600, 0, 0);
-    ASSERT_EQ(port.SetCommPort(), 1) << DescribeOpenError(port.GetOpenError());
+    ASSERT_EQ(port.SetCommPort(), 1) << lintaro::DescribeOpenError(port.GetOpenError());
     const int server = listener.Accept();
     ASSERT_GE(server, 0);
 
@@ -239,15 +240,15 @@ TEST(TcpDevice, ReadsUnderOneDeadlineAndADroppedServerIsALostLine) {
     start = Clock::now();
     EXPECT_EQ(port.ReadFrame(in, 8, nullptr), 0u);
     EXPECT_LT(MsSince(start), 1000);
-    EXPECT_EQ(GetLastError(), static_cast<unsigned long>(ECONNRESET));
+    EXPECT_EQ(lintaro::GetLastError(), static_cast<unsigned long>(ECONNRESET));
     EXPECT_EQ(port.WriteFrame(out, 4), 0);
-    EXPECT_EQ(GetLastError(), static_cast<unsigned long>(ENOTCONN));
+    EXPECT_EQ(lintaro::GetLastError(), static_cast<unsigned long>(ENOTCONN));
 }
 
 TEST(Rfc2217Device, AgreesTheOptionAndSendsSettingsControlsAndEscapedData) {
     CComServer server(CComServer::normal);
-    CSerialPort port(server.Url().c_str(), 57600, EVENPARITY, TWOSTOPBITS);
-    ASSERT_EQ(port.SetCommPort(), 1) << DescribeOpenError(port.GetOpenError());
+    CSerialPort port(server.Url().c_str(), 57600, lintaro::EVENPARITY, lintaro::TWOSTOPBITS);
+    ASSERT_EQ(port.SetCommPort(), 1) << lintaro::DescribeOpenError(port.GetOpenError());
 
     unsigned char out[5] = {0xFF, 0x01, 0xFF, 0x0D, 0x00};
     ASSERT_EQ(port.WriteFrame(out, 5), 1);
@@ -258,8 +259,8 @@ TEST(Rfc2217Device, AgreesTheOptionAndSendsSettingsControlsAndEscapedData) {
     EXPECT_EQ(port.SetDTR(), 1);
     EXPECT_EQ(port.SetBreak(), 1);
     unsigned long status = 0;
-    EXPECT_EQ(GetCommModemStatus(port.GetPortHandle(), &status), 1);
-    EXPECT_EQ(status, MS_CTS_ON | MS_DSR_ON);
+    EXPECT_EQ(lintaro::GetCommModemStatus(port.GetPortHandle(), &status), 1);
+    EXPECT_EQ(status, lintaro::MS_CTS_ON | lintaro::MS_DSR_ON);
 
     // The modem-status answer comes after everything sent before it.
     EXPECT_EQ(server.Data(), Bytes(out, out + 5));
@@ -284,13 +285,13 @@ TEST(Rfc2217Device, ARefusedOrUnansweredOptionFailsTheOpenInTime) {
         CComServer server(CComServer::refuses);
         CSerialPort port(server.Url().c_str(), 57600, 0, 0);
         EXPECT_EQ(port.SetCommPort(), 0);
-        EXPECT_EQ(port.GetOpenError(), ERROR_NO_COM_CONTROL);
+        EXPECT_EQ(port.GetOpenError(), lintaro::ERROR_NO_COM_CONTROL);
     }
     CComServer server(CComServer::silent);
     CSerialPort port(server.Url().c_str(), 57600, 0, 0);
     const auto start = Clock::now();
     EXPECT_EQ(port.SetCommPort(), 0);
-    EXPECT_EQ(port.GetOpenError(), ERROR_COM_CONTROL_SILENT);
+    EXPECT_EQ(port.GetOpenError(), lintaro::ERROR_COM_CONTROL_SILENT);
     EXPECT_GE(MsSince(start), CRfc2217SerialDevice::kAnswerTimeoutMs - 10);
     EXPECT_LT(MsSince(start), CRfc2217SerialDevice::kAnswerTimeoutMs + 1500);
 }

@@ -1,9 +1,9 @@
 #include "serial/SerialPort.h"
 #include "base/Archive.h"
-#include "base/ManualClock.h"
 #include "base/Tick.h"
 #include "serial/MessageBox.h"
-#include "serial/ScriptedLine.h"
+#include "testsupport/ManualClock.h"
+#include "testsupport/ScriptedLine.h"
 
 #include <gtest/gtest.h>
 
@@ -29,14 +29,14 @@ protected:
 };
 
 TEST_F(SerialPort, ConstructorFillsTheControlBlockAndDoesNotOpen) {
-    CSerialPort port("TEST1", 57600, EVENPARITY, TWOSTOPBITS);
-    EXPECT_EQ(port.GetPortHandle(), INVALID_HANDLE_VALUE);
+    CSerialPort port("TEST1", 57600, lintaro::EVENPARITY, lintaro::TWOSTOPBITS);
+    EXPECT_EQ(port.GetPortHandle(), lintaro::INVALID_HANDLE_VALUE);
     EXPECT_EQ(m_line->OpenCount(), 0u);
     EXPECT_EQ(port.GetRxTimeout(), 500u);
     EXPECT_EQ(port.GetTxTimeout(), 500u);
     EXPECT_STREQ(port.GetCommPort(), "TEST1");
     ASSERT_EQ(port.SetCommPort(), 1);
-    const _DCB& dcb = m_line->State();
+    const lintaro::DCB& dcb = m_line->State();
     EXPECT_EQ(dcb.DCBlength, 28u);
     EXPECT_EQ(dcb.BaudRate, 57600u);
     EXPECT_EQ(dcb.fBinary, 1u);
@@ -44,17 +44,17 @@ TEST_F(SerialPort, ConstructorFillsTheControlBlockAndDoesNotOpen) {
                   dcb.fRtsControl | dcb.fOutX | dcb.fInX | dcb.fNull | dcb.fAbortOnError,
               0u);
     EXPECT_EQ(dcb.ByteSize, 8);
-    EXPECT_EQ(dcb.Parity, EVENPARITY);
-    EXPECT_EQ(dcb.StopBits, TWOSTOPBITS);
+    EXPECT_EQ(dcb.Parity, lintaro::EVENPARITY);
+    EXPECT_EQ(dcb.StopBits, lintaro::TWOSTOPBITS);
     EXPECT_EQ(dcb.XonLim + dcb.XoffLim + dcb.XonChar + dcb.EofChar + dcb.EvtChar, 0);
 }
 
 TEST_F(SerialPort, AFailedReopenLeavesThePortClosed) {
     CSerialPort port("TEST1", 57600, 0, 0);
     ASSERT_EQ(port.SetCommPort(), 1);
-    EXPECT_NE(port.GetPortHandle(), INVALID_HANDLE_VALUE);
+    EXPECT_NE(port.GetPortHandle(), lintaro::INVALID_HANDLE_VALUE);
     EXPECT_EQ(port.ChangeComPort("NO-SUCH-PORT"), 0);
-    EXPECT_EQ(port.GetPortHandle(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(port.GetPortHandle(), lintaro::INVALID_HANDLE_VALUE);
     EXPECT_FALSE(m_line->IsOpen());
     EXPECT_STREQ(port.GetCommPort(), "NO-SUCH-PORT");
 
@@ -71,7 +71,7 @@ TEST_F(SerialPort, AFailedReopenLeavesThePortClosed) {
     auto reg = other->Register("TEST2");
     other->FailSetState(true);
     EXPECT_EQ(third.ChangeComPort("TEST2"), 0);
-    EXPECT_NE(third.GetPortHandle(), INVALID_HANDLE_VALUE);
+    EXPECT_NE(third.GetPortHandle(), lintaro::INVALID_HANDLE_VALUE);
 }
 
 TEST_F(SerialPort, ReadTimeoutIsSharedByEveryPort) {
@@ -130,7 +130,7 @@ TEST_F(SerialPort, WriteSucceedsOnlyWhenEveryByteWentOut) {
     EXPECT_EQ(port.WriteFrame(data, 5), 0);
     EXPECT_EQ(m_line->Written(), (Bytes{1, 2, 3, 4, 5, 1, 2, 3}));
     // Writes run without time-outs.
-    const COMMTIMEOUTS& t = m_line->Timeouts();
+    const lintaro::COMMTIMEOUTS& t = m_line->Timeouts();
     EXPECT_EQ(t.WriteTotalTimeoutConstant + t.WriteTotalTimeoutMultiplier, 0u);
     m_line->Vanish();
     EXPECT_EQ(port.WriteFrame(data, 5), 0);
@@ -164,7 +164,7 @@ TEST_F(SerialPort, ModemLinesNeedAnOpenPort) {
 }
 
 TEST_F(SerialPort, DestructorPutsTheSavedTimeoutsBack) {
-    COMMTIMEOUTS original{7, 8, 9, 10, 11};
+    lintaro::COMMTIMEOUTS original{7, 8, 9, 10, 11};
     m_line->SetInitialTimeouts(original);
     {
         CSerialPort port("TEST1", 57600, 0, 0);
@@ -212,9 +212,9 @@ TEST_F(SerialPort, FileDownloadSendsChunksOfAtMost1024Bytes) {
 
     m_line->LimitWrites(100);
     EXPECT_EQ(port.PerformFileDownload(path.c_str()), 0);
-    EXPECT_EQ(GetLastError(), 2u);
+    EXPECT_EQ(lintaro::GetLastError(), 2u);
     EXPECT_EQ(port.PerformFileDownload("/no/such/file"), 0);
-    EXPECT_EQ(GetLastError(), 1u);
+    EXPECT_EQ(lintaro::GetLastError(), 1u);
 
     std::ofstream(path, std::ios::trunc).close();
     m_line->ClearRecord();
@@ -253,7 +253,7 @@ TEST_F(SerialPort, SerializeKeepsOnlyThePortName) {
     CArchive in(bytes);
     loaded.Serialize(in);
     EXPECT_STREQ(loaded.GetCommPort(), "COM3");
-    EXPECT_EQ(loaded.GetPortHandle(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(loaded.GetPortHandle(), lintaro::INVALID_HANDLE_VALUE);
     EXPECT_EQ(loaded.GetBaudRate(), 9600u);
 }
 
@@ -266,20 +266,20 @@ TEST_F(SerialPort, BaudRateAndControlBlockChanges) {
     EXPECT_EQ(port.SetBaudRate(19200, 1), 1);
     EXPECT_EQ(m_line->OpenCount(), 2u);
     EXPECT_EQ(port.GetBaudRate(), 19200u);
-    _DCB dcb = m_line->State();
-    dcb.Parity = ODDPARITY;
+    lintaro::DCB dcb = m_line->State();
+    dcb.Parity = lintaro::ODDPARITY;
     EXPECT_EQ(port.SetPortInfo(&dcb), 1);
-    EXPECT_EQ(m_line->State().Parity, ODDPARITY);
+    EXPECT_EQ(m_line->State().Parity, lintaro::ODDPARITY);
 }
 
 TEST(CommDevicePath, MapsComNamesAndKeepsPaths) {
-    EXPECT_EQ(CommDevicePath("COM1"), "/dev/ttyS0");
-    EXPECT_EQ(CommDevicePath("com12"), "/dev/ttyS11");
-    EXPECT_EQ(CommDevicePath("\\\\.\\COM3"), "/dev/ttyS2");
-    EXPECT_EQ(CommDevicePath("COM0"), "COM0");
-    EXPECT_EQ(CommDevicePath("COMX"), "COMX");
-    EXPECT_EQ(CommDevicePath("/dev/ttyUSB0"), "/dev/ttyUSB0");
-    EXPECT_EQ(CommDevicePath("COM99999999999"), "COM99999999999");
+    EXPECT_EQ(lintaro::CommDevicePath("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(lintaro::CommDevicePath("com12"), "/dev/ttyS11");
+    EXPECT_EQ(lintaro::CommDevicePath("\\\\.\\COM3"), "/dev/ttyS2");
+    EXPECT_EQ(lintaro::CommDevicePath("COM0"), "COM0");
+    EXPECT_EQ(lintaro::CommDevicePath("COMX"), "COMX");
+    EXPECT_EQ(lintaro::CommDevicePath("/dev/ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(lintaro::CommDevicePath("COM99999999999"), "COM99999999999");
 }
 
 } // namespace

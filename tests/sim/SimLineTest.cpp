@@ -4,6 +4,7 @@
 #include "base/Tick.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -342,7 +343,7 @@ TEST_F(SimLine, TcpClientsTakeTheLineOneAtATimeBesideThePty) {
     const auto start = Clock::now();
     EXPECT_EQ(first.RequestACK(1), 0);
     EXPECT_LT(MsSince(start), 600);
-    const unsigned long why = GetLastError();
+    const unsigned long why = lintaro::GetLastError();
     EXPECT_TRUE(why == ECONNRESET || why == ENOTCONN || why == EPIPE) << why;
     EXPECT_EQ(second.RequestACK(2), 1);
 }
@@ -362,14 +363,22 @@ TEST_F(SimLine, LineVanishingMidCurveFailsTheDownload) {
     CZarnSimulator::Options options = QuietLine();
     options.bPace = true;
     StartLine(options);
-    std::thread stopper([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    // The line goes once the analyser has begun its answer, which the paced line spreads out.
+    const unsigned long before = m_pSim->RequestsServed();
+    std::atomic<bool> answering{false};
+    std::thread stopper([this, before, &answering] {
+        const auto start = Clock::now();
+        while (m_pSim->RequestsServed() == before && MsSince(start) < 5000) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        answering = m_pSim->RequestsServed() != before;
         m_pSim->Stop();
     });
     tagPOINT points[500] = {};
     const auto start = Clock::now();
     EXPECT_EQ(m_pPort->DownloadForceCurve(1, points), 0);
     stopper.join();
+    ASSERT_TRUE(answering) << "the download was never answered";
     EXPECT_LT(MsSince(start), 6000 + 500);
 }
 
@@ -383,9 +392,12 @@ TEST_F(SimLine, ControllerThatStopsReadingWedgesNothing) {
     }
     m_pPort->WriteFrame(flood.data(), static_cast<int>(flood.size()));
     // What the port could not take is lost after a while, as on a real line; the purge before
-    // the next request clears what the port still holds.
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    EXPECT_EQ(m_pPort->RequestACK(2), 1) << ZarnErrorText(m_pPort->GetLastError());
+    // each request clears what the port still holds, so requests soon go through again.
+    bool answered = false;
+    for (const auto start = Clock::now(); !answered && MsSince(start) < 5000;) {
+        answered = m_pPort->RequestACK(2) == 1;
+    }
+    EXPECT_TRUE(answered) << ZarnErrorText(m_pPort->GetLastError());
 
     m_pPort->WriteFrame(flood.data(), static_cast<int>(flood.size()));
     const auto start = Clock::now();

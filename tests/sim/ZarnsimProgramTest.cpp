@@ -1,6 +1,7 @@
 // The zarnsim program end to end: its device path, its link, its answers and its signals.
 
 #include "network/ZarnPort.h"
+#include "testsupport/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -8,17 +9,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -28,90 +23,23 @@ using Clock = std::chrono::steady_clock;
 class CZarnsimProcess {
 public:
     explicit CZarnsimProcess(const std::vector<std::string>& args) {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-        std::vector<std::string> all = {ZARNSIM_PROGRAM};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& a : all) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, ZARNSIM_PROGRAM, &actions, nullptr, argv.data(), environ) != 0) {
-            m_pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        m_out = out[0];
+        std::vector<std::string> argv = {ZARNSIM_PROGRAM};
+        argv.insert(argv.end(), args.begin(), args.end());
+        m_bStarted = m_child.Start(argv);
     }
-    ~CZarnsimProcess() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-        if (m_out >= 0) {
-            ::close(m_out);
-        }
-    }
-
     // The first line of output, or empty if none came within the time.
     std::string FirstLine(int ms = 5000) {
         std::string line;
-        const auto start = Clock::now();
-        while (line.find('\n') == std::string::npos) {
-            const auto left =
-                ms -
-                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-            struct pollfd pfd {
-                m_out, POLLIN, 0
-            };
-            if (left <= 0 || ::poll(&pfd, 1, static_cast<int>(left)) <= 0) {
-                return {};
-            }
-            char c;
-            if (::read(m_out, &c, 1) != 1) {
-                return {};
-            }
-            line += c;
-        }
-        line.pop_back();
-        return line;
+        return m_child.ReadLine(line, ms) ? line : std::string();
     }
-
     // Waits for the exit; its status, or -1 if it did not end in time.
-    int Wait(int ms = 5000) {
-        const auto start = Clock::now();
-        while (m_pid > 0) {
-            int status = 0;
-            const pid_t r = ::waitpid(m_pid, &status, WNOHANG);
-            if (r == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            if (Clock::now() - start > std::chrono::milliseconds(ms)) {
-                return -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
-    }
-
-    void Signal(int sig) {
-        if (m_pid > 0) {
-            ::kill(m_pid, sig);
-        }
-    }
-    bool Started() const { return m_pid > 0; }
+    int Wait(int ms = 5000) { return m_child.Wait(ms); }
+    void Signal(int sig) { m_child.Signal(sig); }
+    bool Started() const { return m_bStarted; }
 
 private:
-    pid_t m_pid = -1;
-    int m_out = -1;
+    CChildProcess m_child;
+    bool m_bStarted = false;
 };
 
 int RunToEnd(const std::vector<std::string>& args) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/ScriptedLine.h"
+#include "testsupport/ScriptedLine.h"
 
 #include <cstdint>
 #include <functional>

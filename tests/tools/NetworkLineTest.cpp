@@ -115,8 +115,8 @@ TEST_P(NetworkLine, ZarnctlCarriesEveryKindOfRequest) {
 }
 
 TEST_P(NetworkLine, TheLibrarysPortWorksOverIt) {
-    CZarnPort port(m_strUrl.c_str(), 57600, NOPARITY, ONESTOPBIT);
-    ASSERT_EQ(port.SetCommPort(), 1) << DescribeOpenError(port.GetOpenError());
+    CZarnPort port(m_strUrl.c_str(), 57600, lintaro::NOPARITY, lintaro::ONESTOPBIT);
+    ASSERT_EQ(port.SetCommPort(), 1) << lintaro::DescribeOpenError(port.GetOpenError());
     EXPECT_EQ(port.RequestACK(7), 1) << ZarnErrorText(port.GetLastError());
     unsigned short blo = 0;
     EXPECT_EQ(port.GetBLO(3, &blo), 1);

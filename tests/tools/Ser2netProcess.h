@@ -4,23 +4,18 @@
 // on a configuration of its own for one pseudo-terminal, stopped again.
 
 #include "tests/serial/LoopbackListener.h"
+#include "testsupport/ChildProcess.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <spawn.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 // The ser2net program, or empty when it is not installed.
 inline std::string FindSer2net() {
@@ -75,47 +70,26 @@ public:
         const std::string pidFile = (m_dir / "ser2net.pid").string();
         const std::string log = (m_dir / "ser2net.log").string();
         std::vector<std::string> args = {program, "-n", "-u", "-c", config, "-P", pidFile};
-        std::vector<char*> argv;
-        for (std::string& a : args) {
-            argv.push_back(a.data());
+        CChildProcess::Options options;
+        options.strLog = log;
+        options.bPipeOut = false;
+        if (!m_child.Start(args, options)) {
+            return;
         }
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-        if (::posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-            m_pid = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
         const auto start = Clock::now();
-        while (m_pid > 0 && !IsListening(m_nPort) && MsSince(start) < 5000) {
-            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-                m_pid = -1; // it gave up: the log says why
-                break;
+        while (!IsListening(m_nPort) && MsSince(start) < 5000) {
+            if (m_child.Wait(10) >= 0) {
+                return; // it gave up: the log says why
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
     ~CSer2net() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            const auto start = Clock::now();
-            while (::waitpid(m_pid, nullptr, WNOHANG) != m_pid) {
-                if (MsSince(start) > 3000) {
-                    ::kill(m_pid, SIGKILL);
-                    ::waitpid(m_pid, nullptr, 0);
-                    break;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-        }
+        m_child.Signal(SIGTERM);
+        m_child.Wait(3000); // one that takes longer is killed with m_child
         std::error_code ec;
         std::filesystem::remove_all(m_dir, ec);
     }
-    bool Ready() const { return m_pid > 0 && IsListening(m_nPort); }
+    bool Ready() const { return m_child.Pid() > 0 && IsListening(m_nPort); }
     // The port name a controller opens.
     std::string Url() const {
         return std::string(m_bTelnet ? "rfc2217" : "socket") +
@@ -135,5 +109,5 @@ private:
     static inline int s_nCount = 0;
     bool m_bTelnet;
     std::filesystem::path m_dir;
-    pid_t m_pid = -1;
+    CChildProcess m_child;
 };

@@ -122,7 +122,7 @@ TEST_F(ZarnctlEndToEnd, ScanFindsTheAnsweringNodes) {
 }
 
 TEST_F(ZarnctlEndToEnd, PortHeldByAnotherProgramOrMissingExitsThree) {
-    CZarnPort holder(m_strPath.c_str(), 57600, NOPARITY, ONESTOPBIT);
+    CZarnPort holder(m_strPath.c_str(), 57600, lintaro::NOPARITY, lintaro::ONESTOPBIT);
     ASSERT_EQ(holder.SetCommPort(), 1);
     ProgramResult held = Zarnctl({"--json", "ping", "3"});
     EXPECT_EQ(held.nExit, 3);
@@ -226,7 +226,7 @@ TEST_F(ZarnctlEndToEnd, HistoryListsWhatTheStoreRecordedFromTheLine) {
     const std::string db = dir.path + "/history.db";
     {
         // Readings taken from the simulated line, recorded as the program records them.
-        CZarnPort port(m_strPath.c_str(), 57600, NOPARITY, ONESTOPBIT);
+        CZarnPort port(m_strPath.c_str(), 57600, lintaro::NOPARITY, lintaro::ONESTOPBIT);
         ASSERT_EQ(port.SetCommPort(), 1);
         CHistoryStore store;
         CHistoryStore::COptions options;

@@ -1,10 +1,10 @@
 #include "tools/zarnctl/Zarnctl.h"
 
-#include "base/ManualClock.h"
 #include "network/ZarnPort.h"
 #include "records/JsonWriter.h"
 #include "serial/PortList.h"
 #include "tests/tools/FakeAnalysers.h"
+#include "testsupport/ManualClock.h"
 
 #include <gtest/gtest.h>
 
@@ -470,7 +470,7 @@ TEST_F(ZarnctlTest, PortThatCannotBeOpenedExitsThreeWithTheReason) {
 
 TEST_F(ZarnctlTest, PortHeldByAnotherOpenerExitsThree) {
     m_fakes.Add(5);
-    CZarnPort other("SIM1", 57600, NOPARITY, ONESTOPBIT);
+    CZarnPort other("SIM1", 57600, lintaro::NOPARITY, lintaro::ONESTOPBIT);
     ASSERT_EQ(other.SetCommPort(), 1);
     RunResult r = Run({"--json", "ping", "5"});
     EXPECT_EQ(r.nExit, CZarnctl::kExitPort);

@@ -205,7 +205,7 @@ int CZarnctl::RunCommand(const std::vector<std::string>& args) {
                           " needs --yes when standard input is not a terminal");
     }
 
-    CZarnPort port(m_cmd.m_strPort.c_str(), kBaudRate, NOPARITY, ONESTOPBIT);
+    CZarnPort port(m_cmd.m_strPort.c_str(), kBaudRate, lintaro::NOPARITY, lintaro::ONESTOPBIT);
     if (!OpenPort(port)) {
         return kExitPort;
     }
@@ -253,9 +253,9 @@ int CZarnctl::OpenPort(CZarnPort& port) {
     if (port.SetCommPort()) {
         return 1;
     }
-    const std::string reason = DescribeOpenError(port.GetOpenError());
+    const std::string reason = lintaro::DescribeOpenError(port.GetOpenError());
     std::string name = m_cmd.m_strPort;
-    const std::string path = CommDevicePath(name);
+    const std::string path = lintaro::CommDevicePath(name);
     if (path != name) {
         name += " (" + path + ")";
     }

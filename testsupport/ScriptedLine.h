@@ -1,6 +1,5 @@
 #pragma once
 
-#include "base/Export.h"
 #include "serial/SerialDevice.h"
 
 #include <cstdint>
@@ -16,7 +15,7 @@
 // answer writes through a responder, and can fail in the ways real devices do.
 //
 // Reads wait on the installed clock: with a CManualClock they run instantly and exactly.
-class LINTARO_API CScriptedLine : public std::enable_shared_from_this<CScriptedLine> {
+class CScriptedLine : public std::enable_shared_from_this<CScriptedLine> {
 public:
     struct Event {
         enum Kind { open, close, write, purge, escape, setState, setTimeouts, read };
@@ -74,14 +73,14 @@ public:
     bool Rts() const { return m_bRts; }
     bool Dtr() const { return m_bDtr; }
     bool InBreak() const { return m_bBreak; }
-    const _DCB& State() const { return m_dcb; }
-    const COMMTIMEOUTS& Timeouts() const { return m_timeouts; }
+    const lintaro::DCB& State() const { return m_dcb; }
+    const lintaro::COMMTIMEOUTS& Timeouts() const { return m_timeouts; }
     const std::vector<Event>& Events() const { return m_events; }
     std::vector<Event> EventsOf(Event::Kind kind) const;
     std::vector<std::uint8_t> Written() const;
     void ClearRecord() { m_events.clear(); }
     // The time-outs a freshly opened device reports.
-    void SetInitialTimeouts(const COMMTIMEOUTS& t) { m_timeouts = t; }
+    void SetInitialTimeouts(const lintaro::COMMTIMEOUTS& t) { m_timeouts = t; }
 
 private:
     friend class CScriptedDevice;
@@ -109,7 +108,7 @@ private:
     bool m_bRts = false;
     bool m_bDtr = false;
     bool m_bBreak = false;
-    _DCB m_dcb{};
-    COMMTIMEOUTS m_timeouts{};
+    lintaro::DCB m_dcb{};
+    lintaro::COMMTIMEOUTS m_timeouts{};
     std::vector<Event> m_events;
 };

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "base/ManualClock.h"
 #include "network/ZarnPort.h"
-#include "serial/ScriptedLine.h"
+#include "testsupport/ManualClock.h"
+#include "testsupport/ScriptedLine.h"
 
 #include <cstring>
 #include <deque>

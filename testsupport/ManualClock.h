@@ -6,11 +6,15 @@
 
 // A clock that moves only when told to or when someone sleeps on it. Sleeping advances the
 // time at once, so waits of any length run instantly and exactly in tests.
-class LINTARO_API CManualClock : public CClock {
+class CManualClock : public CClock {
 public:
     explicit CManualClock(std::uint32_t start = 0) : m_dwNow(start) {}
     std::uint32_t TickCount() override { return m_dwNow; }
-    void SleepMs(std::uint32_t ms) override;
+    void SleepMs(std::uint32_t ms) override {
+        m_dwNow += ms;
+        m_qwSlept += ms;
+        ++m_nSleepCalls;
+    }
     void Advance(std::uint32_t ms) { m_dwNow += ms; }
     void Set(std::uint32_t now) { m_dwNow = now; }
     // Total of all sleeps since construction.
@@ -24,7 +28,7 @@ private:
 };
 
 // Installs a clock for the lifetime of a scope.
-class LINTARO_API CClockScope {
+class CClockScope {
 public:
     explicit CClockScope(CClock& clock) { CClock::Install(&clock); }
     ~CClockScope() { CClock::Install(nullptr); }

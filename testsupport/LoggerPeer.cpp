@@ -1,6 +1,6 @@
-#include "LoggerPeer.h"
+#include "testsupport/LoggerPeer.h"
 
-#include "serial/ScriptedLine.h"
+#include "testsupport/ScriptedLine.h"
 
 #include <utility>
 

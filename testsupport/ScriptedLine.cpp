@@ -1,9 +1,11 @@
-#include "serial/ScriptedLine.h"
+#include "testsupport/ScriptedLine.h"
 
 #include "base/Clock.h"
 
 #include <algorithm>
 #include <cerrno>
+
+using namespace lintaro;
 
 namespace {
 
@@ -29,7 +31,7 @@ public:
 
     bool IsLost() const override { return m_line->m_bVanished; }
 
-    bool SetState(const _DCB& dcb) override {
+    bool SetState(const DCB& dcb) override {
         if (Gone() || m_line->m_bFailState) {
             errno = EINVAL;
             return false;
