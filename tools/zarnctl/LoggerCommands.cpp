@@ -1,4 +1,4 @@
-#include "devices/LoggerCommands.h"
+#include "tools/zarnctl/LoggerCommands.h"
 
 #include "devices/OndralPort.h"
 #include "devices/TarvikPort.h"
