@@ -6,7 +6,8 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool ser2net
-          clang libclang-rt-dev libsqlite3-dev libpq-dev postgresql ccache clang-format)
+          clang libclang-rt-dev libsqlite3-dev libpq-dev postgresql ccache clang-format
+          libcli11-dev nlohmann-json3-dev locales)
 
 install_packages() {
     local missing=()
@@ -92,6 +93,13 @@ test)
     install_packages
     # The sources keep the project's format.
     git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+    # A decimal-comma locale for the tests that check numbers keep their dot under one.
+    if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+        sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo="sudo"
+        $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 ||
+            echo "warning: could not generate de_DE.UTF-8; the locale tests will be skipped"
+    fi
     # One build with warnings as errors under AddressSanitizer and UndefinedBehaviorSanitizer.
     build build-ci "" -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WERROR=ON -DQUORVEL_SANITIZE=ON \
         -DQUORVEL_BUILD_BENCH=OFF

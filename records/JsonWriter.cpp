@@ -2,6 +2,7 @@
 
 #include "records/TextFormat.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace {
@@ -43,127 +44,116 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
     return len;
 }
 
-} // namespace
+const char kReplacement[] = "\xEF\xBF\xBD"; // U+FFFD
 
-std::string CJsonWriter::Quote(std::string_view text) {
-    static const char kHex[] = "0123456789abcdef";
-    std::string out = "\"";
+// Every byte that is not part of a valid UTF-8 sequence becomes U+FFFD, one for each byte, so
+// that a damaged name keeps its length in the output.
+std::string ValidUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                out += "\\u00";
-                out += kHex[c >> 4];
-                out += kHex[c & 0x0F];
-            } else if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else {
-                const std::size_t len = Utf8Length(text, i);
-                if (len == 0) {
-                    out += "\\ufffd";
-                    ++i;
-                    continue;
-                }
-                out.append(text.substr(i, len));
-                i += len;
-                continue;
-            }
-            break;
+        const std::size_t len = Utf8Length(text, i);
+        if (len == 0) {
+            out += kReplacement;
+            ++i;
+        } else {
+            out.append(text.substr(i, len));
+            i += len;
         }
-        ++i;
     }
-    out += '"';
     return out;
 }
 
-void CJsonWriter::BeforeValue() {
-    if (m_bAfterKey) {
-        m_bAfterKey = false;
-        return;
-    }
-    if (!m_bEmpty.empty()) {
-        if (!m_bEmpty.back()) {
-            m_strText += ',';
+// The serializer leaves DEL and U+FFFD as they are; the documents have always carried them
+// escaped, which keeps them readable where a terminal would hide them.
+std::string Dump(const nlohmann::ordered_json& value) {
+    const std::string text = value.dump();
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\x7F') {
+            out += "\\u007f";
+        } else if (text.compare(i, 3, kReplacement) == 0) {
+            out += "\\ufffd";
+            i += 2;
+        } else {
+            out += text[i];
         }
-        m_bEmpty.back() = false;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string CJsonWriter::Quote(std::string_view text) {
+    return Dump(ValidUtf8(text));
+}
+
+nlohmann::ordered_json& CJsonWriter::Add(nlohmann::ordered_json value) {
+    const bool member = m_bAfterKey;
+    m_bAfterKey = false;
+    m_bStarted = true;
+    if (m_open.empty()) {
+        m_root = std::move(value);
+        return m_root;
+    }
+    nlohmann::ordered_json& parent = *m_open.back();
+    if (member) {
+        return parent.emplace(m_strKey, std::move(value)).first.value();
+    }
+    parent.push_back(std::move(value));
+    return parent.back();
+}
+
+void CJsonWriter::Open(nlohmann::ordered_json value) {
+    // Only the innermost container grows, so the places of the ones around it stay put.
+    m_open.push_back(&Add(std::move(value)));
+}
+
+void CJsonWriter::Close() {
+    if (!m_open.empty()) {
+        m_open.pop_back();
     }
 }
 
 CJsonWriter& CJsonWriter::BeginObject() {
-    BeforeValue();
-    m_strText += '{';
-    m_bEmpty.push_back(true);
+    Open(nlohmann::ordered_json::object());
     return *this;
 }
 
 CJsonWriter& CJsonWriter::EndObject() {
-    m_strText += '}';
-    if (!m_bEmpty.empty()) {
-        m_bEmpty.pop_back();
-    }
+    Close();
     return *this;
 }
 
 CJsonWriter& CJsonWriter::BeginArray() {
-    BeforeValue();
-    m_strText += '[';
-    m_bEmpty.push_back(true);
+    Open(nlohmann::ordered_json::array());
     return *this;
 }
 
 CJsonWriter& CJsonWriter::EndArray() {
-    m_strText += ']';
-    if (!m_bEmpty.empty()) {
-        m_bEmpty.pop_back();
-    }
+    Close();
     return *this;
 }
 
 CJsonWriter& CJsonWriter::Key(std::string_view key) {
-    BeforeValue();
-    m_strText += Quote(key);
-    m_strText += ':';
+    m_strKey = ValidUtf8(key);
     m_bAfterKey = true;
     return *this;
 }
 
 CJsonWriter& CJsonWriter::Int(long long value) {
-    BeforeValue();
-    m_strText += std::to_string(value);
+    Add(value);
     return *this;
 }
 
 CJsonWriter& CJsonWriter::Bool(bool value) {
-    BeforeValue();
-    m_strText += value ? "true" : "false";
+    Add(value);
     return *this;
 }
 
 CJsonWriter& CJsonWriter::String(std::string_view value) {
-    BeforeValue();
-    m_strText += Quote(value);
+    Add(ValidUtf8(value));
     return *this;
 }
 
@@ -171,13 +161,20 @@ CJsonWriter& CJsonWriter::OneDecimal(double value) {
     if (!std::isfinite(value)) {
         return Null();
     }
-    BeforeValue();
-    m_strText += FormatOneDecimal(value);
+    // Rounded to one decimal first: the shortest form of that number is what is printed.
+    const std::string text = FormatOneDecimal(value);
+    double rounded = 0;
+    std::from_chars(text.data(), text.data() + text.size(), rounded);
+    Add(rounded);
     return *this;
 }
 
 CJsonWriter& CJsonWriter::Null() {
-    BeforeValue();
-    m_strText += "null";
+    Add(nullptr);
     return *this;
+}
+
+const std::string& CJsonWriter::GetText() const {
+    m_strText = m_bStarted ? Dump(m_root) : std::string();
+    return m_strText;
 }

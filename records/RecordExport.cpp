@@ -5,6 +5,7 @@
 #include "records/CsvWriter.h"
 #include "records/CurveRecord.h"
 #include "records/JsonWriter.h"
+#include "records/TextFormat.h"
 #include "records/TimeText.h"
 
 #include <ostream>
@@ -40,10 +41,7 @@ void JsonPoints(CJsonWriter& json, const char* key, const std::vector<tagPOINT>&
 } // namespace
 
 double CRecordExport::Percent(unsigned long count, unsigned long total) {
-    if (count == 0 || total == 0) {
-        return 0.0;
-    }
-    return static_cast<double>(count) / static_cast<double>(total) * 100.0;
+    return PercentOf(static_cast<long long>(count), static_cast<long long>(total));
 }
 
 void CRecordExport::WriteCurveCsv(std::ostream& out, const CCurveRecord& curve) {

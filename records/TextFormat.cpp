@@ -21,11 +21,19 @@ std::string FormatOneDecimal(double value) {
     return text;
 }
 
-std::string FormatPercent(unsigned long count, unsigned long total) {
-    if (total == 0 || count == 0) {
-        return "0.0%";
+double PercentOf(long long count, long long total) {
+    if (total <= 0 || count == 0) {
+        return 0.0;
     }
-    return FormatOneDecimal(static_cast<double>(count) / static_cast<double>(total) * 100.0) + "%";
+    return static_cast<double>(count) / static_cast<double>(total) * 100.0;
+}
+
+std::string FormatPercent(double percent) {
+    return FormatOneDecimal(percent) + "%";
+}
+
+std::string FormatPercent(unsigned long count, unsigned long total) {
+    return FormatPercent(PercentOf(static_cast<long long>(count), static_cast<long long>(total)));
 }
 
 std::string FormatHundredths(unsigned long value) {

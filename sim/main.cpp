@@ -6,9 +6,12 @@
 #include "sim/NodeList.h"
 #include "sim/ZarnSimulator.h"
 
+#include <CLI/CLI.hpp>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <pthread.h>
 #include <string>
@@ -60,84 +63,116 @@ int main(int argc, char** argv) {
     CZarnSimulator::Options options;
     std::vector<std::pair<int, SimFault>> faults;
     bool bNoPty = false;
-    for (int i = 1; i < argc; ++i) {
+
+    // CLI11 reads the words; what is wrong is judged and worded here, and the first problem
+    // on the line is the one reported (--help before any shows the help).
+    CLI::App app;
+    app.set_help_flag();
+    app.allow_extras();
+    std::string problem;
+    bool bHelp = false;
+    auto open = [&] { return !bHelp && problem.empty() && app.remaining().empty(); };
+    auto value = [&](const char* name, const char* missing,
+                     std::function<std::string(std::string)> use) {
+        app.add_option_function<std::string>(name,
+                                             [&, use](const std::string& text) {
+                                                 if (open()) {
+                                                     problem = use(text);
+                                                 }
+                                             })
+            ->trigger_on_parse()
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+            ->description(missing);
+    };
+    value("--tcp", "--tcp needs [HOST:]PORT (an IPv6 address in brackets)", [&](std::string text) {
+        std::string host;
+        unsigned port = 0;
+        options.strTcp = text;
+        return CNetAddress::ParseHostPort(text, true, true, host, port)
+                   ? std::string()
+                   : "--tcp needs [HOST:]PORT (an IPv6 address in brackets)";
+    });
+    value("--nodes", "--nodes needs a list", [&](std::string text) {
+        std::string why;
+        return ParseNodeList(text, options.nodes, &why) ? std::string() : "--nodes: " + why;
+    });
+    value("--link", "--link needs a path", [&](std::string text) {
+        options.strLink = text;
+        return text.empty() ? "--link needs a path" : std::string();
+    });
+    value("--fault", "--fault needs NODE:KIND", [&](std::string text) {
+        const std::size_t colon = text.find(':');
+        unsigned long node = 0;
+        SimFault fault;
+        if (colon == std::string::npos || !ParseUnsigned(text.substr(0, colon), 255, node) ||
+            node == 0 || !ParseSimFault(text.substr(colon + 1), fault)) {
+            return "--fault: \"" + text + "\" is not NODE:KIND";
+        }
+        faults.emplace_back(static_cast<int>(node), fault);
+        return std::string();
+    });
+    value("--seed", "--seed needs a number from 0 to 4294967295", [&](std::string text) {
+        unsigned long seed = 0;
+        if (!ParseUnsigned(text, 0xFFFFFFFFul, seed)) {
+            return "--seed needs a number from 0 to 4294967295";
+        }
+        options.nSeed = static_cast<std::uint32_t>(seed);
+        return "";
+    });
+    value("--crimp-interval", "--crimp-interval needs milliseconds from 0 to 86400000",
+          [&](std::string text) {
+              unsigned long ms = 0;
+              if (!ParseUnsigned(text, 86400000ul, ms)) {
+                  return "--crimp-interval needs milliseconds from 0 to 86400000";
+              }
+              options.nCrimpIntervalMs = static_cast<unsigned>(ms);
+              return "";
+          });
+    app.add_flag("--pace", options.bPace)->disable_flag_override();
+    app.add_flag("--no-pty", bNoPty)->disable_flag_override();
+    app.add_flag_callback("-h,--help", [&] { bHelp = bHelp || open(); })->trigger_on_parse();
+
+    // "--name=" gives an empty value rather than taking the next word, and a flag takes no
+    // value at all, not even an empty or a true one.
+    std::vector<std::string> words;
+    for (int i = argc - 1; i > 0; --i) {
         std::string arg = argv[i];
-        std::string value;
-        bool bInline = false;
+        const std::string name = arg.substr(0, arg.find('='));
+        if (arg.size() > name.size() && (name == "--pace" || name == "--no-pty")) {
+            arg = name + "=no";
+        } else if (arg.size() > 3 && arg.rfind("--", 0) == 0 && arg.back() == '=') {
+            words.emplace_back();
+            arg.pop_back();
+        }
+        words.push_back(arg);
+    }
+    const std::vector<std::string> all = words;
+    try {
+        app.parse(words);
+    } catch (const CLI::ParseError&) {
+        // A value option ending the line, or a flag given a value: the word CLI11 stopped at.
+        if (open() && words.size() < all.size()) {
+            const std::string culprit = all[words.size()];
+            const std::string name = culprit.substr(0, culprit.find('='));
+            const CLI::Option* option = app.get_option_no_throw(name);
+            problem = option != nullptr && option->get_items_expected_min() > 0
+                          ? option->get_description()
+                          : name + " takes no value";
+        }
+    }
+    if (bHelp) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (!problem.empty()) {
+        return Usage(problem);
+    }
+    if (!app.remaining().empty()) {
+        std::string arg = app.remaining().front();
         if (arg.rfind("--", 0) == 0) {
-            const std::size_t eq = arg.find('=');
-            if (eq != std::string::npos) {
-                value = arg.substr(eq + 1);
-                arg.resize(eq);
-                bInline = true;
-            }
+            arg = arg.substr(0, arg.find('='));
         }
-        auto take = [&](std::string& out) {
-            if (bInline) {
-                out = value;
-                return true;
-            }
-            if (i + 1 >= argc) {
-                return false;
-            }
-            out = argv[++i];
-            return true;
-        };
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return 0;
-        }
-        if (arg == "--pace" || arg == "--no-pty") {
-            if (bInline) {
-                return Usage(arg + " takes no value");
-            }
-            (arg == "--pace" ? options.bPace : bNoPty) = true;
-        } else if (arg == "--tcp") {
-            std::string host;
-            unsigned port = 0;
-            if (!take(options.strTcp) ||
-                !CNetAddress::ParseHostPort(options.strTcp, true, true, host, port)) {
-                return Usage("--tcp needs [HOST:]PORT (an IPv6 address in brackets)");
-            }
-        } else if (arg == "--nodes") {
-            std::string why;
-            if (!take(value)) {
-                return Usage("--nodes needs a list");
-            }
-            if (!ParseNodeList(value, options.nodes, &why)) {
-                return Usage("--nodes: " + why);
-            }
-        } else if (arg == "--link") {
-            if (!take(options.strLink) || options.strLink.empty()) {
-                return Usage("--link needs a path");
-            }
-        } else if (arg == "--fault") {
-            if (!take(value)) {
-                return Usage("--fault needs NODE:KIND");
-            }
-            const std::size_t colon = value.find(':');
-            unsigned long node = 0;
-            SimFault fault;
-            if (colon == std::string::npos || !ParseUnsigned(value.substr(0, colon), 255, node) ||
-                node == 0 || !ParseSimFault(value.substr(colon + 1), fault)) {
-                return Usage("--fault: \"" + value + "\" is not NODE:KIND");
-            }
-            faults.emplace_back(static_cast<int>(node), fault);
-        } else if (arg == "--seed") {
-            unsigned long seed = 0;
-            if (!take(value) || !ParseUnsigned(value, 0xFFFFFFFFul, seed)) {
-                return Usage("--seed needs a number from 0 to 4294967295");
-            }
-            options.nSeed = static_cast<std::uint32_t>(seed);
-        } else if (arg == "--crimp-interval") {
-            unsigned long ms = 0;
-            if (!take(value) || !ParseUnsigned(value, 86400000ul, ms)) {
-                return Usage("--crimp-interval needs milliseconds from 0 to 86400000");
-            }
-            options.nCrimpIntervalMs = static_cast<unsigned>(ms);
-        } else {
-            return Usage("unknown argument \"" + arg + "\"");
-        }
+        return Usage("unknown argument \"" + arg + "\"");
     }
     if (options.nodes.empty()) {
         for (int node = 1; node <= 12; ++node) {

@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <clocale>
 #include <cstdio>
 #include <unistd.h>
 
@@ -138,6 +139,9 @@ bool CWinApp::StartUserInterface() {
         g_previousHandler = qInstallMessageHandler(StartupMessageHandler);
         CMessageService::SetConsoleOnly(true);
         m_pOwnApplication = std::make_unique<QApplication>(argc, argv);
+        // Qt took the whole locale from the environment; numbers keep the dot of the C formats
+        // the windows and the files use, also where they are read back.
+        std::setlocale(LC_NUMERIC, "C");
         CMessageService::SetConsoleOnly(false);
         qInstallMessageHandler(g_previousHandler);
         g_pStarting = nullptr;

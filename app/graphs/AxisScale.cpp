@@ -1,5 +1,7 @@
 #include "app/graphs/AxisScale.h"
 
+#include "records/ClassicNumbers.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -55,6 +57,7 @@ std::string CAxisScale::Label(double fValue, double fStep) {
         fValue = 0.0;
     }
     char text[64];
+    const CClassicNumbers classic;
     std::snprintf(text, sizeof text, "%.*f", std::min(decimals, 9), fValue);
     return text;
 }

@@ -2,11 +2,10 @@
 
 #include "app/graphs/GraphFormat.h"
 #include "network/Stats.h"
+#include "records/TextFormat.h"
 
 std::vector<CBatchStatsText::Field> CBatchStatsText::Format(const CStats& stats) {
     const unsigned total = static_cast<unsigned>(stats.m_nGood) + stats.m_nBad;
-    const double good = total != 0 ? stats.m_nGood * 100.0 / total : 0.0;
-    const double bad = total != 0 ? stats.m_nBad * 100.0 / total : 0.0;
     return {
         {IDC_BATCH_MEAN, "Mean:", CGraphFormat::Format("%3.1f", double{stats.m_fMean})},
         {IDC_BATCH_STDDEV,
@@ -19,7 +18,7 @@ std::vector<CBatchStatsText::Field> CBatchStatsText::Format(const CStats& stats)
         {IDC_BATCH_GOOD, "Good Crimps:", CGraphFormat::Format("%d", int{stats.m_nGood})},
         {IDC_BATCH_BAD, "Bad Crimps:", CGraphFormat::Format("%d", int{stats.m_nBad})},
         {IDC_BATCH_SIZE, "Batch Size:", CGraphFormat::Format("%u", total)},
-        {IDC_BATCH_GOOD_PERCENT, "Good Crimps(%):", CGraphFormat::Format("%3.1f%%", good)},
-        {IDC_BATCH_BAD_PERCENT, "Bad Crimps(%):", CGraphFormat::Format("%3.1f%%", bad)},
+        {IDC_BATCH_GOOD_PERCENT, "Good Crimps(%):", FormatPercent(stats.m_nGood, total)},
+        {IDC_BATCH_BAD_PERCENT, "Bad Crimps(%):", FormatPercent(stats.m_nBad, total)},
     };
 }

@@ -1,5 +1,7 @@
 #include "app/graphs/GraphFormat.h"
 
+#include "records/ClassicNumbers.h"
+
 #include <QDateTime>
 #include <QLocale>
 
@@ -8,6 +10,7 @@
 #include <vector>
 
 std::string CGraphFormat::Format(const char* pszFormat, ...) {
+    const CClassicNumbers classic;
     va_list args;
     va_start(args, pszFormat);
     va_list copy;

@@ -1,5 +1,8 @@
 #include "app/stats/StatsFormat.h"
 
+#include "records/ClassicNumbers.h"
+#include "records/TextFormat.h"
+
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -7,6 +10,7 @@
 namespace {
 
 template <class T> std::string Print(const char* pszFormat, T value) {
+    const CClassicNumbers classic;
     int n = std::snprintf(nullptr, 0, pszFormat, value);
     if (n <= 0) {
         return std::string();
@@ -41,10 +45,7 @@ int CStatsFormat::Total(const CStats& stats) {
 }
 
 double CStatsFormat::Percent(int nCount, int nTotal) {
-    if (nTotal <= 0 || nCount == 0) {
-        return 0.0;
-    }
-    return static_cast<double>(nCount) / static_cast<double>(nTotal) * 100.0;
+    return PercentOf(nCount, nTotal);
 }
 
 std::string CStatsFormat::FormatCount(int nValue) {
@@ -56,7 +57,7 @@ std::string CStatsFormat::FormatValue(double dValue) {
 }
 
 std::string CStatsFormat::FormatPercent(double dPercent) {
-    return Print("%3.1f%%", dPercent);
+    return ::FormatPercent(dPercent);
 }
 
 std::array<std::string, CStatsFormat::kValueColumns> CStatsFormat::FormatRow(const CStats& stats) {

@@ -26,7 +26,7 @@ public:
 
     static std::string FormatCount(int nValue);        // "%d"
     static std::string FormatValue(double dValue);     // "%3.1f"
-    static std::string FormatPercent(double dPercent); // "%3.1f%%"
+    static std::string FormatPercent(double dPercent); // "12.5%"
 
     // The texts of columns 1 to 11 (Good to Cpk), in column order.
     static std::array<std::string, kValueColumns> FormatRow(const CStats& stats);

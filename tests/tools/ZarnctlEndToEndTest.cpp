@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -281,6 +284,35 @@ TEST_F(ZarnctlEndToEnd, HistoryListsWhatTheStoreRecordedFromTheLine) {
     EXPECT_EQ(missing.nExit, 1);
     EXPECT_NE(missing.strErr.find("cannot read the history"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir.path + "/none.db"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ZarnctlEndToEnd, NumbersKeepTheDotUnderADecimalCommaLocale) {
+    // The premise: the locale exists and really writes a decimal comma.
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    const bool available = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+    const std::string point = available ? std::localeconv()->decimal_point : "";
+    std::setlocale(LC_ALL, saved.c_str());
+    if (!available || point != ",") {
+        GTEST_SKIP() << "no de_DE.UTF-8 locale with a decimal comma (./setup.sh generates it)";
+    }
+    // Production on node 3 gives a mean and percentages with decimals.
+    ASSERT_TRUE(m_pSim->AddCrimps(3, {1001, 1002, 1004}));
+    const char* previous = std::getenv("LC_ALL");
+    const std::string before = previous != nullptr ? previous : "";
+    ::setenv("LC_ALL", "de_DE.UTF-8", 1);
+    const ProgramResult text = Zarnctl({"stats", "3"});
+    const ProgramResult json = Zarnctl({"--json", "stats", "3"});
+    previous != nullptr ? ::setenv("LC_ALL", before.c_str(), 1) : ::unsetenv("LC_ALL");
+    ASSERT_EQ(text.nExit, 0) << text.strErr;
+    ASSERT_EQ(json.nExit, 0) << json.strErr;
+    EXPECT_NE(text.strOut.find('.'), std::string::npos) << text.strOut;
+    EXPECT_EQ(text.strOut.find(','), std::string::npos) << text.strOut;
+    EXPECT_TRUE(std::regex_search(json.strOut, std::regex(R"("mean":[0-9]+\.[0-9],)")))
+        << json.strOut;
 }
 
 } // namespace

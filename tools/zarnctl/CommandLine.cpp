@@ -2,10 +2,13 @@
 
 #include "records/TimeText.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 
 namespace {
 
@@ -182,63 +185,107 @@ int CCommandLine::CheckOptionsFit() {
 }
 
 int CCommandLine::Parse(const std::vector<std::string>& args) {
+    // CLI11 reads the words; what is wrong is judged and worded here. The first problem on the
+    // line is the one reported, and --help counts when it comes before any.
+    CLI::App app;
+    app.set_help_flag();
+    app.allow_extras();
     std::vector<std::string> positional;
-    bool optionsEnd = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnd || !LooksLikeOption(arg)) {
-            positional.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnd = true;
-        } else if (arg == "--port" || arg == "-p") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                return Fail(arg + " needs a port name");
+    std::string problem;
+    bool help = false;
+    auto firstUnknown = [&app] {
+        for (const std::string& arg : app.remaining()) {
+            if (arg != "--") {
+                return arg;
             }
-            m_strPort = args[++i];
-        } else if (arg.rfind("--port=", 0) == 0) {
-            m_strPort = arg.substr(7);
-            if (m_strPort.empty()) {
-                return Fail("--port needs a port name");
-            }
-        } else if (arg == "--timeout" || arg.rfind("--timeout=", 0) == 0) {
-            std::string text;
-            if (arg == "--timeout") {
-                if (i + 1 >= args.size()) {
-                    return Fail("--timeout needs milliseconds");
-                }
-                text = args[++i];
-            } else {
-                text = arg.substr(10);
-            }
-            unsigned long ms = 0;
-            if (!ParseNumber(text, kMaxTimeoutMs, ms) || ms == 0) {
-                return Fail("--timeout: '" + text + "' is not a number of milliseconds from 1 to " +
-                            std::to_string(kMaxTimeoutMs));
-            }
-            m_nTimeoutMs = static_cast<unsigned>(ms);
-            m_bTimeout = true;
-        } else if (arg == "--json") {
-            m_bJson = true;
-        } else if (arg == "--yes" || arg == "-y") {
-            m_bYes = true;
-        } else if (arg == "--reference") {
-            m_bReference = true;
-        } else if (arg == "--csv") {
-            m_bCsv = true;
-        } else if (arg == "--save" || arg == "--station" || arg == "--node" || arg == "--since" ||
-                   arg == "--until" || arg == "--kind" || arg == "--db" || arg == "--limit") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                return Fail(arg + " needs a value");
-            }
-            if (!ParseValueOption(arg, args[++i])) {
-                return 0;
-            }
-        } else if (arg == "--help" || arg == "-h") {
-            m_command = ZarnctlCommand::help;
-            return 1;
-        } else {
-            return Fail("unknown option '" + arg + "'");
         }
+        return std::string();
+    };
+    auto open = [&] { return !help && problem.empty() && firstUnknown().empty(); };
+    auto value = [&](const std::string& name, const std::function<void(const std::string&)>& use) {
+        app.add_option_function<std::string>(name,
+                                             [&, name, use](const std::string& text) {
+                                                 if (open()) {
+                                                     use(text);
+                                                 }
+                                             })
+            ->trigger_on_parse()
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    };
+    for (const char* name : {"--port", "-p"}) {
+        value(name, [&, name](const std::string& text) {
+            if (text.empty()) {
+                problem = std::string(name) + " needs a port name";
+            } else {
+                m_strPort = text;
+            }
+        });
+    }
+    value("--timeout", [&](const std::string& text) {
+        unsigned long ms = 0;
+        if (!ParseNumber(text, kMaxTimeoutMs, ms) || ms == 0) {
+            problem = "--timeout: '" + text + "' is not a number of milliseconds from 1 to " +
+                      std::to_string(kMaxTimeoutMs);
+            return;
+        }
+        m_nTimeoutMs = static_cast<unsigned>(ms);
+        m_bTimeout = true;
+    });
+    for (const char* name :
+         {"--save", "--station", "--node", "--since", "--until", "--kind", "--db", "--limit"}) {
+        value(name, [&, name](const std::string& text) {
+            if (text.empty()) {
+                problem = std::string(name) + " needs a value";
+            } else if (!ParseValueOption(name, text)) {
+                problem = m_strError;
+            }
+        });
+    }
+    app.add_flag("--json", m_bJson);
+    app.add_flag("-y,--yes", m_bYes);
+    app.add_flag("--reference", m_bReference);
+    app.add_flag("--csv", m_bCsv);
+    app.add_flag_callback("-h,--help", [&] { help = help || open(); })->trigger_on_parse();
+    app.add_option("args", positional);
+
+    // "--port=" and "--timeout=" name an empty value rather than take the next word.
+    std::vector<std::string> words;
+    for (auto it = args.rbegin(); it != args.rend(); ++it) {
+        const bool empty = *it == "--port=" || *it == "--timeout=";
+        if (empty) {
+            words.emplace_back();
+        }
+        words.push_back(empty ? it->substr(0, it->size() - 1) : *it);
+    }
+    try {
+        app.parse(words);
+    } catch (const CLI::ParseError&) {
+        // Only an option that ends the line without its value, or a flag given a value.
+        if (open()) {
+            const std::string& last = args.back();
+            if (last == "--port" || last == "-p") {
+                problem = last + " needs a port name";
+            } else if (last == "--timeout") {
+                problem = "--timeout needs milliseconds";
+            } else if (app.get_option_no_throw(last) != nullptr) {
+                problem = last + " needs a value";
+            } else {
+                const auto flag = std::find_if(args.begin(), args.end(), [](const std::string& a) {
+                    return LooksLikeOption(a) && a.find('=') != std::string::npos;
+                });
+                problem = "unknown option '" + (flag != args.end() ? *flag : last) + "'";
+            }
+        }
+    }
+    if (help) {
+        m_command = ZarnctlCommand::help;
+        return 1;
+    }
+    if (!problem.empty()) {
+        return Fail(problem);
+    }
+    if (!firstUnknown().empty()) {
+        return Fail("unknown option '" + firstUnknown() + "'");
     }
     if (positional.empty()) {
         return Fail("no command given");

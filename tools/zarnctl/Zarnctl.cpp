@@ -1,6 +1,6 @@
 #include "tools/zarnctl/Zarnctl.h"
 
-#include "devices/LoggerCommands.h"
+#include "tools/zarnctl/LoggerCommands.h"
 
 #include "history/HistoryQuery.h"
 #include "history/HistoryStore.h"

@@ -1,12 +1,17 @@
+#include "app/graphs/AxisScale.h"
 #include "app/graphs/BatchGraph.h"
 #include "app/graphs/BatchStatsText.h"
 #include "app/graphs/CurveDoc.h"
 #include "app/graphs/CurveGraph.h"
+#include "app/stats/StatsFormat.h"
 #include "network/Stats.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdio>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -251,6 +256,55 @@ TEST(BatchStatsText, ValuesTotalsAndPercentages) {
     EXPECT_EQ(fields[9].strText, "0");
     EXPECT_EQ(fields[10].strText, "0.0%");
     EXPECT_EQ(fields[11].strText, "0.0%");
+}
+
+} // namespace
+
+namespace {
+
+// The process locale as Qt leaves it on a desktop with LC_ALL=de_DE.UTF-8; false when that
+// locale cannot be had (then the caller skips).
+bool UseDecimalCommaLocale() {
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
+        return false;
+    }
+    char text[8];
+    std::snprintf(text, sizeof text, "%.1f", 2.5);
+    return std::string(text) == "2,5" && std::string(std::localeconv()->decimal_point) == ",";
+}
+
+TEST(LocaleProofNumbers, StatisticsLabelsAndAxesKeepTheDotUnderADecimalComma) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    if (!UseDecimalCommaLocale()) {
+        std::setlocale(LC_ALL, saved.c_str());
+        GTEST_SKIP() << "no de_DE.UTF-8 locale with a decimal comma (./setup.sh generates it)";
+    }
+    CStats stats;
+    stats.m_nGood = 7;
+    stats.m_nBad = 1;
+    stats.m_fMean = 12.25f;
+    stats.m_fCp = 1.5f;
+    const auto row = CStatsFormat::FormatRow(stats);
+    const auto batchText = CBatchStatsText::Format(stats);
+    CCurveDoc doc;
+    doc.m_nPeakForce = 2481;
+    const auto curveLabels = CCurveGraph::FormatLabels(doc);
+    CBatchGraph graph;
+    graph.ResetZoom(250, 1234);
+    const auto batchAxis = Labels(graph.Layout(QRect(0, 0, 620, 450), false).yTicks);
+    const std::string forceAxis = CAxisScale::Label(2.5, 0.5);
+    std::setlocale(LC_ALL, saved.c_str());
+
+    EXPECT_EQ(row[3], "12.5%"); // %Bad
+    EXPECT_EQ(row[4], "87.5%"); // %Good
+    EXPECT_EQ(row[7], "12.2");  // Mean
+    EXPECT_EQ(row[9], "1.5");   // Cp
+    EXPECT_EQ(batchText[0].strText, "12.2");
+    EXPECT_EQ(batchText[10].strText, "87.5%");
+    EXPECT_EQ(curveLabels[3], "PK : 2481");
+    ASSERT_FALSE(batchAxis.empty());
+    EXPECT_EQ(batchAxis.front().find_first_not_of("0123456789"), std::string::npos);
+    EXPECT_EQ(forceAxis, "2.5");
 }
 
 } // namespace

@@ -1,8 +1,11 @@
-#include "devices/LoggerCommands.h"
+#include "tools/zarnctl/LoggerCommands.h"
 
 #include "devices/OndralPort.h"
 #include "devices/TarvikPort.h"
+#include "records/JsonWriter.h"
 #include "serial/CommApi.h"
+
+#include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <memory>
@@ -42,30 +45,52 @@ bool ParseNumber(const std::string& text, int& value) {
     return true;
 }
 
-// Empty on success, else what is wrong.
+// Empty on success, else what is wrong. CLI11 reads the words; the first problem on the line
+// is the one reported, and --help counts when it comes before any.
 std::string Parse(const std::vector<std::string>& args, CRequestOptions& options) {
+    CLI::App app;
+    app.set_help_flag();
+    app.allow_extras();
     std::vector<std::string> words;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--vask") {
-            options.bVask = true;
-        } else if (a == "--json") {
-            options.bJson = true;
-        } else if (a == "--help" || a == "-h") {
-            options.bHelp = true;
-        } else if (a == "--id") {
-            if (i + 1 == args.size() || !ParseNumber(args[i + 1], options.nPacketID)) {
-                return "--id needs a packet ID from 0 to 255";
-            }
-            ++i;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return "unknown option " + a;
-        } else {
-            words.push_back(a);
+    std::string problem;
+    // "--" included: nothing here ends the options.
+    auto firstUnknown = [&app] {
+        const std::vector<std::string> unknown = app.remaining();
+        return unknown.empty() ? std::string() : unknown.front();
+    };
+    auto open = [&] { return !options.bHelp && problem.empty() && firstUnknown().empty(); };
+    const char kBadId[] = "--id needs a packet ID from 0 to 255";
+    app.add_flag("--vask", options.bVask);
+    app.add_flag("--json", options.bJson);
+    app.add_flag_callback("-h,--help", [&] { options.bHelp = options.bHelp || open(); })
+        ->trigger_on_parse();
+    app.add_option_function<std::string>("--id",
+                                         [&](const std::string& text) {
+                                             if (open() && !ParseNumber(text, options.nPacketID)) {
+                                                 problem = kBadId;
+                                             }
+                                         })
+        ->trigger_on_parse()
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("words", words);
+    try {
+        app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
+    } catch (const CLI::ParseError&) {
+        if (open()) {
+            problem = args.back() == "--id" ? kBadId : "unknown option " + args.back();
         }
     }
-    if (options.bHelp) {
-        return {};
+    if (!problem.empty() || options.bHelp) {
+        return problem;
+    }
+    // A word in option form that CLI11 takes as a value ("-5") is no word here.
+    for (const std::string& w : words) {
+        if (w.size() > 1 && w[0] == '-' && firstUnknown().empty()) {
+            return "unknown option " + w;
+        }
+    }
+    if (!firstUnknown().empty()) {
+        return "unknown option " + firstUnknown();
     }
     if (words.empty()) {
         return "missing command";
@@ -96,33 +121,10 @@ std::string Parse(const std::vector<std::string>& args, CRequestOptions& options
     return {};
 }
 
-std::string JsonString(const std::string& text) {
-    std::string s = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            s += "\\\"";
-            break;
-        case '\\':
-            s += "\\\\";
-            break;
-        case '\n':
-            s += "\\n";
-            break;
-        case '\t':
-            s += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char esc[8];
-                std::snprintf(esc, sizeof esc, "\\u%04x", c);
-                s += esc;
-            } else {
-                s += static_cast<char>(c);
-            }
-        }
-    }
-    return s + "\"";
+std::string FailureJson(const std::string& reason) {
+    CJsonWriter json;
+    json.BeginObject().Key("ok").Bool(false).Key("error").String(reason).EndObject();
+    return json.GetText();
 }
 
 std::string Hex(const unsigned char* data, int count) {
@@ -168,7 +170,7 @@ private:
         const std::string device = m_options.strGroup == "jig" ? "the wave jig" : "the logger";
         const std::string reason = device + " did not answer the " + what + " request";
         if (m_options.bJson) {
-            m_out << "{\"ok\":false,\"error\":" << JsonString(reason) << "}\n";
+            m_out << FailureJson(reason) << "\n";
         }
         m_err << "zarnctl: " << reason << " on " << m_port.GetCommPort() << "\n";
         return kLoggerExitFailed;
@@ -199,10 +201,12 @@ private:
             return Fail("calibration year");
         }
         if (m_options.bJson) {
-            m_out << "{\"serial_number\":" << serial << ",\"sw_version\":" << version
-                  << ",\"product_code\":" << product << ",\"battery_level\":" << battery
-                  << ",\"calibration\":{\"day\":" << day << ",\"month\":" << month
-                  << ",\"year\":" << year << "}}\n";
+            CJsonWriter json;
+            json.BeginObject().Key("serial_number").Int(serial).Key("sw_version").Int(version);
+            json.Key("product_code").Int(product).Key("battery_level").Int(battery);
+            json.Key("calibration").BeginObject().Key("day").Int(day).Key("month").Int(month);
+            json.Key("year").Int(year).EndObject().EndObject();
+            m_out << json.GetText() << "\n";
         } else {
             m_out << "Serial number     " << serial << "\n"
                   << "Software version  " << version << "\n"
@@ -220,11 +224,12 @@ private:
             return Fail("settings");
         }
         if (m_options.bJson) {
-            m_out << "{\"settings\":[";
+            CJsonWriter json;
+            json.BeginObject().Key("settings").BeginArray();
             for (int i = 0; i < 9; ++i) {
-                m_out << (i ? "," : "") << settings.wValue[i];
+                json.Int(settings.wValue[i]);
             }
-            m_out << "]}\n";
+            m_out << json.EndArray().EndObject().GetText() << "\n";
         } else {
             for (int i = 0; i < 9; ++i) {
                 m_out << "Setting " << i + 1 << "  " << settings.wValue[i] << "\n";
@@ -251,7 +256,9 @@ private:
             return Fail("buffer");
         }
         if (m_options.bJson) {
-            m_out << "{\"length\":" << n << ",\"bytes\":\"" << Hex(data, n) << "\"}\n";
+            CJsonWriter json;
+            json.BeginObject().Key("length").Int(n).Key("bytes").String(Hex(data, n)).EndObject();
+            m_out << json.GetText() << "\n";
         } else {
             m_out << n << (n == 1 ? " byte" : " bytes") << "\n";
             for (int i = 0; i < n; i += 16) {
@@ -279,8 +286,9 @@ private:
             return Fail("status");
         }
         if (m_options.bJson) {
-            m_out << "{\"sw_version\":" << version << ",\"channel_count\":" << channels
-                  << ",\"status\":" << status << "}\n";
+            CJsonWriter json;
+            json.BeginObject().Key("sw_version").Int(version).Key("channel_count").Int(channels);
+            m_out << json.Key("status").Int(status).EndObject().GetText() << "\n";
         } else {
             m_out << "Software version  " << version << "\n"
                   << "Channels          " << channels << "\n"
@@ -332,7 +340,7 @@ int RunLoggerCommand(const std::vector<std::string>& args, const std::string& po
         const std::string reason =
             "cannot open port " + port + ": " + lintaro::DescribeOpenError(device->GetOpenError());
         if (options.bJson) {
-            out << "{\"ok\":false,\"error\":" << JsonString(reason) << "}\n";
+            out << FailureJson(reason) << "\n";
         }
         err << "zarnctl: " << reason << "\n";
         return kLoggerExitNoPort;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "base/Export.h"
-
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -22,8 +20,8 @@ constexpr int kLoggerExitFailed = 1; // the device did not answer a request
 constexpr int kLoggerExitUsage = 2;  // unknown command or option, missing or extra words
 constexpr int kLoggerExitNoPort = 3; // the port cannot be opened
 
-LINTARO_API int RunLoggerCommand(const std::vector<std::string>& args, const std::string& port,
-                                 bool json, bool vask, std::ostream& out, std::ostream& err);
+int RunLoggerCommand(const std::vector<std::string>& args, const std::string& port, bool json,
+                     bool vask, std::ostream& out, std::ostream& err);
 
 // The usage lines of the two groups, for the program's help.
-LINTARO_API const char* LoggerCommandUsage();
+const char* LoggerCommandUsage();

@@ -1,6 +1,6 @@
-#include "DeviceTestSupport.h"
+#include "tests/devices/DeviceTestSupport.h"
 
-#include "devices/LoggerCommands.h"
+#include "tools/zarnctl/LoggerCommands.h"
 
 #include <algorithm>
 #include <atomic>
