@@ -5,12 +5,15 @@
 #include "app/framework/UpdateHints.h"
 #include "app/framework/View.h"
 #include "app/graphs/GraphFormat.h"
+#include "app/history/HistoryRecorder.h"
 #include "app/network/Press.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
 #include "base/Archive.h"
 #include "base/CodePage.h"
 #include "network/ZarnPort.h"
+#include "records/BatchRecord.h"
+#include "records/TimeText.h"
 
 #include <algorithm>
 
@@ -25,6 +28,7 @@ struct CBatchDoc::CDownload {
     std::vector<tagPOINT> points = std::vector<tagPOINT>(kCapacity, tagPOINT{0, 0});
     unsigned short nCount = 0;
     CStats stats;
+    bool bStatsRead = false;
 };
 
 void CBatchDoc::SetPress(CPress* pPress, CLineJob job) {
@@ -73,7 +77,7 @@ void CBatchDoc::Reload(CLineJob job) {
     std::vector<CLineClient::Step> steps{
         [data, node](CZarnPort& port) {
             // Statistics that cannot be read are not worth a message: the batch is what counts.
-            port.GetStatistics(node, data->stats);
+            data->bStatsRead = port.GetStatistics(node, data->stats) != 0;
             return true;
         },
         [data, node](CZarnPort& port) {
@@ -96,6 +100,10 @@ void CBatchDoc::OnDownloaded(const CLineClient::Result& result, CDownload& data)
         m_pOperation->End();
     }
     m_pOperation.reset();
+    // The statistics were read whatever became of the batch after them.
+    if (data.bStatsRead) {
+        RecordInHistory(data, false);
+    }
     if (result.outcome == CLineClient::Outcome::cancelled) {
         if (!m_bHasData) {
             UpdateAllViews(nullptr, HINT_CLOSE);
@@ -123,7 +131,31 @@ void CBatchDoc::OnDownloaded(const CLineClient::Result& result, CDownload& data)
                                   m_nNodeID, CGraphFormat::DateTimeNow().c_str()));
     m_bHasData = true;
     job.bOk = true;
+    RecordInHistory(data, true);
     UpdateAllViews(nullptr, HINT_NEW_DATA);
+}
+
+void CBatchDoc::RecordInHistory(const CDownload& data, bool bBatch) const {
+    CQuorvelApp* pApp = GetQuorvelApp();
+    CHistoryRecorder* pHistory = pApp != nullptr ? pApp->GetHistory() : nullptr;
+    if (pHistory == nullptr) {
+        return;
+    }
+    const CHistoryStation station = pHistory->StationOf(m_nNodeID, m_strStation);
+    if (!bBatch) {
+        pHistory->RecordStatistics(station, data.stats, CHistoryStore::Source::download);
+        return;
+    }
+    CBatchRecord batch;
+    batch.m_strTitle = GetTitle();
+    batch.m_points.assign(m_pPoints.begin(), m_pPoints.begin() + m_nCount);
+    batch.m_nLimitLine = m_nLimitLine;
+    batch.m_stats = data.stats;
+    batch.m_bHasStats = data.bStatsRead;
+    batch.m_nNodeID = m_nNodeID;
+    batch.m_strStation = m_strStation;
+    batch.m_nTimeMs = CTimeText::NowUtcMs();
+    pHistory->RecordBatch(station, batch);
 }
 
 void CBatchDoc::Serialize(CArchive& ar) {

@@ -50,6 +50,8 @@ public:
 private:
     struct CDownload;
     void OnDownloaded(const CLineClient::Result& result, CDownload& data);
+    // The statistics read with a download, or the batch downloaded, into the history.
+    void RecordInHistory(const CDownload& data, bool bBatch) const;
 
     // The station's name and node ID as last read from it.
     std::string m_strStation;

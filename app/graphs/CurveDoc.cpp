@@ -5,15 +5,47 @@
 #include "app/framework/UpdateHints.h"
 #include "app/framework/View.h"
 #include "app/graphs/GraphFormat.h"
+#include "app/history/HistoryRecorder.h"
 #include "app/network/Press.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
 #include "base/Archive.h"
 #include "base/CodePage.h"
 #include "network/ZarnPort.h"
+#include "records/CurveRecord.h"
+#include "records/TimeText.h"
 
 #include <algorithm>
 #include <iterator>
+
+namespace {
+
+// A downloaded curve with everything the analyser reported beside it, into the history.
+void RecordInHistory(const CCurveDoc& doc) {
+    CQuorvelApp* pApp = GetQuorvelApp();
+    CHistoryRecorder* pHistory = pApp != nullptr ? pApp->GetHistory() : nullptr;
+    if (pHistory == nullptr) {
+        return;
+    }
+    CCurveRecord curve;
+    curve.m_strTitle = doc.GetTitle();
+    curve.m_pForce = doc.m_pForce;
+    curve.m_pReference = doc.m_pReference;
+    curve.m_nNodeID = doc.m_nNodeID;
+    curve.m_strStation = doc.m_strStation;
+    std::copy(std::begin(doc.m_nZoneInfo), std::end(doc.m_nZoneInfo),
+              std::begin(curve.m_nZoneInfo));
+    curve.m_nPeakForce = doc.m_nPeakForce;
+    curve.m_bHasResults = true;
+    std::copy(std::begin(doc.m_nResultS), std::end(doc.m_nResultS), std::begin(curve.m_nResultS));
+    std::copy(std::begin(doc.m_nResultU), std::end(doc.m_nResultU), std::begin(curve.m_nResultU));
+    curve.m_nPassCount = doc.m_nPassCount;
+    curve.m_nFailCount = doc.m_nFailCount;
+    curve.m_nTimeMs = CTimeText::NowUtcMs();
+    pHistory->RecordCurve(pHistory->StationOf(doc.m_nNodeID, doc.m_strStation), curve);
+}
+
+} // namespace
 
 CCurveDoc::CCurveDoc()
     : m_pForce(kCurvePoints, tagPOINT{0, 0}), m_pReference(kCurvePoints, tagPOINT{0, 0}) {
@@ -118,6 +150,7 @@ void CCurveDoc::OnDownloaded(const CLineClient::Result& result, const CDownload&
         m_nFailCount = data.nFail;
         m_bHasData = true;
         job.bOk = true;
+        RecordInHistory(*this);
         UpdateAllViews(nullptr, HINT_NEW_DATA);
         return;
     }

@@ -195,6 +195,10 @@ void CPressProperties::ReadLimits() {
 void CPressProperties::ReadLimitsThen(Request request, std::function<void()> then) {
     m_nBLO = 0;
     m_dDFactor = m_dSFactor = m_dTFactor = 0;
+    m_readBLO.reset();
+    m_readD.reset();
+    m_readS.reset();
+    m_readT.reset();
     m_host.ShowReadings();
     const unsigned node = m_nNodeID;
     const Poster post = m_host.MakePoster();
@@ -214,10 +218,26 @@ void CPressProperties::ReadLimitsThen(Request request, std::function<void()> the
         };
     };
     std::vector<CLineWorker::Step> steps{
-        read(&CZarnPort::GetBLO, [this](unsigned short v) { m_nBLO = v; }),
-        read(&CZarnPort::GetDFactor, [this](unsigned short v) { m_dDFactor = v * 0.01; }),
-        read(&CZarnPort::GetSFactor, [this](unsigned short v) { m_dSFactor = v * 0.01; }),
-        read(&CZarnPort::GetTFactor, [this](unsigned short v) { m_dTFactor = v * 0.01; }),
+        read(&CZarnPort::GetBLO,
+             [this](unsigned short v) {
+                 m_nBLO = v;
+                 m_readBLO = v;
+             }),
+        read(&CZarnPort::GetDFactor,
+             [this](unsigned short v) {
+                 m_dDFactor = v * 0.01;
+                 m_readD = v;
+             }),
+        read(&CZarnPort::GetSFactor,
+             [this](unsigned short v) {
+                 m_dSFactor = v * 0.01;
+                 m_readS = v;
+             }),
+        read(&CZarnPort::GetTFactor,
+             [this](unsigned short v) {
+                 m_dTFactor = v * 0.01;
+                 m_readT = v;
+             }),
     };
     m_host.Run(request, std::move(steps), [this, then = std::move(then)](bool bOk) {
         if (!bOk) {
@@ -236,19 +256,48 @@ bool CPressProperties::WriteLimits(const Fields& fields) {
     const std::uint16_t d = Hundredths(m_dDFactor);
     const std::uint16_t sf = Hundredths(m_dSFactor);
     const std::uint16_t t = Hundredths(m_dTFactor);
+    using P = CHistoryChange::Parameter;
+    const CHost::ChangeSink record = m_host.MakeChangeSink();
     std::vector<CLineWorker::Step> steps{
-        [node, blo](CZarnPort& port) { return port.SetBLO(node, blo) != 0; },
-        [node, d](CZarnPort& port) { return port.SetDFactor(node, d) != 0; },
-        [node, sf](CZarnPort& port) { return port.SetSFactor(node, sf) != 0; },
-        [node, t](CZarnPort& port) { return port.SetTFactor(node, t) != 0; },
+        SetStep(record, node, &CZarnPort::SetBLO, blo, P::blo, m_readBLO),
+        SetStep(record, node, &CZarnPort::SetDFactor, d, P::dfactor, m_readD),
+        SetStep(record, node, &CZarnPort::SetSFactor, sf, P::sfactor, m_readS),
+        SetStep(record, node, &CZarnPort::SetTFactor, t, P::tfactor, m_readT),
     };
-    m_host.Run(Request::setLimits, std::move(steps), [this](bool bOk) {
+    m_host.Run(Request::setLimits, std::move(steps), [this, blo, d, sf, t](bool bOk) {
+        // After a failure it is not known which values the analyser holds.
+        m_readBLO = bOk ? std::optional<std::int64_t>(blo) : std::nullopt;
+        m_readD = bOk ? std::optional<std::int64_t>(d) : std::nullopt;
+        m_readS = bOk ? std::optional<std::int64_t>(sf) : std::nullopt;
+        m_readT = bOk ? std::optional<std::int64_t>(t) : std::nullopt;
         if (!bOk) {
             m_host.Message(kIdsParamWriteFailed, {}, Icon::stop);
         }
         m_host.Refresh();
     });
     return true;
+}
+
+CLineWorker::Step CPressProperties::SetStep(const CHost::ChangeSink& record, unsigned node,
+                                            int (CZarnPort::*set)(unsigned int, unsigned short),
+                                            unsigned short value,
+                                            CHistoryChange::Parameter parameter,
+                                            std::optional<std::int64_t> before) {
+    return [record, node, set, value, parameter, before](CZarnPort& port) {
+        const bool bOk = (port.*set)(node, value) != 0;
+        if (record) {
+            CHistoryChange change;
+            change.m_parameter = parameter;
+            change.m_nBefore = before;
+            change.m_nAfter = value;
+            change.m_bOk = bOk;
+            if (!bOk) {
+                change.m_strError = port.GetLastErrorText();
+            }
+            record(node, change);
+        }
+        return bOk;
+    };
 }
 
 void CPressProperties::ReadProductionThen(Request request, std::function<void()> then) {
@@ -308,8 +357,10 @@ bool CPressProperties::SetTeachCycles(const Fields& fields) {
     }
     const unsigned node = m_nNodeID;
     const auto cycles = static_cast<unsigned short>(m_nTeachCycles);
+    // The analyser's teach cycles cannot be read: the change has no value before it.
     m_host.Run(Request::setTeachCycles,
-               {[node, cycles](CZarnPort& port) { return port.SetTeachCycles(node, cycles) != 0; }},
+               {SetStep(m_host.MakeChangeSink(), node, &CZarnPort::SetTeachCycles, cycles,
+                        CHistoryChange::Parameter::teachCycles, std::nullopt)},
                [this](bool bOk) {
                    if (!bOk) {
                        m_host.Message(kIdsTeachFailed, {}, Icon::stop);

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "app/network/Press.h"
+#include "history/HistoryChange.h"
 #include "network/LineWorker.h"
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +52,11 @@ public:
         virtual Poster MakePoster() = 0;
         // Values read have arrived: the reading fields show them.
         virtual void ShowReadings() = 0;
+        // Something that records a change made to the analyser at a node, for the steps to
+        // call on the line's thread; made on the window's thread. Empty where no history is
+        // kept.
+        using ChangeSink = std::function<void(unsigned nNodeID, const CHistoryChange& change)>;
+        virtual ChangeSink MakeChangeSink() { return {}; }
         // A button's work is over: every value shown, the controls set for the state.
         virtual void Refresh() = 0;
     };
@@ -95,10 +103,18 @@ private:
     void ReadLimitsThen(Request request, std::function<void()> then);
     void ReadProductionThen(Request request, std::function<void()> then);
     void SetStatus(bool online);
+    // A step that sets a value and records the change with the value read before it.
+    static CLineWorker::Step SetStep(const CHost::ChangeSink& record, unsigned node,
+                                     int (CZarnPort::*set)(unsigned int, unsigned short),
+                                     unsigned short value, CHistoryChange::Parameter parameter,
+                                     std::optional<std::int64_t> before);
 
     const CPress& m_press;
     FindPressFn m_findPress;
     CHost& m_host;
     bool m_bIconOnline = false;
     bool m_bAnalyserControls = false;
+    // The limits as last read from the analyser (BLO, then the factors in hundredths), or as
+    // last written to it; unknown until read and after a write that failed.
+    std::optional<std::int64_t> m_readBLO, m_readD, m_readS, m_readT;
 };

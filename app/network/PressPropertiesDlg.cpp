@@ -3,8 +3,10 @@
 #include "app/framework/MessageService.h"
 #include "app/framework/Resources.h"
 #include "app/framework/StringTable.h"
+#include "app/history/HistoryRecorder.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/shell/LineClient.h"
+#include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
 
 #include <QApplication>
@@ -42,7 +44,8 @@ QString Q(const std::string& s) {
 
 CPressPropertiesDlg::CPressPropertiesDlg(CQuorvelDoc* pDoc, CPress* pPress, CLineClient* pLine,
                                          QWidget* pParent)
-    : CDialog(pParent), m_pLine(pLine), m_strStation(pPress->GetName()) {
+    : CDialog(pParent), m_pLine(pLine), m_strStation(pPress->GetName()),
+      m_historyStation(CHistoryRecorder::StationOf(*pPress)) {
     auto find = [pDoc](int nNodeID) -> const CPress* {
         return pDoc != nullptr ? pDoc->FindPress(nNodeID) : nullptr;
     };
@@ -284,6 +287,23 @@ CPressProperties::Poster CPressPropertiesDlg::MakePoster() {
             context = QPointer<QObject>(this)](std::function<void()> fn) {
         // The line outlives every exchange it runs, so it is there whenever a step calls this.
         line.data()->Deliver(context, std::move(fn));
+    };
+}
+
+CPressProperties::CHost::ChangeSink CPressPropertiesDlg::MakeChangeSink() {
+    CQuorvelApp* pApp = GetQuorvelApp();
+    CHistoryRecorder* pHistory = pApp != nullptr ? pApp->GetHistory() : nullptr;
+    if (pHistory == nullptr) {
+        return {};
+    }
+    // The recorder lives as long as the line; the user is the one at the dialog now.
+    return [pHistory, station = m_historyStation,
+            user = CHistoryStore::CurrentUser()](unsigned nNodeID, const CHistoryChange& change) {
+        CHistoryStation at = station;
+        at.m_nNodeID = static_cast<int>(nNodeID);
+        CHistoryChange made = change;
+        made.m_strUser = user;
+        pHistory->RecordChange(at, made);
     };
 }
 

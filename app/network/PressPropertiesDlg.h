@@ -2,6 +2,7 @@
 
 #include "app/framework/Dialog.h"
 #include "app/network/PressProperties.h"
+#include "history/HistoryStation.h"
 
 #include <map>
 #include <memory>
@@ -83,6 +84,7 @@ private:
     void Run(CPressProperties::Request request, std::vector<CLineWorker::Step> steps,
              std::function<void(bool bOk)> done) override;
     CPressProperties::Poster MakePoster() override;
+    ChangeSink MakeChangeSink() override;
     void ShowReadings() override;
     void Refresh() override;
     void CancelRequests();
@@ -104,6 +106,7 @@ private:
     bool m_bInitialised = false;
     CLineClient* m_pLine = nullptr;
     std::string m_strStation;
+    CHistoryStation m_historyStation; // the station's fields, as the changes name it
     std::map<CPressProperties::Request, int> m_running;
     std::vector<std::weak_ptr<CLineOperation>> m_operations;
 };

@@ -4,6 +4,7 @@
 #include "app/framework/MessageService.h"
 #include "app/framework/Resources.h"
 #include "app/framework/StringTable.h"
+#include "app/history/HistoryRecorder.h"
 #include "app/network/GroupRun.h"
 #include "app/network/PressPropertiesDlg.h"
 #include "app/network/QuorvelDoc.h"
@@ -38,6 +39,21 @@ constexpr int kIconSize = CPress::kIconSize;
 
 // Operations of the group commands.
 enum GroupOperation { opReset = 0, opNewReference = 1, opCurve = 2, opBatch = 3, opStatistics = 4 };
+
+// The order to a station's analyser, recorded in the history as it is carried out.
+CLineClient::Step OrderStep(const CPress& press, int nCode, int (CZarnPort::*order)(unsigned int)) {
+    const auto node = static_cast<unsigned>(press.GetNodeID());
+    CLineClient::Step step = [node, order](CZarnPort& port) { return (port.*order)(node) != 0; };
+    CQuorvelApp* app = GetQuorvelApp();
+    CHistoryRecorder* history = app != nullptr ? app->GetHistory() : nullptr;
+    if (history == nullptr) {
+        return step;
+    }
+    return history->ChangeStep(CHistoryRecorder::StationOf(press),
+                               nCode == opReset ? CHistoryChange::Parameter::resetBatch
+                                                : CHistoryChange::Parameter::newReference,
+                               std::move(step));
+}
 
 } // namespace
 
@@ -413,11 +429,10 @@ void CQuorvelView::RunOnGroup(int nCode) {
         // summary at its end names the stations that refused.
         int (CZarnPort::*order)(unsigned int) =
             nCode == opReset ? &CZarnPort::ResetBatchBuffer : &CZarnPort::NewReference;
-        action = [line, this, order](CPress* press, CLineJob job) {
-            const auto node = static_cast<unsigned>(press->GetNodeID());
+        action = [line, this, order, nCode](CPress* press, CLineJob job) {
             auto pJob = std::make_shared<CLineJob>(std::move(job));
             line->Post(
-                this, {[node, order](CZarnPort& port) { return (port.*order)(node) != 0; }},
+                this, {OrderStep(*press, nCode, order)},
                 [pJob](const CLineClient::Result& result) {
                     pJob->bOk = result.outcome == CLineClient::Outcome::done;
                     pJob->Finish();
@@ -534,9 +549,8 @@ void CQuorvelView::ConfirmAndOrder(UINT nQuestion, int nGroupCode, const char* p
         AfxMessageBox(nFailure, MB_OK | MB_ICONSTOP);
         return;
     }
-    const auto node = static_cast<unsigned>(press->GetNodeID());
     app->m_pLine->Post(
-        this, {[node, order](CZarnPort& port) { return (port.*order)(node) != 0; }},
+        this, {OrderStep(*press, nGroupCode, order)},
         [op, nFailure](const CLineClient::Result& result) {
             op->End();
             if (result.outcome != CLineClient::Outcome::done &&

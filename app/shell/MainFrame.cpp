@@ -53,9 +53,12 @@ int CMainFrame::OnCreate() {
     m_pCancel->setFocusPolicy(Qt::NoFocus);
     m_pCancel->hide();
     connect(m_pCancel, &QPushButton::clicked, this, &CMainFrame::CancelLineClicked);
+    m_pHistoryStatus = new QLabel(QStringLiteral("History: off"), m_wndStatusBar);
+    m_pHistoryStatus->setObjectName(QStringLiteral("HistoryStatus"));
     // Left of the lock-key indicators, after the prompt pane.
     m_wndStatusBar->insertPermanentWidget(1, m_pLineStatus);
     m_wndStatusBar->insertPermanentWidget(2, m_pCancel);
+    m_wndStatusBar->insertPermanentWidget(3, m_pHistoryStatus);
     m_wndMDIClient = qobject_cast<CLogoClientWnd*>(GetMDIClient());
     if (m_wndMDIClient == nullptr) {
         return -1;
@@ -71,6 +74,16 @@ void CMainFrame::ShowLineStatus(const QString& strText, bool bCancellable) {
     m_pLineStatus->setText(strText);
     m_pLineStatus->setVisible(!strText.isEmpty());
     m_pCancel->setVisible(bCancellable);
+}
+
+void CMainFrame::ShowHistoryStatus(const QString& strText, const QString& strDetail,
+                                   bool bProblem) {
+    if (m_pHistoryStatus == nullptr) {
+        return;
+    }
+    m_pHistoryStatus->setText(strText);
+    m_pHistoryStatus->setToolTip(strDetail);
+    m_pHistoryStatus->setStyleSheet(bProblem ? QStringLiteral("color: #a00000") : QString());
 }
 
 void CMainFrame::OnDestroy() {

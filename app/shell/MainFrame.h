@@ -25,6 +25,10 @@ public:
     // while an operation runs. An empty text hides both.
     void ShowLineStatus(const QString& strText, bool bCancellable);
     QLabel* GetLineStatusPane() const { return m_pLineStatus; }
+    // How the history recording stands, always shown; the whole story in its tool tip, and
+    // marked when something is wrong.
+    void ShowHistoryStatus(const QString& strText, const QString& strDetail, bool bProblem);
+    QLabel* GetHistoryStatusPane() const { return m_pHistoryStatus; }
     QPushButton* GetCancelButton() const { return m_pCancel; }
 
 signals:
@@ -37,5 +41,6 @@ public:
 
 private:
     QLabel* m_pLineStatus = nullptr;
+    QLabel* m_pHistoryStatus = nullptr;
     QPushButton* m_pCancel = nullptr;
 };

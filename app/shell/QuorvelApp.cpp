@@ -3,9 +3,14 @@
 #include "app/framework/Document.h"
 #include "app/framework/MDIChildWnd.h"
 #include "app/framework/MessageService.h"
+#include "app/framework/StringTable.h"
 #include "app/framework/TemplateRegistry.h"
 #include "app/framework/TerminationSignals.h"
 #include "app/framework/View.h"
+#include "app/framework/WaitCursor.h"
+#include "app/history/HistoryRecorder.h"
+#include "app/history/HistorySettings.h"
+#include "app/history/HistorySettingsDlg.h"
 #include "app/network/FindAnalysersDlg.h"
 #include "app/network/Press.h"
 #include "app/network/QuorvelDoc.h"
@@ -72,6 +77,7 @@ CQuorvelApp::CQuorvelApp(const CCommandLineInfo& cmdInfo, const std::string& str
     m_pPort->SetCommPort(); // start-up opens it again and reports a failure
 
     MapCommand(ID_SERIAL_PORT_SETTING, [this] { OnSerialPortSetting(); });
+    MapCommand(ID_HISTORY_SETTINGS, [this] { OnHistorySettings(); });
     MapCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
     MapCommand(
         ID_RELOAD_ALL, [this] { OnReloadAll(); },
@@ -156,9 +162,62 @@ void CQuorvelApp::WarnOfNoise(const CZarnRequest& carried) {
             }
         }
     }
+    // The history keeps it as a change nobody ordered, before the operator is asked to look.
+    if (CHistoryChange change;
+        m_pHistory != nullptr && CHistoryRecorder::NoiseChange(carried, change)) {
+        m_pHistory->RecordChange(m_pHistory->StationOf(carried.m_nNodeID), change);
+    }
     AfxMessageBox("Noise on the line turned a request into \"" + carried.Describe() + "\".\n\n" +
                       station + " may have carried it out. Check it before going on.",
                   MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CQuorvelApp::OpenHistory() {
+    if (m_pHistory == nullptr) {
+        return;
+    }
+    m_bToldHistoryFailed = m_bToldHistoryHolding = false;
+    const bool bOpened = m_pHistory->Open(CHistorySettings::Load().Options(GetHistoryTarget()));
+    const CHistoryStatus status = m_pHistory->GetStatus();
+    OnHistoryStatus(status);
+    if (!bOpened && !m_bToldHistoryFailed) {
+        m_bToldHistoryFailed = true;
+        AfxMessageBox(CStringTable::Format1(IDS_HISTORY_UNUSABLE, status.m_strProblem),
+                      MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+void CQuorvelApp::OnHistoryStatus(const CHistoryStatus& status) {
+    if (auto* pFrame = dynamic_cast<CMainFrame*>(m_pMainWnd)) {
+        pFrame->ShowHistoryStatus(
+            QString::fromStdString(CHistoryRecorder::ShortText(status)),
+            QString::fromStdString(CHistorySettings::Masked(status.GetText())), status.IsProblem());
+    }
+    // The flag first: the message's own event loop may bring the next status.
+    if (status.m_state == CHistoryStatus::State::holding && !m_bToldHistoryHolding) {
+        m_bToldHistoryHolding = true;
+        AfxMessageBox(CStringTable::Format1(IDS_HISTORY_HOLDING, status.m_strProblem),
+                      MB_OK | MB_ICONEXCLAMATION);
+    } else if (status.m_state == CHistoryStatus::State::failed && !m_bToldHistoryFailed) {
+        m_bToldHistoryFailed = true;
+        AfxMessageBox(CStringTable::Format1(IDS_HISTORY_UNUSABLE, status.m_strProblem),
+                      MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+void CQuorvelApp::OnHistorySettings() {
+    CHistorySettingsDlg dialog(CHistorySettings::Load(), GetHistoryTarget(),
+                               m_cmdInfo.m_bHistoryGiven, m_pHistory.get(), m_pMainWnd);
+    if (dialog.DoModal() != IDOK) {
+        return;
+    }
+    ApplyHistorySettings(dialog.GetSettings());
+}
+
+void CQuorvelApp::ApplyHistorySettings(const CHistorySettings& settings) {
+    settings.Save();
+    CWaitCursor wait;
+    OpenHistory();
 }
 
 void CQuorvelApp::StopLine() {
@@ -185,6 +244,9 @@ void CQuorvelApp::OnCancelLine() {
 CQuorvelApp::~CQuorvelApp() {
     // Without ExitInstance (an application object that never ran) nothing is stored.
     StopLine();
+    if (m_pHistory != nullptr) {
+        m_pHistory->Close();
+    }
     delete m_pPort;
     m_pPort = nullptr;
     SetLibraryMessageHandler(nullptr);
@@ -239,6 +301,20 @@ bool CQuorvelApp::InitInstance() {
     pMainFrame->ShowWindow(SW_SHOW);
     pMainFrame->UpdateWindow();
 
+    // The history records from here on: before the line runs, and the stations named as
+    // the layout names them when each record is made.
+    m_pHistory = std::make_unique<CHistoryRecorder>();
+    m_pHistory->SetStationFinder([this](int nNodeID) -> const CPress* {
+        if (m_pNetTemplate == nullptr || m_pNetTemplate->GetDocuments().empty()) {
+            return nullptr;
+        }
+        auto* pDoc = dynamic_cast<CQuorvelDoc*>(m_pNetTemplate->GetDocuments().front());
+        return pDoc != nullptr ? pDoc->FindPress(nNodeID) : nullptr;
+    });
+    QObject::connect(m_pHistory.get(), &CHistoryRecorder::StatusChanged, pMainFrame,
+                     [this](const CHistoryStatus& status) { OnHistoryStatus(status); });
+    OpenHistory();
+
     // 8. - 10. The standing windows: statistics first, so that the network window is active.
     if (m_pStatsTemplate != nullptr) {
         CDocument* pStats = m_pStatsTemplate->OpenDocumentFile(kStatsFile, true);
@@ -291,6 +367,10 @@ int CQuorvelApp::ExitInstance() {
     if (m_pLine != nullptr) {
         m_pMonitor->SetSweepSeconds(0);
         m_pLine->Shutdown();
+    }
+    // After the line: what it brought last is committed before the program ends.
+    if (m_pHistory != nullptr) {
+        m_pHistory->Close();
     }
     if (m_pPort != nullptr) {
         std::string name = m_pPort->GetCommPort();

@@ -5,10 +5,14 @@
 #include "app/shell/CommandLineInfo.h"
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 
 class CFrameWnd;
+class CHistoryRecorder;
+class CHistorySettings;
+class CHistoryStatus;
 class CLineClient;
 class CStationMonitor;
 class CPress;
@@ -60,6 +64,10 @@ public:
 
     // Commands.
     void OnSerialPortSetting();
+    // History Settings: stores the choice and records on with it at once (a --history of the
+    // command line keeps its target for this run).
+    void OnHistorySettings();
+    void ApplyHistorySettings(const CHistorySettings& settings);
     // The dialog's answer: a name that differs from the port's, byte for byte, reopens the
     // port under it, and so does the same name while the port is closed or its line lost;
     // message 1018 when that fails. True when the port is being reopened.
@@ -77,6 +85,9 @@ public:
     // Where the history is recorded and read: --history, else the "HistoryTarget" setting; an
     // empty text means the local file in the user's data folder.
     std::string GetHistoryTarget() const;
+    // What records the history; null before start-up. Its Record calls do nothing while no
+    // history is being recorded.
+    CHistoryRecorder* GetHistory() const { return m_pHistory.get(); }
     // Reports the time from this moment to the main window and ends the program.
     void MeasureStartup(std::chrono::steady_clock::time_point start) { m_startupBegin = start; }
 
@@ -89,11 +100,19 @@ private:
     // The statistics list of the last run, put back quietly for the stations the layout has.
     void RestoreStatistics();
     void StopLine();
+    // Opens the history with the settings and the run's target; a file that cannot be used is
+    // named in one message.
+    void OpenHistory();
+    void OnHistoryStatus(const CHistoryStatus& status);
 
     CCommandLineInfo m_cmdInfo;
     std::string m_strSimulatedPort;
     std::optional<std::chrono::steady_clock::time_point> m_startupBegin;
     bool m_bExited = false;
+    std::unique_ptr<CHistoryRecorder> m_pHistory;
+    // Each problem of the history file is told once for each opening.
+    bool m_bToldHistoryFailed = false;
+    bool m_bToldHistoryHolding = false;
 };
 
 // The application object, as every window reaches it.

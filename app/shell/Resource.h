@@ -19,6 +19,7 @@ constexpr UINT IDD_ABOUTBOX = 100;
 constexpr UINT IDD_PRESS_PROPERTIES = 132;
 constexpr UINT IDD_BATCH_STATISTICS = 154;
 constexpr UINT IDD_SERIAL_PORT = 156;
+constexpr UINT IDD_HISTORY_SETTINGS = 180;
 constexpr UINT IDC_PORT_COMBO = 1032;
 
 // Bitmaps.
@@ -69,6 +70,8 @@ constexpr UINT ID_DELETE_PRESS = 32798;
 constexpr UINT ID_CANCEL_LINE = 32820;
 // Sweeps a range of node IDs for answering analysers.
 constexpr UINT ID_FIND_ANALYSERS = 32821;
+// Where the history is recorded, and for how long.
+constexpr UINT ID_HISTORY_SETTINGS = 32830;
 // The batch window's control-chart view (a toggle).
 constexpr UINT ID_CONTROL_CHART = 32851;
 // Opens a compare window; the compare window's own commands.
@@ -109,3 +112,8 @@ constexpr UINT IDS_COMPARE_NOT_A_CURVE = 1080;
 constexpr UINT IDS_COMPARE_EXPORT_FAILED = 1081;
 constexpr UINT IDS_COMPARE_NO_WINDOWS = 1082;
 constexpr UINT IDS_COMPARE_FULL = 1083;
+// Messages of the history recording and its settings.
+constexpr UINT IDS_HISTORY_UNUSABLE = 1090;
+constexpr UINT IDS_HISTORY_HOLDING = 1091;
+constexpr UINT IDS_HISTORY_NO_FILE = 1092;
+constexpr UINT IDS_HISTORY_BAD_URL = 1093;

@@ -61,6 +61,8 @@ void RegisterStrings() {
         {ID_RELOAD_ALL, "Reloads data from all open curve and batch buffer windows\nReload All"},
         {ID_STATISTICS_WINDOW, "Show or hide the statistics window\nToggle Statistics"},
         {ID_SERIAL_PORT_SETTING, "Views the current communication port settings."},
+        {ID_HISTORY_SETTINGS, "Chooses where the history of readings and changes is recorded\n"
+                              "History Settings"},
         {ID_DOWNLOAD_CURVE, "Downloads a force curve from the selected Zarn"},
         {ID_DOWNLOAD_BATCH, "Downloads and analyses batch buffer"},
         {ID_ADD_TO_STATISTICS, "Adds Zarn to statistics window"},
@@ -126,6 +128,14 @@ void RegisterStrings() {
         {IDS_COMPARE_NO_WINDOWS, "There is no curve window with a curve to add."},
         {IDS_COMPARE_FULL, "A comparison holds at most 16 curves. Remove some curves or open "
                            "another Compare Curves window."},
+        {IDS_HISTORY_UNUSABLE, "The history is not recorded: %1.\n\nThe program runs on without "
+                               "recording a history, and leaves the file as it is."},
+        {IDS_HISTORY_HOLDING,
+         "The history cannot be written: %1.\n\nRecords are held in memory until the file takes "
+         "them again; when too many wait, further records are lost and counted in the status "
+         "bar."},
+        {IDS_HISTORY_NO_FILE, "Enter the SQLite file to record the history in."},
+        {IDS_HISTORY_BAD_URL, "Enter the plant database as postgresql://user@host:port/database."},
     };
     for (const auto& [id, text] : strings) {
         CStringTable::Register(id, text);
@@ -141,6 +151,7 @@ Item ViewPopup() {
                            Item::Command(ID_STATISTICS_WINDOW, "S&tatistics Window"),
                            Item::Separator(),
                            Item::Command(ID_SERIAL_PORT_SETTING, "Serial &Port Setting..."),
+                           Item::Command(ID_HISTORY_SETTINGS, "&History Settings..."),
                        });
 }
 

@@ -6,6 +6,7 @@
 #include "app/framework/Resources.h"
 #include "app/framework/StringTable.h"
 #include "app/framework/UpdateHints.h"
+#include "app/history/HistoryRecorder.h"
 #include "app/network/Press.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/StationMonitor.h"
@@ -50,9 +51,15 @@ CLineClient* Line() {
     return pApp != nullptr ? pApp->m_pLine : nullptr;
 }
 
-// What a reading says of its analyser goes to the layout's picture of the line too.
+// What a reading says of its analyser goes to the layout's picture of the line too, and every
+// reading into the history.
 void NoteReading(int nNodeID, const CStats* pStats, const CLineClient::Result& result) {
     CQuorvelApp* pApp = GetQuorvelApp();
+    if (CHistoryRecorder* pHistory = pApp != nullptr ? pApp->GetHistory() : nullptr;
+        pHistory != nullptr && pStats != nullptr) {
+        pHistory->RecordStatistics(pHistory->StationOf(nNodeID), *pStats,
+                                   CHistoryStore::Source::poll);
+    }
     if (pApp == nullptr || pApp->m_pMonitor == nullptr ||
         result.outcome == CLineClient::Outcome::cancelled ||
         result.outcome == CLineClient::Outcome::lineDown) {

@@ -257,7 +257,7 @@ TEST_F(StartupTest, TheMenuBarsFollowTheActiveWindow) {
     main->UpdateMenu(view);
     EXPECT_EQ(Texts(view->actions()),
               (std::vector<std::string>{"&Toolbar", "&Status Bar", "S&tatistics Window", "-",
-                                        "Serial &Port Setting..."}));
+                                        "Serial &Port Setting...", "&History Settings..."}));
     EXPECT_TRUE(view->actions().at(0)->isChecked());
     EXPECT_TRUE(view->actions().at(2)->isChecked());
     EXPECT_TRUE(view->actions().at(4)->isEnabled());

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "history/HistoryChange.h"
+#include "history/HistoryStation.h"
+#include "history/HistoryStatus.h"
+#include "history/HistoryStore.h"
+#include "network/LineWorker.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+class CBatchRecord;
+class CCurveRecord;
+class CPress;
+class CStats;
+class CZarnRequest;
+
+// The program's side of the history: owns the store, names the layout's stations in the
+// records, and hands the store's status to the window thread. The Record calls may come from
+// any thread (a line step records the change it made); they only queue the record. Reopening
+// swaps the store, so a Record call never waits for a closing one.
+class CHistoryRecorder : public QObject {
+    Q_OBJECT
+public:
+    using StationFinder = std::function<const CPress*(int nNodeID)>;
+
+    explicit CHistoryRecorder(QObject* pParent = nullptr);
+    ~CHistoryRecorder() override;
+
+    // Closes the store that is open and opens one with the options. False when the local file
+    // cannot be used: the reason is in GetStatus, and nothing is recorded until the next Open.
+    bool Open(const CHistoryStore::COptions& options);
+    void Close();
+    bool IsOpen() const;
+    CHistoryStatus GetStatus() const;
+    // Everything recorded so far committed (and, with a plant database, sent); for tests and
+    // the end of the program.
+    bool WaitIdle(int nTimeoutMs) const;
+
+    // Window thread: the layout's station of a node, looked up when a record is made.
+    void SetStationFinder(StationFinder find) { m_findStation = std::move(find); }
+    CHistoryStation StationOf(int nNodeID, const std::string& strFallbackName = {}) const;
+    static CHistoryStation StationOf(const CPress& press);
+
+    // Any thread.
+    void RecordStatistics(const CHistoryStation& station, const CStats& stats,
+                          CHistoryStore::Source source);
+    void RecordCurve(const CHistoryStation& station, const CCurveRecord& curve);
+    void RecordBatch(const CHistoryStation& station, const CBatchRecord& batch);
+    void RecordChange(const CHistoryStation& station, const CHistoryChange& change);
+
+    // A line step that gives an order changing the analyser and records it with its outcome
+    // (the port's error when it failed) on the line's thread, whatever becomes of the window
+    // that asked.
+    CLineWorker::Step ChangeStep(const CHistoryStation& station,
+                                 CHistoryChange::Parameter parameter, CLineWorker::Step order);
+    // The change a request made by noise on the line stands for: not acknowledged, with why.
+    // False for a request that changes nothing.
+    static bool NoiseChange(const CZarnRequest& carried, CHistoryChange& change);
+
+    // The status bar's short text ("History: local", "History: plant database unreachable,
+    // 12 waiting").
+    static std::string ShortText(const CHistoryStatus& status);
+
+signals:
+    // On the window thread, whenever the store's status changes.
+    void StatusChanged(const CHistoryStatus& status);
+
+private:
+    std::shared_ptr<CHistoryStore> Store() const;
+
+    mutable std::mutex m_mutex;
+    std::shared_ptr<CHistoryStore> m_pStore;
+    StationFinder m_findStation;
+};
