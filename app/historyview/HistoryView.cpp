@@ -1,6 +1,7 @@
 #include "app/historyview/HistoryView.h"
 
 #include "app/framework/Dialog.h"
+#include "app/framework/MDIChildWnd.h"
 #include "app/framework/StringTable.h"
 #include "app/graphs/ExportFile.h"
 #include "app/historyview/HistoryDoc.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QMdiArea>
 #include <QPainter>
 #include <QPushButton>
 #include <QSplitter>
@@ -118,12 +120,15 @@ CHistoryView::CHistoryView() {
                        QStringLiteral("Last 30 days"), QStringLiteral("Last 365 days"),
                        QStringLiteral("From - to")});
     m_pSpan->setCurrentIndex(1);
+    m_pSpan->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_pFrom = new QDateTimeEdit(this);
     m_pTo = new QDateTimeEdit(this);
     for (QDateTimeEdit* pEdit : {m_pFrom, m_pTo}) {
         pEdit->setCalendarPopup(true);
         pEdit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
         pEdit->setEnabled(false);
+        pEdit->setMinimumWidth(
+            pEdit->fontMetrics().horizontalAdvance(QStringLiteral("8888-88-88 88:88")) + 40);
     }
     auto* pShow = new QPushButton(QStringLiteral("&Show"), this);
     auto* pBar = new QHBoxLayout;
@@ -218,6 +223,12 @@ void CHistoryView::OnInitialUpdate() {
     m_pTo->setDateTime(now);
     m_pFrom->setDateTime(now.addDays(-7));
     ShowStatus();
+    // Four charts and a list need room: most of the main window's client area.
+    if (CMDIChildWnd* pFrame = GetParentFrame()) {
+        const QWidget* pArea = pFrame->mdiArea();
+        const QSize room = pArea != nullptr ? pArea->size() : QSize(1000, 720);
+        pFrame->resize(std::max(room.width() * 9 / 10, 640), std::max(room.height() * 9 / 10, 480));
+    }
 }
 
 void CHistoryView::ChooseSpan(int nIndex) {
