@@ -1,3 +1,4 @@
+#include "app/graphs/HistoryCurvePicker.h"
 #include "app/historyview/HistoryDoc.h"
 #include "app/historyview/HistoryRange.h"
 #include "app/historyview/HistoryView.h"
@@ -5,6 +6,7 @@
 #include "app/shell/Registry.h"
 #include "history/HistoryStore.h"
 #include "network/Stats.h"
+#include "records/CurveRecord.h"
 #include "records/TimeText.h"
 #include "tests/app/SimulatedAppTest.h"
 
@@ -55,6 +57,13 @@ protected:
         change.m_strUser = "tester";
         change.m_nTimeMs = now - 2 * kHour;
         store.RecordChange(station, change);
+        CCurveRecord curve;
+        curve.m_nNodeID = 3;
+        curve.m_strStation = "Station 3";
+        curve.m_nPeakForce = 2345;
+        curve.m_pForce[10] = {10, 2345};
+        curve.m_nTimeMs = now - kHour;
+        store.RecordCurve(station, curve);
         ASSERT_TRUE(store.WaitIdle(10000));
         store.Close();
     }
@@ -141,6 +150,21 @@ TEST_F(HistoryWindow, ChartsTheRecordedReadingsAndListsTheChanges) {
     std::string head(4, '\0');
     png.read(head.data(), 4);
     EXPECT_EQ(head, "\x89PNG");
+
+    // Compare Curves' picker lists the recorded curve and hands it over.
+    CHistoryCurvePicker picker(Path("history.db"));
+    QDeadlineTimer deadline(15000);
+    while (picker.IsLoading() && !deadline.hasExpired()) {
+        QTest::qWait(5);
+    }
+    ASSERT_EQ(picker.GetList()->topLevelItemCount(), 1) << picker.GetStatusText();
+    EXPECT_EQ(picker.GetList()->topLevelItem(0)->text(3).toStdString(), "2345");
+    picker.GetList()->topLevelItem(0)->setSelected(true);
+    const std::vector<CCompareCurve> chosen = picker.GetChosen();
+    ASSERT_EQ(chosen.size(), 1u);
+    EXPECT_EQ(chosen[0].Legend().rfind("Station 3 (Node 3) ", 0), 0u) << chosen[0].Legend();
+    ASSERT_EQ(chosen[0].points.size(), 500u);
+    EXPECT_EQ(chosen[0].points[10].y, 2345);
 
     // A file that is no history: the reason, and the program goes on.
     std::ofstream(Path("foreign.db")) << "not a database at all, just text";
