@@ -10,9 +10,9 @@
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
 #include "base/Archive.h"
-#include "base/CodePage.h"
 #include "network/ZarnPort.h"
 #include "records/BatchRecord.h"
+#include "records/BatchFile.h"
 #include "records/TimeText.h"
 
 #include <algorithm>
@@ -130,6 +130,7 @@ void CBatchDoc::OnDownloaded(const CLineClient::Result& result, CDownload& data)
     SetTitle(CGraphFormat::Format("Batch Buffer  - %s (Node - %d) (%s)", m_strStation.c_str(),
                                   m_nNodeID, CGraphFormat::DateTimeNow().c_str()));
     m_bHasData = true;
+    m_nTimeMs = CTimeText::NowUtcMs();
     job.bOk = true;
     RecordInHistory(data, true);
     UpdateAllViews(nullptr, HINT_NEW_DATA);
@@ -161,29 +162,32 @@ void CBatchDoc::RecordInHistory(const CDownload& data, bool bBatch) const {
 void CBatchDoc::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         m_strSavedTitle = GetTitle();
-        ar.WriteString(Utf8ToCp1252(m_strSavedTitle));
-        ar << m_nCount << static_cast<std::int32_t>(m_nLimitLine)
-           << static_cast<std::int16_t>(m_stats.m_nMax);
-        for (unsigned i = 0; i < m_nCount; ++i) {
-            ar << m_pPoints[i].x << m_pPoints[i].y;
-        }
+        CBatchRecord batch = ToRecord();
+        batch.m_strTitle = m_strSavedTitle;
+        CBatchFile::Store(ar, batch);
         return;
     }
-    m_strSavedTitle = Cp1252ToUtf8(ar.ReadString());
-    std::uint16_t nCount = 0;
-    std::int32_t nLimit = 0;
-    std::int16_t nMax = 0;
-    ar >> nCount >> nLimit >> nMax;
-    // More entries than a document holds, or anything after them, is not a batch of ours.
-    if (nCount > kCapacity || ar.Remaining() != std::size_t{nCount} * 8) {
-        throw CArchiveException(CArchiveException::badIndex, "not a batch buffer");
-    }
-    for (unsigned i = 0; i < nCount; ++i) {
-        ar >> m_pPoints[i].x >> m_pPoints[i].y;
-    }
-    m_nCount = nCount;
-    m_nLimitLine = nLimit;
-    m_stats.m_nMax = nMax;
+    CBatchRecord batch;
+    CBatchFile::Load(ar, batch);
+    m_strSavedTitle = batch.m_strTitle;
+    std::copy(batch.m_points.begin(), batch.m_points.end(), m_pPoints.begin());
+    m_nCount = static_cast<unsigned short>(batch.m_points.size());
+    m_nLimitLine = batch.m_nLimitLine;
+    m_stats.m_nMax = batch.m_stats.m_nMax;
+}
+
+CBatchRecord CBatchDoc::ToRecord() const {
+    CBatchRecord batch;
+    batch.m_strTitle = GetTitle();
+    batch.m_points.assign(m_pPoints.begin(), m_pPoints.begin() + m_nCount);
+    batch.m_nLimitLine = m_nLimitLine;
+    batch.m_stats = m_stats;
+    // A batch read from its file knows only its maximum, and not its station's node.
+    batch.m_bHasStats = m_bCanReload && m_bHasData;
+    batch.m_nNodeID = m_bCanReload ? m_nNodeID : -1;
+    batch.m_strStation = m_strStation;
+    batch.m_nTimeMs = m_bCanReload ? m_nTimeMs : 0;
+    return batch;
 }
 
 bool CBatchDoc::OnOpenDocument(const std::string& strPathName) {
@@ -203,6 +207,7 @@ void CBatchDoc::DeleteContents() {
     m_stats = CStats();
     m_strSavedTitle.clear();
     m_bHasData = false;
+    m_nTimeMs = 0;
 }
 
 int CBatchDoc::GetFullRangeY() const {

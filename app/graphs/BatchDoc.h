@@ -5,6 +5,7 @@
 #include "app/shell/PressDocument.h"
 #include "network/Point.h"
 #include "network/Stats.h"
+#include "records/BatchRecord.h"
 
 #include <QObject>
 
@@ -35,6 +36,9 @@ public:
     // The top of the graph at full range: the largest value the downloads delivered; for a
     // file, which holds no such value, the largest of its entries and its maximum.
     int GetFullRangeY() const;
+    // The document's batch as the shared record (with the whole statistics where it was
+    // downloaded); what a .buf file holds goes through it.
+    CBatchRecord ToRecord() const;
     const std::string& GetStationName() const { return m_strStation; }
     int GetNodeID() const { return m_nNodeID; }
 
@@ -46,6 +50,7 @@ public:
     bool m_bCanReload = true;
     CStats m_stats;
     bool m_bHasData = false;
+    std::int64_t m_nTimeMs = 0; // UTC milliseconds of the download; 0 for a file
 
 private:
     struct CDownload;

@@ -6,6 +6,7 @@
 #include "app/graphs/GraphPaint.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
+#include "records/RecordExport.h"
 
 #include <QFontMetrics>
 #include <QMenu>
@@ -15,6 +16,8 @@
 #include <QPolygon>
 
 #include <algorithm>
+#include <locale>
+#include <sstream>
 
 namespace {
 
@@ -24,6 +27,12 @@ constexpr const char* kCommandProperty = "quorvelCommand";
 } // namespace
 
 CBatchView::CBatchView() {
+    MapCommand(
+        ID_FILE_EXPORT, [this] { OnFileExport(); },
+        [this](CCmdUI& ui) {
+            CBatchDoc* pDoc = GetDocument();
+            ui.Enable(pDoc != nullptr && pDoc->m_bHasData);
+        });
     m_lfLabels.setFamily("Small Font");
     m_lfLabels.setPixelSize(5);
     // The magnifier shows whichever window is active.
@@ -179,4 +188,39 @@ void CBatchView::OpenContextMenu(QPoint point) {
     if (nID != 0) {
         pMain->SendCommand(nID);
     }
+}
+
+void CBatchView::OnFileExport() {
+    CBatchDoc* pDoc = GetDocument();
+    if (pDoc == nullptr || !pDoc->m_bHasData) {
+        return;
+    }
+    using Format = CExportFile::Format;
+    const auto choice = CExportFile::Ask(this, CExportFile::FileNameFrom(pDoc->GetTitle()),
+                                         {Format::csv, Format::png, Format::pdf});
+    std::string reason;
+    if (choice && !Export(choice->strPath, choice->format, &reason)) {
+        CExportFile::ReportFailure(choice->strPath, reason);
+    }
+}
+
+bool CBatchView::Export(const std::string& strPath, CExportFile::Format format,
+                        std::string* pReason) {
+    CBatchDoc* pDoc = GetDocument();
+    if (pDoc == nullptr || !pDoc->m_bHasData) {
+        return false;
+    }
+    switch (format) {
+    case CExportFile::Format::csv: {
+        std::ostringstream out;
+        out.imbue(std::locale::classic());
+        CRecordExport::WriteBatchCsv(out, pDoc->ToRecord());
+        return CExportFile::WriteBytes(strPath, out.str(), pReason);
+    }
+    case CExportFile::Format::png:
+        return CExportFile::WriteImage(strPath, grab().toImage(), pReason);
+    case CExportFile::Format::pdf:
+        return CExportFile::WritePrinted(strPath, this, pReason);
+    }
+    return false;
 }

@@ -3,6 +3,7 @@
 #include "app/graphs/BatchGraph.h"
 #include "app/graphs/ControlChart.h"
 #include "app/graphs/ControlChartPlot.h"
+#include "app/graphs/ExportFile.h"
 #include "app/graphs/ZoomView.h"
 
 #include <QFont>
@@ -26,6 +27,9 @@ public:
 
     void OnInitialUpdate() override;
     void OnDraw(QPainter* pDC) override;
+    // Export...: the data as CSV, the graph as shown as PNG, or as printed as PDF.
+    void OnFileExport();
+    bool Export(const std::string& strPath, CExportFile::Format format, std::string* pReason);
     void OnBatchStatistics();
     void OnControlChart();
     bool IsControlChart() const { return m_bControlChart; }

@@ -10,9 +10,9 @@
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
 #include "base/Archive.h"
-#include "base/CodePage.h"
 #include "network/ZarnPort.h"
 #include "records/CurveRecord.h"
+#include "records/CurveFile.h"
 #include "records/TimeText.h"
 
 #include <algorithm>
@@ -149,6 +149,7 @@ void CCurveDoc::OnDownloaded(const CLineClient::Result& result, const CDownload&
         m_nPassCount = data.nPass;
         m_nFailCount = data.nFail;
         m_bHasData = true;
+        m_nTimeMs = CTimeText::NowUtcMs();
         job.bOk = true;
         RecordInHistory(*this);
         UpdateAllViews(nullptr, HINT_NEW_DATA);
@@ -173,33 +174,49 @@ void CCurveDoc::OnDownloaded(const CLineClient::Result& result, const CDownload&
 void CCurveDoc::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         m_strSavedTitle = GetTitle();
-        ar.WriteString(Utf8ToCp1252(m_strSavedTitle));
-        for (int i = 0; i < kCurvePoints; ++i) {
-            ar << m_pForce[i].x << m_pForce[i].y << m_pReference[i].x << m_pReference[i].y;
-        }
-        ar << m_nNodeID;
-        ar.WriteString(Utf8ToCp1252(m_strStation));
-        for (int z : m_nZoneInfo) {
-            ar << z;
-        }
-        ar << m_nPeakForce;
+        CCurveRecord curve = ToRecord();
+        curve.m_strTitle = m_strSavedTitle;
+        CCurveFile::Store(ar, curve);
         return;
     }
-    m_strSavedTitle = Cp1252ToUtf8(ar.ReadString());
-    for (int i = 0; i < kCurvePoints; ++i) {
-        ar >> m_pForce[i].x >> m_pForce[i].y >> m_pReference[i].x >> m_pReference[i].y;
-    }
-    ar >> m_nNodeID;
-    m_strStation = Cp1252ToUtf8(ar.ReadString());
-    for (int& z : m_nZoneInfo) {
-        ar >> z;
-    }
-    ar >> m_nPeakForce;
-    // Anything after the last field is not a curve file of ours.
-    if (ar.Remaining() != 0) {
-        throw CArchiveException(CArchiveException::badIndex, "data after the curve");
-    }
+    // Read whole before anything is taken over: a damaged file leaves the document as it was.
+    CCurveRecord curve;
+    CCurveFile::Load(ar, curve);
+    FromRecord(curve);
+    m_strSavedTitle = curve.m_strTitle;
     UpdateAllViews(nullptr, HINT_NEW_DATA);
+}
+
+CCurveRecord CCurveDoc::ToRecord() const {
+    CCurveRecord curve;
+    curve.m_strTitle = GetTitle();
+    curve.m_pForce = m_pForce;
+    curve.m_pReference = m_pReference;
+    curve.m_nNodeID = m_nNodeID;
+    curve.m_strStation = m_strStation;
+    std::copy(std::begin(m_nZoneInfo), std::end(m_nZoneInfo), std::begin(curve.m_nZoneInfo));
+    curve.m_nPeakForce = m_nPeakForce;
+    // Only a download brings the results; a curve read from its file has none.
+    curve.m_bHasResults = m_bCanReload && m_bHasData;
+    if (curve.m_bHasResults) {
+        std::copy(std::begin(m_nResultS), std::end(m_nResultS), std::begin(curve.m_nResultS));
+        std::copy(std::begin(m_nResultU), std::end(m_nResultU), std::begin(curve.m_nResultU));
+        curve.m_nPassCount = m_nPassCount;
+        curve.m_nFailCount = m_nFailCount;
+        curve.m_nTimeMs = m_nTimeMs;
+    }
+    return curve;
+}
+
+void CCurveDoc::FromRecord(const CCurveRecord& curve) {
+    m_pForce = curve.m_pForce;
+    m_pReference = curve.m_pReference;
+    m_pForce.resize(kCurvePoints, tagPOINT{0, 0});
+    m_pReference.resize(kCurvePoints, tagPOINT{0, 0});
+    m_nNodeID = curve.m_nNodeID;
+    m_strStation = curve.m_strStation;
+    std::copy(std::begin(curve.m_nZoneInfo), std::end(curve.m_nZoneInfo), std::begin(m_nZoneInfo));
+    m_nPeakForce = curve.m_nPeakForce;
 }
 
 bool CCurveDoc::OnOpenDocument(const std::string& strPathName) {
@@ -230,4 +247,5 @@ void CCurveDoc::DeleteContents() {
     }
     m_strSavedTitle.clear();
     m_bHasData = false;
+    m_nTimeMs = 0;
 }

@@ -3,6 +3,7 @@
 #include "app/framework/Document.h"
 #include "app/shell/PressDocument.h"
 #include "network/Point.h"
+#include "records/CurveRecord.h"
 
 #include <QObject>
 
@@ -31,6 +32,12 @@ public:
     bool OnOpenDocument(const std::string& strPathName) override;
     void DeleteContents() override;
 
+    // The document's curve as the shared record (with the results where it was downloaded),
+    // and back; what a .cur file holds goes through it, so the program and zarnctl write the
+    // same bytes.
+    CCurveRecord ToRecord() const;
+    void FromRecord(const CCurveRecord& curve);
+
     bool m_bCanReload = true;
     std::vector<tagPOINT> m_pForce;
     std::vector<tagPOINT> m_pReference;
@@ -44,6 +51,7 @@ public:
     std::string m_strStation;
     std::string m_strSavedTitle;
     bool m_bHasData = false;
+    std::int64_t m_nTimeMs = 0; // UTC milliseconds of the download; 0 for a file
 
 private:
     struct CDownload;

@@ -6,6 +6,7 @@
 #include "app/graphs/GraphPaint.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
+#include "records/RecordExport.h"
 
 #include <QPaintEngine>
 #include <QPainter>
@@ -14,6 +15,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <locale>
+#include <sstream>
 
 namespace {
 
@@ -34,6 +37,12 @@ int ClampToInt(long long v) {
 } // namespace
 
 CCurveView::CCurveView() {
+    MapCommand(
+        ID_FILE_EXPORT, [this] { OnFileExport(); },
+        [this](CCmdUI& ui) {
+            CCurveDoc* pDoc = GetDocument();
+            ui.Enable(pDoc != nullptr && pDoc->m_bHasData);
+        });
     m_lfLabels.setFamily("MS Sans Serif");
     m_lfLabels.setPixelSize(kScreenLabelHeight);
     setMouseTracking(true);
@@ -152,4 +161,39 @@ void CCurveView::UpdateCursor() {
     } else {
         unsetCursor();
     }
+}
+
+void CCurveView::OnFileExport() {
+    CCurveDoc* pDoc = GetDocument();
+    if (pDoc == nullptr || !pDoc->m_bHasData) {
+        return;
+    }
+    using Format = CExportFile::Format;
+    const auto choice = CExportFile::Ask(this, CExportFile::FileNameFrom(pDoc->GetTitle()),
+                                         {Format::csv, Format::png, Format::pdf});
+    std::string reason;
+    if (choice && !Export(choice->strPath, choice->format, &reason)) {
+        CExportFile::ReportFailure(choice->strPath, reason);
+    }
+}
+
+bool CCurveView::Export(const std::string& strPath, CExportFile::Format format,
+                        std::string* pReason) {
+    CCurveDoc* pDoc = GetDocument();
+    if (pDoc == nullptr || !pDoc->m_bHasData) {
+        return false;
+    }
+    switch (format) {
+    case CExportFile::Format::csv: {
+        std::ostringstream out;
+        out.imbue(std::locale::classic());
+        CRecordExport::WriteCurveCsv(out, pDoc->ToRecord());
+        return CExportFile::WriteBytes(strPath, out.str(), pReason);
+    }
+    case CExportFile::Format::png:
+        return CExportFile::WriteImage(strPath, grab().toImage(), pReason);
+    case CExportFile::Format::pdf:
+        return CExportFile::WritePrinted(strPath, this, pReason);
+    }
+    return false;
 }

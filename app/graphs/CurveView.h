@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/graphs/CurveGraph.h"
+#include "app/graphs/ExportFile.h"
 #include "app/graphs/ZoomView.h"
 
 #include <QFont>
@@ -27,6 +28,9 @@ public:
 
     void OnInitialUpdate() override;
     void OnDraw(QPainter* pDC) override;
+    // Export...: the data as CSV, the graph as shown as PNG, or as printed as PDF.
+    void OnFileExport();
+    bool Export(const std::string& strPath, CExportFile::Format format, std::string* pReason);
 
 protected:
     bool ZoomTo(const QRect& band) override;

@@ -5,6 +5,7 @@
 #include "app/framework/Resources.h"
 #include "app/framework/StringTable.h"
 #include "app/history/HistoryRecorder.h"
+#include "app/historyview/HistoryDoc.h"
 #include "app/network/GroupRun.h"
 #include "app/network/PressPropertiesDlg.h"
 #include "app/network/QuorvelDoc.h"
@@ -84,6 +85,8 @@ CQuorvelView::CQuorvelView() {
     MapCommand(
         ID_ADD_TO_STATISTICS, [this] { OnAddToStatistics(); },
         whenTemplate(&CQuorvelApp::m_pStatsTemplate));
+    MapCommand(
+        ID_HISTORY_WINDOW, [this] { OnHistory(); }, whenTemplate(&CQuorvelApp::m_pHistoryTemplate));
     MapCommand(ID_RESET_BATCH, [this] { OnResetBatch(); });
     MapCommand(ID_NEW_REFERENCE, [this] { OnNewReference(); });
     MapCommand(
@@ -511,6 +514,19 @@ void CQuorvelView::OnAddToStatistics() {
                    [](CQuorvelApp& app, CPress* press, CLineJob job) {
                        app.AddToStatistics(press, TRUE, std::move(job));
                    });
+}
+
+void CQuorvelView::OnHistory() {
+    CQuorvelDoc* doc = GetDocument();
+    std::vector<CHistoryDoc::Station> stations;
+    if (GetGroupCount() != 0 && doc != nullptr) {
+        for (const CPress* press : doc->GetGroup()) {
+            stations.emplace_back(press->GetName(), press->GetNodeID());
+        }
+    } else if (const CPress* press = GetCurPress()) {
+        stations.emplace_back(press->GetName(), press->GetNodeID());
+    }
+    CHistoryDoc::OpenFor(stations);
 }
 
 void CQuorvelView::ConfirmAndOrder(UINT nQuestion, int nGroupCode, const char* pszWhat,

@@ -57,6 +57,8 @@ public:
     void OnDownloadCurve();
     void OnDownloadBatch();
     void OnAddToStatistics();
+    // A history window for the selected station or the group.
+    void OnHistory();
     void OnResetBatch();
     void OnNewReference();
     void OnAddNewPress();

@@ -11,6 +11,8 @@
 #include "app/history/HistoryRecorder.h"
 #include "app/history/HistorySettings.h"
 #include "app/history/HistorySettingsDlg.h"
+#include "app/graphs/CurveHistory.h"
+#include "app/graphs/HistoryCurvePicker.h"
 #include "app/network/FindAnalysersDlg.h"
 #include "app/network/Press.h"
 #include "app/network/QuorvelDoc.h"
@@ -288,6 +290,9 @@ bool CQuorvelApp::InitInstance() {
     m_pBatchTemplate = CreateTemplate(IDR_BATCHTYPE);
     m_pStatsTemplate = CreateTemplate(IDR_STATSTYPE);
     m_pCompareTemplate = CreateTemplate(IDR_COMPARETYPE);
+    m_pHistoryTemplate = CreateTemplate(IDR_HISTORYTYPE);
+    // Compare windows add curves recorded in the history.
+    CHistoryCurvePicker::Register();
 
     // 6. The main window (which shows the splash).
     auto* pMainFrame = new CMainFrame;
@@ -362,6 +367,7 @@ int CQuorvelApp::ExitInstance() {
         return 0;
     }
     m_bExited = true;
+    CCurveHistory::SetPicker({});
     // Stops the line's thread: the port is the program's own again. The line object itself
     // goes with the application object, since this may run inside one of its hand-overs.
     if (m_pLine != nullptr) {
@@ -513,9 +519,12 @@ void CQuorvelApp::OnCompareCurves() {
 void CQuorvelApp::OnHelp() {
     // The page of the window the operator works in.
     static const std::map<UINT, QString> anchors = {
-        {IDR_NETWORKTYPE, QStringLiteral("layout")},  {IDR_CURVETYPE, QStringLiteral("curve")},
-        {IDR_BATCHTYPE, QStringLiteral("batch")},     {IDR_STATSTYPE, QStringLiteral("statistics")},
+        {IDR_NETWORKTYPE, QStringLiteral("layout")},
+        {IDR_CURVETYPE, QStringLiteral("curve")},
+        {IDR_BATCHTYPE, QStringLiteral("batch")},
+        {IDR_STATSTYPE, QStringLiteral("statistics")},
         {IDR_COMPARETYPE, QStringLiteral("compare")},
+        {IDR_HISTORYTYPE, QStringLiteral("history-window")},
     };
     QString anchor;
     if (m_pMainWnd != nullptr) {

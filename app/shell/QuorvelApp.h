@@ -48,6 +48,7 @@ public:
     CMultiDocTemplate* m_pBatchTemplate = nullptr;
     CMultiDocTemplate* m_pStatsTemplate = nullptr;
     CMultiDocTemplate* m_pCompareTemplate = nullptr;
+    CMultiDocTemplate* m_pHistoryTemplate = nullptr;
 
     // For the network view's commands. A group passes its job; the window calls its
     // onFinished once its download is over and its messages read.

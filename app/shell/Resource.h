@@ -13,6 +13,8 @@ constexpr UINT IDR_BATCHTYPE = 141;
 constexpr UINT IDR_STATSTYPE = 144;
 // The compare window, which overlays several force curves.
 constexpr UINT IDR_COMPARETYPE = 171;
+// The history window, which charts the recorded statistics of stations over time.
+constexpr UINT IDR_HISTORYTYPE = 173;
 
 // Dialogs and controls.
 constexpr UINT IDD_ABOUTBOX = 100;
@@ -20,6 +22,8 @@ constexpr UINT IDD_PRESS_PROPERTIES = 132;
 constexpr UINT IDD_BATCH_STATISTICS = 154;
 constexpr UINT IDD_SERIAL_PORT = 156;
 constexpr UINT IDD_HISTORY_SETTINGS = 180;
+// Picks curves recorded in the history for a compare window.
+constexpr UINT IDD_HISTORY_CURVES = 185;
 constexpr UINT IDC_PORT_COMBO = 1032;
 
 // Bitmaps.
@@ -82,6 +86,12 @@ constexpr UINT ID_COMPARE_ADD_HISTORY = 32855;
 constexpr UINT ID_COMPARE_EXPORT_PNG = 32856;
 constexpr UINT ID_COMPARE_EXPORT_PDF = 32857;
 constexpr UINT ID_COMPARE_REMOVE_ALL = 32858;
+// Export... in the File menu of the curve, batch and statistics windows.
+constexpr UINT ID_FILE_EXPORT = 32860;
+// Opens a history window for the selected stations; the history window's own commands.
+constexpr UINT ID_HISTORY_WINDOW = 32861;
+constexpr UINT ID_HISTORY_EXPORT_PNG = 32862;
+constexpr UINT ID_HISTORY_REFRESH = 32863;
 
 // Message and status strings.
 constexpr UINT IDP_OLE_INIT_FAILED = 100;
@@ -117,3 +127,9 @@ constexpr UINT IDS_HISTORY_UNUSABLE = 1090;
 constexpr UINT IDS_HISTORY_HOLDING = 1091;
 constexpr UINT IDS_HISTORY_NO_FILE = 1092;
 constexpr UINT IDS_HISTORY_BAD_URL = 1093;
+// Exports and the history window.
+constexpr UINT IDS_EXPORT_FAILED = 1100;
+constexpr UINT IDS_HISTORY_UNREADABLE = 1101;
+constexpr UINT IDS_HISTORY_EMPTY = 1102;
+constexpr UINT IDS_HISTORY_LOADING = 1103;
+constexpr UINT IDS_HISTORY_NO_CURVES = 1104;

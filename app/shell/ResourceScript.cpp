@@ -26,6 +26,7 @@ void RegisterStrings() {
                         "MyBatchBuffer\nMyBatchBuffer Worksheet"},
         // No file and no new-document name: offered neither by Open nor by New.
         {IDR_COMPARETYPE, "\nCompare Curves\n\n\n\n\n"},
+        {IDR_HISTORYTYPE, "\nHistory\n\n\n\n\n"},
         {ID_INDICATOR_CAPS, "CAP"},
         {ID_INDICATOR_NUM, "NUM"},
         {ID_INDICATOR_SCRL, "SCRL"},
@@ -82,6 +83,12 @@ void RegisterStrings() {
         {ID_COMPARE_EXPORT_PNG, "Saves the compared curves as a PNG picture"},
         {ID_COMPARE_EXPORT_PDF, "Saves the compared curves as a PDF document"},
         {ID_COMPARE_REMOVE_ALL, "Removes every curve from the comparison"},
+        {ID_FILE_EXPORT, "Writes the active window's data as CSV or its picture as PNG or "
+                         "PDF\nExport"},
+        {ID_HISTORY_WINDOW, "Charts the recorded statistics and changes of the selected "
+                            "stations\nHistory"},
+        {ID_HISTORY_EXPORT_PNG, "Saves the history charts as a PNG picture"},
+        {ID_HISTORY_REFRESH, "Reads the history again for the chosen time range\nRefresh"},
 
         // Messages.
         {IDP_OLE_INIT_FAILED,
@@ -136,6 +143,11 @@ void RegisterStrings() {
          "bar."},
         {IDS_HISTORY_NO_FILE, "Enter the SQLite file to record the history in."},
         {IDS_HISTORY_BAD_URL, "Enter the plant database as postgresql://user@host:port/database."},
+        {IDS_EXPORT_FAILED, "The export to %1 could not be written."},
+        {IDS_HISTORY_UNREADABLE, "No history: %1"},
+        {IDS_HISTORY_EMPTY, "Nothing was recorded for these stations in this time range."},
+        {IDS_HISTORY_LOADING, "Reading the history..."},
+        {IDS_HISTORY_NO_CURVES, "No curves were recorded in the last 30 days."},
     };
     for (const auto& [id, text] : strings) {
         CStringTable::Register(id, text);
@@ -178,6 +190,7 @@ Item DataFilePopup() {
                                     Item::Command(ID_FILE_CLOSE, "&Close"),
                                     Item::Command(ID_FILE_SAVE, "&Save\tCtrl+S"),
                                     Item::Command(ID_FILE_SAVE_AS, "Save &As..."),
+                                    Item::Command(ID_FILE_EXPORT, "&Export..."),
                                     Item::Separator(),
                                     Item::Command(ID_FILE_PRINT, "&Print...\tCtrl+P"),
                                     Item::Command(ID_FILE_PRINT_PREVIEW, "Print Pre&view"),
@@ -313,10 +326,24 @@ void RegisterMenus() {
                      }),
          ViewPopup(), Item::Popup("&Window", compareWindow), HelpPopup()});
 
-    std::vector<Item> statsWindow = {Item::Separator()};
+    std::vector<Item> statsWindow = {Item::Command(ID_HISTORY_WINDOW, "&History..."),
+                                     Item::Separator()};
     statsWindow.insert(statsWindow.end(), arrange.begin(), arrange.end());
     CResources::AddMenu(IDR_STATSTYPE, {DataFilePopup(), ViewPopup(),
                                         Item::Popup("&Window", statsWindow), HelpPopup()});
+
+    // The history window: its range and stations are chosen in the window itself.
+    CResources::AddMenu(IDR_HISTORYTYPE,
+                        {Item::Popup("&File",
+                                     {
+                                         Item::Command(ID_FILE_CLOSE, "&Close"),
+                                         Item::Separator(),
+                                         Item::Command(ID_HISTORY_REFRESH, "&Refresh\tF5"),
+                                         Item::Command(ID_HISTORY_EXPORT_PNG, "Export as P&NG..."),
+                                         Item::Separator(),
+                                         Item::Command(ID_APP_EXIT, "E&xit"),
+                                     }),
+                         ViewPopup(), Item::Popup("&Window", arrange), HelpPopup()});
 
     // The views' context menus: each holds one popup.
     CResources::AddMenu(
@@ -328,6 +355,7 @@ void RegisterMenus() {
                                     Item::Command(ID_RESET_BATCH, "&Reset Batch Buffer"),
                                     Item::Separator(),
                                     Item::Command(ID_ADD_TO_STATISTICS, "&Add To Statistic Window"),
+                                    Item::Command(ID_HISTORY_WINDOW, "&History..."),
                                     Item::Separator(),
                                     Item::Command(ID_EDIT_PROPERTIES, "&Edit Properties..."),
                                     Item::Command(ID_DELETE_PRESS, "&Delete Press"),
@@ -341,6 +369,7 @@ void RegisterMenus() {
                                   Item::Command(ID_RESET_BATCH, "&Reset Batch Buffers"),
                                   Item::Separator(),
                                   Item::Command(ID_ADD_TO_STATISTICS, "&Add To Statistics Window"),
+                                  Item::Command(ID_HISTORY_WINDOW, "&History..."),
                                   Item::Separator(),
                                   Item::Command(ID_EDIT_PROPERTIES, "&Edit Properties..."),
                               })});
@@ -406,6 +435,7 @@ void RegisterAccelerators() {
                                                    {Qt::Key_Escape, 0, ID_CURVE_ZOOM_OUT},
                                                    {Qt::Key_F5, 0, ID_REFRESH_DATA},
                                                });
+    CResources::AddAccelerators(IDR_HISTORYTYPE, {{Qt::Key_F5, 0, ID_HISTORY_REFRESH}});
     CResources::AddAccelerators(IDR_BATCHTYPE, {
                                                    {Qt::Key_Escape, 0, ID_BATCH_ZOOM_OUT},
                                                    {Qt::Key_F5, 0, ID_REFRESH_DATA},
@@ -442,8 +472,8 @@ void RegisterPictures() {
     CResources::AddBitmap(IDB_STATS_IMAGES, ":/res/stats158.png");
     CResources::AddBitmap(IDB_LOGO, ":/res/logo163.png");
     for (UINT id : {IDR_MAINFRAME, IDR_NETWORKTYPE, IDR_CURVETYPE, IDR_BATCHTYPE, IDR_STATSTYPE,
-                    IDR_COMPARETYPE, IDI_SERIAL_PORT, IDI_STATION, IDI_STATION_SELECTED, IDI_ONLINE,
-                    IDI_NO_RESPONSE}) {
+                    IDR_COMPARETYPE, IDR_HISTORYTYPE, IDI_SERIAL_PORT, IDI_STATION,
+                    IDI_STATION_SELECTED, IDI_ONLINE, IDI_NO_RESPONSE}) {
         std::string base = ":/res/icon" + std::to_string(id);
         CResources::AddIcon(id, {base + ".png", base + "-16.png"});
     }

@@ -7,6 +7,8 @@
 #include "app/framework/StringTable.h"
 #include "app/framework/UpdateHints.h"
 #include "app/history/HistoryRecorder.h"
+#include "app/graphs/ExportFile.h"
+#include "app/historyview/HistoryDoc.h"
 #include "app/network/Press.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/StationMonitor.h"
@@ -15,6 +17,8 @@
 #include "app/stats/StatsDoc.h"
 #include "app/stats/StatsFormat.h"
 #include "network/ZarnPort.h"
+#include "records/CsvWriter.h"
+#include "records/RecordExport.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -23,6 +27,9 @@
 #include <QTimerEvent>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <locale>
+#include <sstream>
 
 namespace {
 
@@ -75,6 +82,14 @@ CLineClient::Step Statistics(unsigned int nNodeID, const std::shared_ptr<CStats>
 } // namespace
 
 CStatsView::CStatsView() {
+    MapCommand(ID_FILE_EXPORT, [this] { OnFileExport(); });
+    MapCommand(
+        ID_HISTORY_WINDOW, [this] { OnHistory(); },
+        [this](CCmdUI& ui) {
+            CQuorvelApp* pApp = GetQuorvelApp();
+            ui.Enable(pApp != nullptr && pApp->m_pHistoryTemplate != nullptr &&
+                      !GetSelectedStations().empty());
+        });
     m_pList = new QTreeWidget(this);
     m_pList->setObjectName(QStringLiteral("SysListView32"));
     m_pList->setRootIsDecorated(false);
@@ -390,6 +405,8 @@ void CStatsView::OpenContextMenu(QPoint point) {
     QMenu menu(this);
     QAction* pCurve = menu.addAction(QStringLiteral("Download &Curve"));
     QAction* pBatch = menu.addAction(QStringLiteral("Download &Batch"));
+    QAction* pHistory = menu.addAction(QStringLiteral("&History"));
+    pHistory->setEnabled(pApp != nullptr && pApp->m_pHistoryTemplate != nullptr);
     menu.addSeparator();
     QAction* pRemove = menu.addAction(QStringLiteral("&Remove..."));
     // A row whose station has left the layout has nothing to download for.
@@ -402,6 +419,13 @@ void CStatsView::OpenContextMenu(QPoint point) {
         pApp->OpenCurveWindow(pPress);
     } else if (pChosen == pBatch && pPress != nullptr) {
         pApp->OpenBatchWindow(pPress);
+    } else if (pChosen == pHistory) {
+        // The row under the pointer with the others selected beside it.
+        auto stations = GetSelectedStations();
+        if (!pItem->isSelected()) {
+            stations = {{pItem->text(0).toStdString(), nNodeID}};
+        }
+        CHistoryDoc::OpenFor(stations);
     }
 }
 
@@ -462,4 +486,58 @@ bool CStatsView::eventFilter(QObject* pWatched, QEvent* pEvent) {
         OnKeyDown(static_cast<QKeyEvent*>(pEvent)->key());
     }
     return CView::eventFilter(pWatched, pEvent);
+}
+
+std::vector<std::pair<std::string, int>> CStatsView::GetSelectedStations() const {
+    std::vector<std::pair<std::string, int>> stations;
+    for (int i = 0; i < m_pList->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* pItem = m_pList->topLevelItem(i);
+        if (pItem->isSelected()) {
+            stations.emplace_back(pItem->text(0).toStdString(),
+                                  pItem->data(0, Qt::UserRole).toInt());
+        }
+    }
+    return stations;
+}
+
+void CStatsView::OnHistory() {
+    CHistoryDoc::OpenFor(GetSelectedStations());
+}
+
+void CStatsView::OnFileExport() {
+    const auto choice = CExportFile::Ask(this, "statistics", {CExportFile::Format::csv});
+    std::string reason;
+    if (choice && !ExportCsv(choice->strPath, &reason)) {
+        CExportFile::ReportFailure(choice->strPath, reason);
+    }
+}
+
+bool CStatsView::ExportCsv(const std::string& strPath, std::string* pReason) const {
+    const CStatsDoc* pDoc = GetDocument();
+    if (pDoc == nullptr) {
+        return false;
+    }
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    CCsvWriter csv(out);
+    CRecordExport::WriteStatsCsvHeading(csv);
+    const CStatsList& rows = pDoc->GetRows();
+    // The rows as the table shows them, sorted or not.
+    for (int i = 0; i < m_pList->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* pItem = m_pList->topLevelItem(i);
+        const int nRow = rows.Find(pItem->data(0, Qt::UserRole).toInt());
+        const CStats* pStats = rows.GetRecord(nRow);
+        if (pStats == nullptr) {
+            continue;
+        }
+        const auto read = rows.GetReadingTime(nRow);
+        const std::int64_t timeMs =
+            read == CStatsList::Time{}
+                ? 0
+                : std::chrono::duration_cast<std::chrono::milliseconds>(read.time_since_epoch())
+                      .count();
+        CRecordExport::WriteStatsCsvRow(csv, timeMs, rows.GetName(nRow), pStats->m_nNodeID,
+                                        *pStats);
+    }
+    return CExportFile::WriteBytes(strPath, out.str(), pReason);
 }

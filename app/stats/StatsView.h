@@ -51,6 +51,14 @@ public:
     // back, unless the last step is still on its way.
     void OnTimer(int nIDEvent);
     bool IsPolling() const { return m_bPolling; }
+    // Export...: the table as shown (its rows in the order shown) as CSV, with the time of each
+    // row's reading.
+    void OnFileExport();
+    bool ExportCsv(const std::string& strPath, std::string* pReason) const;
+    // A history window for the selected rows' stations.
+    void OnHistory();
+    // The stations of the selected rows, in the order shown.
+    std::vector<std::pair<std::string, int>> GetSelectedStations() const;
     // A key pressed in the list: Delete removes the first selected row.
     void OnKeyDown(int nKey);
 

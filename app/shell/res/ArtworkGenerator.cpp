@@ -526,6 +526,24 @@ void IconCompare(QPainter& p) {
     p.drawPolyline(CurvePolygon(plot, 0.66, 0.18, 0.62, 40));
 }
 
+// A trend over time with its alarm line dashed below: the history window.
+void IconHistory(QPainter& p) {
+    DocumentPage(p);
+    QRectF plot(8, 9, 17, 18);
+    p.setPen(QPen(kInk, 1));
+    p.drawLine(plot.bottomLeft(), plot.bottomRight());
+    p.drawLine(plot.bottomLeft(), plot.topLeft());
+    p.setPen(QPen(kRed, 1, Qt::DashLine));
+    p.drawLine(QPointF(plot.left(), 21.5), QPointF(plot.right(), 21.5));
+    QPolygonF trend;
+    const double ys[] = {16, 14, 15, 12, 13, 11, 12, 10};
+    for (int i = 0; i < 8; ++i) {
+        trend << QPointF(plot.left() + 1.5 + i * 2.2, ys[i]);
+    }
+    p.setPen(QPen(QColor(0, 114, 178), 1.4));
+    p.drawPolyline(trend);
+}
+
 void IconStats(QPainter& p) {
     DocumentPage(p);
     p.fillRect(QRectF(8, 9, 17, 4), kSteel);
@@ -632,6 +650,7 @@ void DrawIcons() {
     SaveIcon("icon141", IconBatch);
     SaveIcon("icon144", IconStats);
     SaveIcon("icon171", IconCompare);
+    SaveIcon("icon173", IconHistory);
     SaveIcon("icon157", IconSerialPort);
     SaveIcon("icon131", [](QPainter& p) { IconStation(p, false); });
     SaveIcon("icon151", [](QPainter& p) { IconStation(p, true); });

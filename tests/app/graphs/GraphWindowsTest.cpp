@@ -13,7 +13,9 @@
 #include "app/network/QuorvelDoc.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
+#include "records/CurveFile.h"
 #include "sim/ZarnSimulator.h"
+#include "tests/app/CsvTestSupport.h"
 #include "tests/app/ShellTestSupport.h"
 #include "tests/app/SimulatedAppTest.h"
 
@@ -485,6 +487,7 @@ TEST_F(GraphWindows, CompareCurvesOverlaysWindowsFilesAndHistoryAndExports) {
               "The file " + Path("damaged.cur") + " could not be read as a Zarn force curve.");
 
     // The history adds what its picker gives, and only while there is one.
+    CCurveHistory::SetPicker({});
     EXPECT_FALSE(Enabled(ID_COMPARE_ADD_HISTORY));
     CCompareCurve recorded;
     recorded.strStation = "Station 9";
@@ -541,3 +544,99 @@ TEST_F(GraphWindows, CompareCurvesOverlaysWindowsFilesAndHistoryAndExports) {
 }
 
 } // namespace
+
+// Export: the curve and the batch as CSV that any spreadsheet reads whatever its locale, and
+// their graphs as PNG and PDF; a file that cannot be written is refused, with its reason.
+TEST_F(GraphWindows, CurveAndBatchExportAsCsvPngAndPdf) {
+    CCurveDoc* curve = OpenCurve(3);
+    SetBatch(7, {2500, 2410, 2600});
+    CBatchDoc* batch = OpenBatch(7);
+    ASSERT_NE(curve, nullptr);
+    ASSERT_NE(batch, nullptr);
+    auto* curveView = static_cast<CCurveView*>(curve->GetFirstView());
+    auto* batchView = static_cast<CBatchView*>(batch->GetFirstView());
+    // A decimal comma in the program's locale must not reach the files.
+    const std::locale before = std::locale::global(std::locale::classic());
+    try {
+        std::locale::global(std::locale("de_DE.UTF-8"));
+    } catch (const std::runtime_error&) {
+    }
+    using Format = CExportFile::Format;
+    std::string reason;
+    ASSERT_TRUE(curveView->Export(Path("curve.csv"), Format::csv, &reason)) << reason;
+    ASSERT_TRUE(batchView->Export(Path("batch.csv"), Format::csv, &reason)) << reason;
+    std::locale::global(before);
+
+    std::vector<std::vector<std::string>> rows;
+    ASSERT_TRUE(ParseCsvFile(Path("curve.csv"), rows));
+    ASSERT_EQ(rows.size(), 20u + 1u + 500u);
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"Station", "Station 3"}));
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"Node", "3"}));
+    EXPECT_TRUE(IsIsoUtc(rows[2][1])) << rows[2][1];
+    EXPECT_EQ(rows[4][1], std::to_string(curve->m_nZoneInfo[0]));
+    EXPECT_EQ(rows[9], (std::vector<std::string>{"Peak", std::to_string(curve->m_nPeakForce)}));
+    EXPECT_EQ(rows[18], (std::vector<std::string>{"Pass", std::to_string(curve->m_nPassCount)}));
+    EXPECT_EQ(rows[20], (std::vector<std::string>{"Index", "Force", "Reference"}));
+    for (int i = 0; i < 500; i += 99) {
+        const auto& line = rows[21 + static_cast<std::size_t>(i)];
+        EXPECT_EQ(line,
+                  (std::vector<std::string>{std::to_string(i), std::to_string(curve->m_pForce[i].y),
+                                            std::to_string(curve->m_pReference[i].y)}));
+    }
+
+    ASSERT_TRUE(ParseCsvFile(Path("batch.csv"), rows));
+    ASSERT_EQ(rows.size(), 6u + 3u + 12u);
+    EXPECT_TRUE(IsIsoUtc(rows[2][1])) << rows[2][1];
+    EXPECT_EQ(rows[7], (std::vector<std::string>{"1", "2410"}));
+    EXPECT_EQ(rows[9][0], "Good");
+    EXPECT_EQ(rows[9][1], std::to_string(batch->m_stats.m_nGood));
+    for (std::size_t i = 9; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 2u);
+        EXPECT_TRUE(IsPlainNumber(rows[i][1])) << rows[i][0] << ": " << rows[i][1];
+    }
+
+    // The pictures: the graph as shown, and as printed on one page.
+    ASSERT_TRUE(curveView->Export(Path("curve.png"), Format::png, &reason)) << reason;
+    ASSERT_TRUE(batchView->Export(Path("batch.pdf"), Format::pdf, &reason)) << reason;
+    EXPECT_EQ(FileHead(Path("curve.png"), 8), "\x89PNG\r\n\x1a\n");
+    EXPECT_EQ(QImage(QString::fromStdString(Path("curve.png"))).size(), curveView->size());
+    EXPECT_EQ(FileHead(Path("batch.pdf"), 5), "%PDF-");
+    EXPECT_GT(QFileInfo(QString::fromStdString(Path("batch.pdf"))).size(), 1000);
+
+    EXPECT_FALSE(curveView->Export(m_config.WorkDir() + "/missing/c.csv", Format::csv, &reason));
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(m_messages.Count(), 0u);
+}
+
+// A saved curve holds exactly the bytes the shared layout (zarnctl's --save) writes for the
+// same curve, and such a file opens in a curve window with what it holds.
+TEST_F(GraphWindows, ASavedCurveIsTheSharedLayoutByteForByte) {
+    CCurveDoc* doc = OpenCurve(5);
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(doc->DoSave(Path("five.cur")));
+    CCurveRecord record;
+    record.m_strTitle = doc->m_strSavedTitle;
+    record.m_pForce = doc->m_pForce;
+    record.m_pReference = doc->m_pReference;
+    record.m_nNodeID = 5;
+    record.m_strStation = "Station 5";
+    std::copy(std::begin(doc->m_nZoneInfo), std::end(doc->m_nZoneInfo), record.m_nZoneInfo);
+    record.m_nPeakForce = doc->m_nPeakForce;
+    std::ifstream file(Path("five.cur"), std::ios::binary);
+    const std::vector<std::uint8_t> saved((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_EQ(saved, CCurveFile::ToBytes(record));
+
+    record.m_strStation = "Presse Ü";
+    record.m_nPeakForce = 1234;
+    std::string reason;
+    ASSERT_TRUE(CCurveFile::WriteFile(Path("shared.cur"), record, &reason)) << reason;
+    CDocument* opened = m_app->m_pCurveTemplate->OpenDocumentFile(Path("shared.cur").c_str());
+    auto* reread = dynamic_cast<CCurveDoc*>(opened);
+    ASSERT_NE(reread, nullptr);
+    EXPECT_EQ(reread->m_strStation, "Presse Ü");
+    EXPECT_EQ(reread->m_nPeakForce, 1234);
+    EXPECT_TRUE(std::equal(reread->m_pForce.begin(), reread->m_pForce.end(), doc->m_pForce.begin(),
+                           doc->m_pForce.end(),
+                           [](tagPOINT a, tagPOINT b) { return a.x == b.x && a.y == b.y; }));
+    EXPECT_EQ(m_messages.Count(), 0u);
+}

@@ -8,6 +8,7 @@
 #include "app/stats/StatsView.h"
 #include "base/FileIO.h"
 #include "sim/ZarnSimulator.h"
+#include "tests/app/CsvTestSupport.h"
 #include "tests/app/SimulatedAppTest.h"
 
 #include <gtest/gtest.h>
@@ -318,6 +319,24 @@ TEST_F(StatsWindow, HeadingsSortTheTableAndCpkCellsShowTheirBand) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"Station 1", "Station 3", "Station 2"}));
     // The polling order stays the order of adding.
     EXPECT_EQ(m_stats->GetRows().GetNodeIDs(), (std::vector<std::int32_t>{1, 2, 3}));
+    // Export writes the table as shown, sorted, each row with its reading's time.
+    std::string reason;
+    ASSERT_TRUE(m_view->ExportCsv(m_config.WorkDir() + "/stats.csv", &reason)) << reason;
+    std::vector<std::vector<std::string>> rows;
+    ASSERT_TRUE(ParseCsvFile(m_config.WorkDir() + "/stats.csv", rows));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0][0], "Time");
+    EXPECT_EQ(rows[0][13], "Cpk");
+    const std::vector<std::string> totals = {"30", "10", "5"};
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), rows[0].size());
+        EXPECT_TRUE(IsIsoUtc(rows[i][0])) << rows[i][0];
+        EXPECT_EQ(rows[i][1], Names()[i - 1]);
+        EXPECT_EQ(rows[i][5], totals[i - 1]);
+        for (std::size_t c = 2; c < rows[i].size(); ++c) {
+            EXPECT_TRUE(IsPlainNumber(rows[i][c])) << rows[i][c];
+        }
+    }
     // One bad crimp far out of limits of 900-1100: a process no one would call capable.
     QTreeWidgetItem* item = m_list->topLevelItem(0);
     EXPECT_EQ(item->data(CStatsView::kCpkColumn, Qt::UserRole).toInt(), CStatsView::bandLow);
