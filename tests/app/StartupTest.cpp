@@ -273,10 +273,11 @@ TEST_F(StartupTest, TheMenuBarsFollowTheActiveWindow) {
     EXPECT_EQ(items[1], "Reload &All Data Windows");
     QMenu* file = main->menuBar()->actions().at(0)->menu();
     main->UpdateMenu(file);
-    EXPECT_EQ(Texts(file->actions()),
-              (std::vector<std::string>{"&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S",
-                                        "Save &As...", "-", "&Print...\tCtrl+P", "Print Pre&view",
-                                        "P&rint Setup...", "-", "Recent File", "-", "E&xit"}));
+    EXPECT_EQ(
+        Texts(file->actions()),
+        (std::vector<std::string>{"&Open...\tCtrl+O", "&Close", "&Save\tCtrl+S", "Save &As...",
+                                  "&Export...", "-", "&Print...\tCtrl+P", "Print Pre&view",
+                                  "P&rint Setup...", "-", "Recent File", "-", "E&xit"}));
     // Edit commands have no handler anywhere.
     EXPECT_FALSE(main->QueryCommand(ID_EDIT_COPY).m_bEnabled);
     EXPECT_FALSE(main->QueryCommand(ID_CONTEXT_HELP).m_bEnabled);
