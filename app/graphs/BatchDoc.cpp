@@ -11,8 +11,8 @@
 #include "app/shell/Resource.h"
 #include "base/Archive.h"
 #include "network/ZarnPort.h"
-#include "records/BatchRecord.h"
 #include "records/BatchFile.h"
+#include "records/BatchRecord.h"
 #include "records/TimeText.h"
 
 #include <algorithm>

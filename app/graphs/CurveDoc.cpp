@@ -11,8 +11,8 @@
 #include "app/shell/Resource.h"
 #include "base/Archive.h"
 #include "network/ZarnPort.h"
-#include "records/CurveRecord.h"
 #include "records/CurveFile.h"
+#include "records/CurveRecord.h"
 #include "records/TimeText.h"
 
 #include <algorithm>
