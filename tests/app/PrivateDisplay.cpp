@@ -26,6 +26,7 @@ CPrivateDisplay::CPrivateDisplay() {
         m_strError = "Xvfb and xdotool are not installed";
         return;
     }
+    m_bInstalled = true;
     // The server picks a free display and names it on its standard output once it takes
     // clients.
     if (!m_server.Start(

@@ -13,6 +13,8 @@ public:
     ~CPrivateDisplay();
     CPrivateDisplay(const CPrivateDisplay&) = delete;
     CPrivateDisplay& operator=(const CPrivateDisplay&) = delete;
+    // Xvfb and xdotool are there; a test without them skips.
+    bool IsInstalled() const { return m_bInstalled; }
     bool IsReady() const { return !m_strDisplay.empty(); }
     const std::string& Error() const { return m_strError; }
     // ":N", for the DISPLAY of the programs that show on it.
@@ -26,4 +28,5 @@ private:
     CChildProcess m_server;
     std::string m_strDisplay;
     std::string m_strError;
+    bool m_bInstalled = false;
 };

@@ -401,9 +401,10 @@ TEST_F(ProgramTest, WithoutAUserInterfaceLayerMessage100EndsTheProgram) {
 }
 
 TEST_F(ProgramTest, TerminationWhileAMessageBoxIsOpenEndsAsFileExit) {
-    if (!m_display.IsReady()) {
+    if (!m_display.IsInstalled()) {
         GTEST_SKIP() << m_display.Error();
     }
+    ASSERT_TRUE(m_display.IsReady()) << m_display.Error();
     ASSERT_TRUE(Launch({"--no-splash", "--port", "/dev/quorvel-no-such-port"}));
     // The port message comes once the windows stand; a window with the bare program title is
     // then the message box.
@@ -416,9 +417,10 @@ TEST_F(ProgramTest, TerminationWhileAMessageBoxIsOpenEndsAsFileExit) {
 }
 
 TEST_F(ProgramTest, InterruptOnTheSimulatedLineStoresNoPort) {
-    if (!m_display.IsReady()) {
+    if (!m_display.IsInstalled()) {
         GTEST_SKIP() << m_display.Error();
     }
+    ASSERT_TRUE(m_display.IsReady()) << m_display.Error();
     StorePort("LINE-A");
     ASSERT_TRUE(Launch({"--simulate", "--no-splash", "ignored-file.cur"}));
     ASSERT_TRUE(m_display.WaitForWindow(kMainTitle, kWindowMs)) << Log();

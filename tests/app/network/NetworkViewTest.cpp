@@ -412,9 +412,10 @@ TEST_F(NetworkView, GroupDownloadsAndStatisticsReachOnlyTheAnsweringStations) {
 
 TEST(NetworkProgram, EndingOnSigtermWritesTheStationFile) {
     CPrivateDisplay display;
-    if (!display.IsReady()) {
+    if (!display.IsInstalled()) {
         GTEST_SKIP() << display.Error();
     }
+    ASSERT_TRUE(display.IsReady()) << display.Error();
     CTempConfig config;
     CChildProcess program;
     CChildProcess::Options options;
