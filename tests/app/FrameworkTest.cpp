@@ -6,6 +6,7 @@
 #include "base/FileIO.h"
 #include "tests/app/FrameworkTestDocs.h"
 #include "tests/app/TempConfig.h"
+#include "tests/app/WhenModal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,31 +18,10 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 namespace {
-
-// Runs fn on the first modal dialog of the given kind once it is up (within a few seconds).
-template <class TDialog> void WhenModal(std::function<void(TDialog*)> fn) {
-    auto* timer = new QTimer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, fn, tries] {
-        if (auto* dialog = qobject_cast<TDialog*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            fn(dialog);
-        } else if (++*tries > 200) {
-            timer->stop();
-            timer->deleteLater();
-            ADD_FAILURE() << "no modal dialog appeared";
-        }
-    });
-    timer->start(20);
-}
 
 std::vector<std::string> MenuTitles(QMenuBar* bar) {
     std::vector<std::string> titles;

@@ -80,24 +80,6 @@ CRegistryScope::~CRegistryScope() {
     CTemplateRegistry::RestoreAll(std::move(m_saved));
 }
 
-void WhenModalWidget(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> fn) {
-    auto* timer = new QTimer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, match, fn, tries] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal != nullptr && match(modal)) {
-            timer->stop();
-            timer->deleteLater();
-            fn(modal);
-        } else if (++*tries > 250) {
-            timer->stop();
-            timer->deleteLater();
-            ADD_FAILURE() << "the expected dialog did not appear";
-        }
-    });
-    timer->start(20);
-}
-
 ShellTestBase::ShellTestBase(bool bFakes) : m_registry(bFakes) {
     m_registrations.push_back(m_lineA->Register("LINE-A"));
     m_registrations.push_back(m_lineLowerA->Register("line-a"));

@@ -10,6 +10,7 @@
 #include "app/shell/PressDocument.h"
 #include "app/shell/QuorvelApp.h"
 #include "tests/app/TempConfig.h"
+#include "tests/app/WhenModal.h"
 #include "testsupport/ScriptedLine.h"
 
 #include <QApplication>
@@ -102,13 +103,6 @@ private:
 
 // Runs the event loop until the condition holds; false when it does not within the deadline.
 bool WaitUntil(const std::function<bool()>& condition, int nMs = 30000);
-
-// Runs fn on the first modal dialog of the given kind once it is up.
-void WhenModalWidget(std::function<bool(QWidget*)> match, std::function<void(QWidget*)> fn);
-template <class TDialog> void WhenModal(std::function<void(TDialog*)> fn) {
-    WhenModalWidget([](QWidget* w) { return qobject_cast<TDialog*>(w) != nullptr; },
-                    [fn](QWidget* w) { fn(qobject_cast<TDialog*>(w)); });
-}
 
 // A test with its own settings and working folders, a message recorder, and scripted serial
 // lines under the names "LINE-A", "line-a" and "LINE-B".

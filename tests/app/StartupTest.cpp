@@ -9,6 +9,7 @@
 #include "app/shell/Resource.h"
 #include "app/shell/StartupSplash.h"
 #include "network/ZarnPort.h"
+#include "tests/app/PrivateDisplay.h"
 #include "tests/app/ShellTestSupport.h"
 
 #include <QAction>
@@ -16,13 +17,14 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProcess>
 #include <QPushButton>
 #include <QStatusTipEvent>
 #include <QTest>
 #include <QToolBar>
 
 #include <csignal>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -361,59 +363,70 @@ TEST_F(StartupTest, TheAboutBox) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
-// The program itself, in a process of its own.
+// The program itself, in a process of its own, shown on an X server of the test's own so that
+// the test sees its windows.
 class ProgramTest : public ShellTestBase {
 protected:
-    QProcess* Launch(const QStringList& args, const QString& platform = "offscreen") {
-        auto* process = new QProcess;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", QString::fromStdString(m_config.ConfigHome()));
-        env.insert("QT_QPA_PLATFORM", platform);
-        process->setProcessEnvironment(env);
-        process->setWorkingDirectory(QString::fromStdString(m_config.WorkDir()));
-        process->start(QUORVEL_BINARY, args);
-        EXPECT_TRUE(process->waitForStarted(10000));
-        m_processes.emplace_back(process);
-        return process;
+    static constexpr int kWindowMs = 30000;
+    static constexpr const char* kMainTitle = "Zarn Network Controller - Press Stations";
+
+    bool Launch(const std::vector<std::string>& args, const std::string& platform = "xcb") {
+        CChildProcess::Options options;
+        options.env = {"XDG_CONFIG_HOME=" + m_config.ConfigHome(), "QT_QPA_PLATFORM=" + platform,
+                       "DISPLAY=" + m_display.Name()};
+        options.strDir = m_config.WorkDir();
+        options.strLog = m_config.Root() + "/quorvel.log";
+        options.bPipeOut = false;
+        std::vector<std::string> argv = {QUORVEL_BINARY};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return m_program.Start(argv, options);
     }
-    std::vector<std::unique_ptr<QProcess>> m_processes;
+    std::string Log() const {
+        std::ifstream in(m_config.Root() + "/quorvel.log");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    CPrivateDisplay m_display;
+    CChildProcess m_program;
 };
 
 TEST_F(ProgramTest, WithoutAUserInterfaceLayerMessage100EndsTheProgram) {
-    QProcess* p = Launch({"--no-splash"}, "quorvel-no-such-platform");
-    ASSERT_TRUE(p->waitForFinished(30000));
-    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p->exitCode(), 1);
-    std::string err = p->readAllStandardError().toStdString();
-    EXPECT_NE(err.find("OLE initialization failed.  Make sure that the OLE libraries are the "
-                       "correct version."),
+    ASSERT_TRUE(Launch({"--no-splash"}, "quorvel-no-such-platform"));
+    EXPECT_EQ(m_program.Wait(kWindowMs), 1);
+    EXPECT_NE(Log().find("OLE initialization failed.  Make sure that the OLE libraries are the "
+                         "correct version."),
               std::string::npos)
-        << err;
+        << Log();
     // The application object still did its part: the default port is in the settings.
     EXPECT_EQ(StoredPort(), "COM1");
 }
 
 TEST_F(ProgramTest, TerminationWhileAMessageBoxIsOpenEndsAsFileExit) {
-    QProcess* p = Launch({"--no-splash", "--port", "/dev/quorvel-no-such-port"});
-    // Give it time to reach the port message at the end of start-up.
-    QTest::qWait(2500);
-    ASSERT_EQ(p->state(), QProcess::Running) << p->readAllStandardError().toStdString();
-    ::kill(static_cast<pid_t>(p->processId()), SIGTERM);
-    ASSERT_TRUE(p->waitForFinished(30000));
-    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    if (!m_display.IsInstalled()) {
+        GTEST_SKIP() << m_display.Error();
+    }
+    ASSERT_TRUE(m_display.IsReady()) << m_display.Error();
+    ASSERT_TRUE(Launch({"--no-splash", "--port", "/dev/quorvel-no-such-port"}));
+    // The port message comes once the windows stand; a window with the bare program title is
+    // then the message box.
+    ASSERT_TRUE(m_display.WaitForWindow(kMainTitle, kWindowMs)) << Log();
+    ASSERT_TRUE(m_display.WaitForWindow("Zarn Network Controller", kWindowMs)) << Log();
+    m_program.Signal(SIGTERM);
+    EXPECT_EQ(m_program.Wait(kWindowMs), 0) << Log();
     EXPECT_EQ(StoredPort(), "/dev/quorvel-no-such-port");
     EXPECT_NE(StoredDword(REG_KEY_MAIN_WINDOW, "Width"), 0xDEADBEEFu);
 }
 
 TEST_F(ProgramTest, InterruptOnTheSimulatedLineStoresNoPort) {
+    if (!m_display.IsInstalled()) {
+        GTEST_SKIP() << m_display.Error();
+    }
+    ASSERT_TRUE(m_display.IsReady()) << m_display.Error();
     StorePort("LINE-A");
-    QProcess* p = Launch({"--simulate", "--no-splash", "ignored-file.cur"});
-    QTest::qWait(2000);
-    ASSERT_EQ(p->state(), QProcess::Running) << p->readAllStandardError().toStdString();
-    ::kill(static_cast<pid_t>(p->processId()), SIGINT);
-    ASSERT_TRUE(p->waitForFinished(30000));
-    EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    ASSERT_TRUE(Launch({"--simulate", "--no-splash", "ignored-file.cur"}));
+    ASSERT_TRUE(m_display.WaitForWindow(kMainTitle, kWindowMs)) << Log();
+    m_program.Signal(SIGINT);
+    EXPECT_EQ(m_program.Wait(kWindowMs), 0) << Log();
     EXPECT_EQ(StoredPort(), "LINE-A");
     EXPECT_NE(StoredDword(REG_KEY_MAIN_WINDOW, "XPos"), 0xDEADBEEFu);
 }

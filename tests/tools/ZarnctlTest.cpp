@@ -1,15 +1,19 @@
 #include "tools/zarnctl/Zarnctl.h"
 
+#include "network/ZarnCodes.h"
 #include "network/ZarnPort.h"
 #include "records/JsonWriter.h"
 #include "serial/PortList.h"
-#include "tests/tools/FakeAnalysers.h"
+#include "sim/BatchStatistics.h"
+#include "tests/tools/ScriptedSimLine.h"
 #include "testsupport/ManualClock.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <locale>
 #include <sstream>
 
@@ -21,8 +25,19 @@ struct RunResult {
     std::string strErr;
 };
 
-std::uint16_t Raw(int v) {
-    return static_cast<std::uint16_t>(v);
+// A value in tenths as the controller prints it: one decimal, the sign kept below one.
+std::string Tenths(int v) {
+    return (v < 0 ? "-" : "") + std::to_string(std::abs(v) / 10) + "." +
+           std::to_string(std::abs(v) % 10);
+}
+
+// The statistics the simulated analyser reports for its batch, as the JSON fields.
+std::string StatsJson(const SimBatchStatistics& s, unsigned blo) {
+    return "\"mean\":" + Tenths(s.nMean) + ",\"stddev\":" + Tenths(s.nStdDev) +
+           ",\"cpk\":" + Tenths(s.nCpk) + ",\"cp\":" + Tenths(s.nCp) +
+           ",\"min\":" + std::to_string(s.nMin) + ",\"max\":" + std::to_string(s.nMax) +
+           ",\"good\":" + std::to_string(s.nGood) + ",\"bad\":" + std::to_string(s.nBad) +
+           ",\"blo\":" + std::to_string(blo);
 }
 
 // Decimal comma and thousands grouping: what a careless number format would pick up.
@@ -46,23 +61,28 @@ protected:
         return {code, out.str(), err.str()};
     }
 
-    CFakeAnalyser& AddStatsNode(unsigned node) {
-        CFakeAnalyser& a = m_fakes.Add(node);
-        const std::uint16_t stats[8] = {123, 25, 13, 15, Raw(-40), 260, 90, 10};
-        std::copy(std::begin(stats), std::end(stats), a.m_stats);
-        a.m_nBLO = 77;
-        return a;
+    // An analyser whose batch spans the 12-bit range, far outside its limits: a mean with
+    // thousands and a fraction, and a negative Cpk.
+    SimBatchStatistics AddStatsNode(unsigned node) {
+        m_sim.Add(node);
+        EXPECT_TRUE(m_sim.Change(node, [](SimAnalyserState& s) { s.batch = {100, 4095, 7}; }));
+        const SimAnalyserState& state = m_sim.State(node);
+        const SimBatchStatistics stats =
+            ComputeBatchStatistics(state.batch, state.nLowerLimit, state.nUpperLimit);
+        EXPECT_LT(stats.nCpk, 0);
+        EXPECT_NE(stats.nMean % 10, 0);
+        return stats;
     }
 
     CManualClock m_clock{1000};
     CClockScope m_scope{m_clock};
     std::shared_ptr<CScriptedLine> m_line = CScriptedLine::Create();
     std::unique_ptr<CScriptedLine::Registration> m_reg = m_line->Register("SIM1");
-    CFakeAnalysers m_fakes{m_line};
+    CScriptedSimLine m_sim{m_line};
 };
 
 TEST_F(ZarnctlTest, UsageErrorsExitTwoBeforeThePortIsOpened) {
-    m_fakes.Add(5);
+    m_sim.Add(5);
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"frobnicate", "5"},
@@ -82,7 +102,7 @@ TEST_F(ZarnctlTest, UsageErrorsExitTwoBeforeThePortIsOpened) {
         EXPECT_NE(r.strErr.find("usage: zarnctl"), std::string::npos) << r.strErr;
     }
     EXPECT_EQ(m_line->OpenCount(), 0u);
-    EXPECT_EQ(m_fakes.At(5).m_nResets, 0u);
+    EXPECT_EQ(m_sim.State(5).nResets, 0u);
 
     RunResult help = Run({"--help"});
     EXPECT_EQ(help.nExit, CZarnctl::kExitOk);
@@ -91,9 +111,9 @@ TEST_F(ZarnctlTest, UsageErrorsExitTwoBeforeThePortIsOpened) {
 }
 
 TEST_F(ZarnctlTest, PingReportsEveryNodeAndFailsWhenOneDoesNotAnswer) {
-    m_fakes.Add(5);
-    m_fakes.Add(6).m_bSilent = true;
-    m_fakes.Add(8).m_nAckCode = 0x81;
+    m_sim.Add(5);
+    m_sim.Add(6).SetFault(SimFault::silent);
+    m_sim.Add(8).SetFault(SimFault::wrongCode);
     RunResult r = Run({"--json", "ping", "5", "6", "8"});
     EXPECT_EQ(r.nExit, CZarnctl::kExitFailed);
     EXPECT_EQ(r.strOut, R"({"nodes":[{"node":5,"online":true},)"
@@ -108,15 +128,15 @@ TEST_F(ZarnctlTest, PingReportsEveryNodeAndFailsWhenOneDoesNotAnswer) {
 }
 
 TEST_F(ZarnctlTest, ScanListsOnlyTheNodesThatAnswer) {
-    m_fakes.Add(4);
-    m_fakes.Add(6);
-    m_fakes.Add(9);
+    m_sim.Add(4);
+    m_sim.Add(6);
+    m_sim.Add(9);
     RunResult r = Run({"--json", "scan", "3-7"});
     EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
     EXPECT_EQ(r.strOut, R"({"nodes":[{"node":4,"online":true},{"node":6,"online":true}]})"
                         "\n");
     EXPECT_EQ(r.strErr, ""); // no terminal, no progress
-    EXPECT_EQ(m_fakes.RequestedNodes(), (std::vector<unsigned>{3, 4, 5, 6, 7}));
+    EXPECT_EQ(m_sim.RequestedNodes(), (std::vector<unsigned>{3, 4, 5, 6, 7}));
 
     RunResult none = Run({"scan", "10-12"});
     EXPECT_EQ(none.nExit, CZarnctl::kExitFailed);
@@ -124,20 +144,20 @@ TEST_F(ZarnctlTest, ScanListsOnlyTheNodesThatAnswer) {
 }
 
 TEST_F(ZarnctlTest, ScanProbesOneTo254ByDefault) {
-    m_fakes.Add(254);
-    m_fakes.Add(255);
+    m_sim.Add(254);
+    m_sim.Add(255);
     RunResult r = Run({"--json", "scan"});
     EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
     EXPECT_EQ(r.strOut, R"({"nodes":[{"node":254,"online":true}]})"
                         "\n");
-    const std::vector<unsigned> nodes = m_fakes.RequestedNodes();
+    const std::vector<unsigned> nodes = m_sim.RequestedNodes();
     ASSERT_EQ(nodes.size(), 254u);
     EXPECT_EQ(nodes.front(), 1u);
     EXPECT_EQ(nodes.back(), 254u);
 }
 
 TEST_F(ZarnctlTest, ScanProgressUpdatesOneTerminalLineAndClearsIt) {
-    m_fakes.Add(2);
+    m_sim.Add(2);
     RunResult r = Run({"scan", "1-3"}, "", false, true);
     EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
     EXPECT_NE(r.strErr.find("\rscanning node 1 (1 of 3), 0 found"), std::string::npos);
@@ -153,20 +173,21 @@ TEST_F(ZarnctlTest, ScanProgressUpdatesOneTerminalLineAndClearsIt) {
 }
 
 TEST_F(ZarnctlTest, ScanStopsWhenTheLineNoLongerEchoes) {
-    m_fakes.Add(5);
+    m_sim.Add(5);
     m_line->SetEcho(false);
     RunResult r = Run({"--json", "scan", "1-10"});
     EXPECT_EQ(r.nExit, CZarnctl::kExitFailed);
     EXPECT_EQ(r.strOut, R"({"nodes":[],"ok":false,"error":"the line did not echo the request"})"
                         "\n");
-    EXPECT_EQ(m_fakes.RequestedNodes().size(), 1u);
+    EXPECT_EQ(m_sim.RequestedNodes().size(), 1u);
 }
 
 TEST_F(ZarnctlTest, ANoiseMadeChangeIsAWarningAndAFailureWhateverElseHappened) {
-    m_fakes.Add(2).m_batch = {10, 20};
-    m_fakes.Add(6);
+    m_sim.Add(2);
+    ASSERT_FALSE(m_sim.State(2).batch.empty());
+    m_sim.Add(6);
     // "ping node 6" with bit 2 flipped in bytes 1 and 2 is a valid "reset batch buffer" for 2.
-    m_fakes.SetNoise([](std::vector<std::uint8_t>& bytes) {
+    m_sim.SetNoise([](std::vector<std::uint8_t>& bytes) {
         if (bytes.size() == 8 && bytes[1] == 6 && bytes[2] == 1) {
             bytes[1] ^= 0x04;
             bytes[2] ^= 0x04;
@@ -177,7 +198,8 @@ TEST_F(ZarnctlTest, ANoiseMadeChangeIsAWarningAndAFailureWhateverElseHappened) {
     EXPECT_EQ(r.strOut, "node   2  online\n1 of 7 nodes answered\n");
     EXPECT_EQ(r.strErr, "zarnctl: warning: noise on the line turned a request into \"reset batch "
                         "buffer for node 2\"; node 2 may have carried it out\n");
-    EXPECT_EQ(m_fakes.At(2).m_nResets, 1u);
+    EXPECT_EQ(m_sim.State(2).nResets, 1u);
+    EXPECT_TRUE(m_sim.State(2).batch.empty());
 
     // The failure names what the line carried, also in JSON; a reading turned into another
     // reading is no warning.
@@ -188,7 +210,7 @@ TEST_F(ZarnctlTest, ANoiseMadeChangeIsAWarningAndAFailureWhateverElseHappened) {
               std::string::npos)
         << r.strOut;
     EXPECT_NE(r.strErr.find("warning"), std::string::npos);
-    m_fakes.SetNoise([](std::vector<std::uint8_t>& bytes) {
+    m_sim.SetNoise([](std::vector<std::uint8_t>& bytes) {
         bytes[2] ^= 0x42 ^ 0x44; // read BLO becomes read T factor
         bytes[6] = static_cast<std::uint8_t>(bytes[6] + 2);
         bytes[7] ^= static_cast<std::uint8_t>(MakeZarnPacket(6, 0x42, 0, 0).lrc ^
@@ -201,17 +223,23 @@ TEST_F(ZarnctlTest, ANoiseMadeChangeIsAWarningAndAFailureWhateverElseHappened) {
 }
 
 TEST_F(ZarnctlTest, GetReturnsEachValueAsTheAnalyserHoldsIt) {
-    CFakeAnalyser& a = m_fakes.Add(5);
-    a.m_nBLO = 77;
-    a.m_nTFactor = 150;
-    a.m_nDFactor = 0xFFFF;
-    a.m_nPeak = 65535;
-    const std::uint16_t zones[5] = {10, 50, 120, 300, 40};
-    std::copy(std::begin(zones), std::end(zones), a.m_zones);
-    const std::uint16_t results[8] = {0xFFFE, 10, 0x8000, 0, 100, 200, 65535, 1500};
-    std::copy(std::begin(results), std::end(results), a.m_results);
-    a.m_nPass = 90;
-    a.m_nFail = 10;
+    // The edges of each value's range, as the analyser holds them.
+    m_sim.Add(5);
+    ASSERT_TRUE(m_sim.Change(5, [](SimAnalyserState& s) {
+        s.nBLO = 77;
+        s.nTFactor = 150;
+        s.nDFactor = 0xFFFF;
+        s.nSFactor = 0;
+        s.nPeakForce = 65535;
+        const std::uint16_t zones[5] = {10, 50, 120, 300, 40};
+        std::copy(std::begin(zones), std::end(zones), s.zones);
+        const std::int16_t rs[4] = {-2, 10, -32768, 0};
+        std::copy(std::begin(rs), std::end(rs), s.rs);
+        const std::uint16_t ru[4] = {100, 200, 65535, 1500};
+        std::copy(std::begin(ru), std::end(ru), s.ru);
+        s.nPass = 90;
+        s.nFail = 10;
+    }));
 
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"blo", R"({"node":5,"blo":77})"},
@@ -240,13 +268,13 @@ TEST_F(ZarnctlTest, GetReturnsEachValueAsTheAnalyserHoldsIt) {
 }
 
 TEST_F(ZarnctlTest, FailedGetCarriesTheReasonAndStopsAtTheFirstFailure) {
-    m_fakes.Add(5).m_bSilent = true;
+    m_sim.Add(5).SetFault(SimFault::silent);
     RunResult r = Run({"--json", "get", "5", "zones"});
     EXPECT_EQ(r.nExit, CZarnctl::kExitFailed);
     EXPECT_EQ(r.strOut, R"({"node":5,"ok":false,"error":"no reply"})"
                         "\n");
     // The library asks a parameter twice, then gives up on the whole group.
-    EXPECT_EQ(m_fakes.RequestCodes(5), (std::vector<unsigned>{50, 50}));
+    EXPECT_EQ(m_sim.RequestCodes(5), (std::vector<unsigned>{50, 50}));
 
     RunResult text = Run({"get", "5", "blo"});
     EXPECT_EQ(text.nExit, CZarnctl::kExitFailed);
@@ -255,22 +283,22 @@ TEST_F(ZarnctlTest, FailedGetCarriesTheReasonAndStopsAtTheFirstFailure) {
 }
 
 TEST_F(ZarnctlTest, SetSendsTheRawValue) {
-    CFakeAnalyser& a = m_fakes.Add(5);
+    CSimAnalyser& a = m_sim.Add(5);
     EXPECT_EQ(Run({"--json", "set", "5", "blo", "150"}).strOut, R"({"node":5,"ok":true})"
                                                                 "\n");
-    EXPECT_EQ(a.m_nBLO, 150);
+    EXPECT_EQ(a.GetState().nBLO, 150);
     RunResult t = Run({"set", "5", "TFACTOR", "0x1234"});
     EXPECT_EQ(t.nExit, CZarnctl::kExitOk);
     EXPECT_EQ(t.strOut, "node   5  T factor set to 4660 (46.60)\n");
-    EXPECT_EQ(a.m_nTFactor, 0x1234);
+    EXPECT_EQ(a.GetState().nTFactor, 0x1234);
     EXPECT_EQ(Run({"set", "5", "dfactor", "0"}).nExit, CZarnctl::kExitOk);
     EXPECT_EQ(Run({"set", "5", "sfactor", "65535"}).nExit, CZarnctl::kExitOk);
-    EXPECT_EQ(a.m_nSFactor, 65535);
+    EXPECT_EQ(a.GetState().nSFactor, 65535);
     EXPECT_EQ(Run({"set", "5", "teach", "25"}).nExit, CZarnctl::kExitOk);
-    EXPECT_EQ(a.m_nTeach, 25);
-    EXPECT_EQ(m_fakes.RequestCodes(5), (std::vector<unsigned>{67, 69, 71, 73, 19}));
+    EXPECT_EQ(a.GetState().nTeachCycles, 25);
+    EXPECT_EQ(m_sim.RequestCodes(5), (std::vector<unsigned>{67, 69, 71, 73, 19}));
 
-    a.m_nAckCode = 0x81;
+    a.SetFault(SimFault::wrongCode);
     RunResult bad = Run({"--json", "set", "5", "dfactor", "3"});
     EXPECT_EQ(bad.nExit, CZarnctl::kExitFailed);
     EXPECT_EQ(bad.strOut, R"({"node":5,"ok":false,"error":"unexpected reply code"})"
@@ -278,15 +306,15 @@ TEST_F(ZarnctlTest, SetSendsTheRawValue) {
 }
 
 TEST_F(ZarnctlTest, ResetAndReferenceAskFirstOnATerminal) {
-    CFakeAnalyser& a = m_fakes.Add(5);
+    const SimAnalyserState& a = m_sim.Add(5).GetState();
     RunResult yes = Run({"reset", "5"}, "y\n", true);
     EXPECT_EQ(yes.nExit, CZarnctl::kExitOk);
     EXPECT_NE(yes.strErr.find("Clear the batch buffer of node 5?"), std::string::npos);
     EXPECT_NE(yes.strErr.find("[y/N]"), std::string::npos);
     EXPECT_EQ(yes.strOut, "node   5  batch buffer cleared\n");
-    EXPECT_EQ(a.m_nResets, 1u);
+    EXPECT_EQ(a.nResets, 1u);
     EXPECT_EQ(Run({"reset", "5"}, " YES \n", true).nExit, CZarnctl::kExitOk);
-    EXPECT_EQ(a.m_nResets, 2u);
+    EXPECT_EQ(a.nResets, 2u);
 
     for (const char* answer : {"n\n", "\n", "yep\n", ""}) {
         RunResult no = Run({"reset", "5"}, answer, true);
@@ -296,9 +324,9 @@ TEST_F(ZarnctlTest, ResetAndReferenceAskFirstOnATerminal) {
     RunResult noJson = Run({"--json", "reference", "5"}, "no\n", true);
     EXPECT_EQ(noJson.strOut, R"({"node":5,"ok":false,"error":"not confirmed"})"
                              "\n");
-    EXPECT_EQ(a.m_nResets, 2u);
-    EXPECT_EQ(a.m_nNewReferences, 0u);
-    EXPECT_EQ(m_fakes.RequestCodes(5), (std::vector<unsigned>{5, 5}));
+    EXPECT_EQ(a.nResets, 2u);
+    EXPECT_EQ(a.nNewReferences, 0u);
+    EXPECT_EQ(m_sim.RequestCodes(5), (std::vector<unsigned>{5, 5}));
 
     // --yes skips the question, with or without a terminal.
     RunResult ref = Run({"--yes", "--json", "reference", "5"});
@@ -306,11 +334,11 @@ TEST_F(ZarnctlTest, ResetAndReferenceAskFirstOnATerminal) {
     EXPECT_EQ(ref.strOut, R"({"node":5,"ok":true})"
                           "\n");
     EXPECT_EQ(ref.strErr, "");
-    EXPECT_EQ(a.m_nNewReferences, 1u);
+    EXPECT_EQ(a.nNewReferences, 1u);
     EXPECT_EQ(Run({"--yes", "reset", "5"}, "", true).strErr, "");
-    EXPECT_EQ(a.m_nResets, 3u);
+    EXPECT_EQ(a.nResets, 3u);
 
-    a.m_bSilent = true;
+    m_sim.At(5).SetFault(SimFault::silent);
     RunResult fail = Run({"--yes", "--json", "reset", "5"});
     EXPECT_EQ(fail.nExit, CZarnctl::kExitFailed);
     EXPECT_EQ(fail.strOut, R"({"node":5,"ok":false,"error":"no reply"})"
@@ -318,12 +346,14 @@ TEST_F(ZarnctlTest, ResetAndReferenceAskFirstOnATerminal) {
 }
 
 TEST_F(ZarnctlTest, CurveDeliversFiveHundredPoints) {
-    CFakeAnalyser& a = m_fakes.Add(5);
-    for (std::size_t i = 0; i < 500; ++i) {
-        a.m_curve[i] = static_cast<std::uint16_t>(i * 8);
-        a.m_reference[i] = 7;
-    }
-    a.m_curve[1] = 0xF123; // the top four bits are not part of the value
+    m_sim.Add(5);
+    ASSERT_TRUE(m_sim.Change(5, [](SimAnalyserState& s) {
+        for (std::size_t i = 0; i < 500; ++i) {
+            s.curve[i] = static_cast<std::uint16_t>(i * 8);
+            s.reference[i] = 7;
+        }
+        s.curve[1] = 0xF123; // the top four bits are not part of the value
+    }));
 
     RunResult r = Run({"--json", "curve", "5"});
     EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
@@ -334,7 +364,7 @@ TEST_F(ZarnctlTest, CurveDeliversFiveHundredPoints) {
 
     RunResult ref = Run({"--json", "curve", "--reference", "5"});
     EXPECT_EQ(ref.strOut.rfind(R"({"node":5,"curve":"reference","points":[[0,7],[1,7],)", 0), 0u);
-    EXPECT_EQ(m_fakes.RequestCodes(5), (std::vector<unsigned>{2, 3}));
+    EXPECT_EQ(m_sim.RequestCodes(5), (std::vector<unsigned>{2, 3}));
 
     RunResult text = Run({"curve", "5"});
     EXPECT_EQ(text.strOut.rfind("node   5  force curve, 500 points, peak 3992 at sample 499\n"
@@ -345,7 +375,7 @@ TEST_F(ZarnctlTest, CurveDeliversFiveHundredPoints) {
         << text.strOut.substr(0, 200);
     EXPECT_EQ(std::count(text.strOut.begin(), text.strOut.end(), '\n'), 51);
 
-    a.m_nCurveEnd = 499;
+    m_sim.At(5).SetFault(SimFault::wrongEnd);
     RunResult bad = Run({"--json", "curve", "5"});
     EXPECT_EQ(bad.nExit, CZarnctl::kExitFailed);
     EXPECT_EQ(bad.strOut,
@@ -354,35 +384,36 @@ TEST_F(ZarnctlTest, CurveDeliversFiveHundredPoints) {
 }
 
 TEST_F(ZarnctlTest, BatchGivesTheStatisticsThenTheEntries) {
-    CFakeAnalyser& a = AddStatsNode(5);
-    a.m_batch = {100, 4095, 7};
+    const SimBatchStatistics stats = AddStatsNode(5);
+    const std::string blo = std::to_string(m_sim.State(5).nBLO);
+    const std::string head = R"({"node":5,"ok":true,"count":3,"batch_max":4095,)"
+                             R"("points":[[0,100],[1,4095],[2,7]],)";
     RunResult r = Run({"--json", "batch", "5"});
     EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
-    EXPECT_EQ(r.strOut, R"({"node":5,"ok":true,"count":3,"batch_max":4095,)"
-                        R"("points":[[0,100],[1,4095],[2,7]],"stats_ok":true,)"
-                        R"("stats":{"mean":12.3,"stddev":2.5,"cpk":1.3,"cp":1.5,"min":-40,)"
-                        R"("max":260,"good":90,"bad":10,"blo":77}})"
-                        "\n");
+    EXPECT_EQ(r.strOut,
+              head + R"("stats_ok":true,"stats":{)" + StatsJson(stats, std::stoi(blo)) + "}}\n");
     // Statistics with their BLO read, then the batch with its own.
-    EXPECT_EQ(m_fakes.RequestCodes(5), (std::vector<unsigned>{74, 66, 4, 66}));
+    EXPECT_EQ(m_sim.RequestCodes(5), (std::vector<unsigned>{74, 66, 4, 66}));
 
     RunResult text = Run({"batch", "5"});
-    EXPECT_NE(text.strOut.find("90.0%"), std::string::npos) << text.strOut;
+    char percent[16];
+    std::snprintf(percent, sizeof percent, "%.1f%%",
+                  100.0 * stats.nBad / (stats.nGood + stats.nBad));
+    EXPECT_NE(text.strOut.find(percent), std::string::npos) << text.strOut;
     EXPECT_NE(text.strOut.find("node   5  batch buffer, 3 entries, largest 4095\n"
                                "  0:   100  4095     7\n"),
               std::string::npos)
         << text.strOut;
 
-    a.m_bStatsSilent = true;
+    // An analyser that does not answer the statistics request still gives its batch.
+    m_sim.Mute(5, ZarnCode::kReqStatistics);
     RunResult noStats = Run({"--json", "batch", "5"});
     EXPECT_EQ(noStats.nExit, CZarnctl::kExitFailed);
-    EXPECT_EQ(noStats.strOut, R"({"node":5,"ok":true,"count":3,"batch_max":4095,)"
-                              R"("points":[[0,100],[1,4095],[2,7]],"stats_ok":false,)"
-                              R"("stats_error":"no reply"})"
-                              "\n");
-    a.m_bStatsSilent = false;
+    EXPECT_EQ(noStats.strOut, head + R"("stats_ok":false,"stats_error":"no reply"})"
+                                     "\n");
+    m_sim.Unmute(5, ZarnCode::kReqStatistics);
 
-    a.m_batch.clear();
+    ASSERT_TRUE(m_sim.Change(5, [](SimAnalyserState& s) { s.batch.clear(); }));
     EXPECT_EQ(
         Run({"--json", "batch", "5"})
             .strOut.rfind(
@@ -391,10 +422,13 @@ TEST_F(ZarnctlTest, BatchGivesTheStatisticsThenTheEntries) {
 }
 
 TEST_F(ZarnctlTest, BatchLongerThanTheRoomForItFailsWithoutLosingWhatFits) {
-    CFakeAnalyser& a = AddStatsNode(5);
-    for (int i = 0; i < 1001; ++i) {
-        a.m_batch.push_back(static_cast<std::uint16_t>(i));
-    }
+    m_sim.Add(5).SetFault(SimFault::longBatch);
+    ASSERT_TRUE(m_sim.Change(5, [](SimAnalyserState& s) {
+        s.batch.clear();
+        for (int i = 0; i < 1000; ++i) {
+            s.batch.push_back(static_cast<std::uint16_t>(i));
+        }
+    }));
     RunResult r = Run({"--json", "batch", "5"});
     EXPECT_EQ(r.nExit, CZarnctl::kExitFailed);
     EXPECT_EQ(
@@ -407,45 +441,51 @@ TEST_F(ZarnctlTest, BatchLongerThanTheRoomForItFailsWithoutLosingWhatFits) {
 }
 
 TEST_F(ZarnctlTest, StatsOfEveryNodeWithTheReasonForEachFailure) {
-    AddStatsNode(5);
-    m_fakes.Add(6).m_bSilent = true;
-    m_fakes.Add(7).m_stats[0] = Raw(-5);
+    const SimBatchStatistics stats = AddStatsNode(5);
+    const int blo = m_sim.State(5).nBLO;
+    m_sim.Add(6).SetFault(SimFault::silent);
+    m_sim.Add(7);
+    ASSERT_TRUE(m_sim.Change(7, [](SimAnalyserState& s) { s.batch.clear(); }));
     RunResult r = Run({"--json", "stats", "5", "6", "7"});
     EXPECT_EQ(r.nExit, CZarnctl::kExitFailed);
-    EXPECT_EQ(r.strOut, R"({"nodes":[{"node":5,"ok":true,"mean":12.3,"stddev":2.5,"cpk":1.3,)"
-                        R"("cp":1.5,"min":-40,"max":260,"good":90,"bad":10,"blo":77},)"
-                        R"({"node":6,"ok":false,"error":"no reply"},)"
-                        R"({"node":7,"ok":true,"mean":-0.5,"stddev":0.0,"cpk":0.0,"cp":0.0,)"
-                        R"("min":0,"max":0,"good":0,"bad":0,"blo":0}]})"
-                        "\n");
+    EXPECT_EQ(r.strOut, R"({"nodes":[{"node":5,"ok":true,)" + StatsJson(stats, blo) +
+                            R"(},{"node":6,"ok":false,"error":"no reply"},{"node":7,"ok":true,)" +
+                            StatsJson(SimBatchStatistics{}, m_sim.State(7).nBLO) + "}]}\n");
     EXPECT_EQ(Run({"stats", "5", "7"}).nExit, CZarnctl::kExitOk);
 
     RunResult text = Run({"stats", "5", "6"});
+    const int total = stats.nGood + stats.nBad;
+    char row[200];
+    std::snprintf(row, sizeof row, "%4d%8d%8d%8d%7.1f%%%7.1f%%%8d%8d%8s%8s%8s%8s%8d\n", 5,
+                  stats.nGood, stats.nBad, total, 100.0 * stats.nGood / total,
+                  100.0 * stats.nBad / total, stats.nMin, stats.nMax, Tenths(stats.nMean).c_str(),
+                  Tenths(stats.nStdDev).c_str(), Tenths(stats.nCp).c_str(),
+                  Tenths(stats.nCpk).c_str(), blo);
     EXPECT_EQ(text.strOut,
               "node    good     bad   total   %good    %bad     min     max    mean  stddev"
-              "      cp     cpk     BLO\n"
-              "   5      90      10     100   90.0%   10.0%     -40     260    12.3     2.5"
-              "     1.5     1.3      77\n"
-              "   6  failed: no reply\n");
+              "      cp     cpk     BLO\n" +
+                  std::string(row) + "   6  failed: no reply\n");
 
     // A statistics run that does not end with the end code is not trusted.
-    m_fakes.At(5).m_nStatsEndCode = 0x01;
+    m_sim.At(5).SetFault(SimFault::wrongCode);
     EXPECT_EQ(Run({"--json", "stats", "5"}).strOut,
               R"({"nodes":[{"node":5,"ok":false,"error":"unexpected reply code"}]})"
               "\n");
 }
 
 TEST_F(ZarnctlTest, NumbersIgnoreTheLocale) {
-    CFakeAnalyser& a = AddStatsNode(5);
-    a.m_nBLO = 4095;
+    const SimBatchStatistics stats = AddStatsNode(5);
+    ASSERT_TRUE(m_sim.Change(5, [](SimAnalyserState& s) { s.nBLO = 4095; }));
+    ASSERT_GE(stats.nMean, 10000); // thousands, which a grouping locale would mark
     const std::locale saved =
         std::locale::global(std::locale(std::locale::classic(), new CCommaPunct));
     RunResult json = Run({"--json", "stats", "5"});
     RunResult text = Run({"stats", "5"});
     std::locale::global(saved);
-    EXPECT_NE(json.strOut.find(R"("mean":12.3,)"), std::string::npos) << json.strOut;
+    const std::string mean = Tenths(stats.nMean);
+    EXPECT_NE(json.strOut.find("\"mean\":" + mean + ","), std::string::npos) << json.strOut;
     EXPECT_NE(json.strOut.find(R"("blo":4095})"), std::string::npos) << json.strOut;
-    EXPECT_NE(text.strOut.find("    12.3     2.5"), std::string::npos) << text.strOut;
+    EXPECT_NE(text.strOut.find(" " + mean + " "), std::string::npos) << text.strOut;
     EXPECT_NE(text.strOut.find("    4095\n"), std::string::npos) << text.strOut;
 }
 
@@ -469,7 +509,7 @@ TEST_F(ZarnctlTest, PortThatCannotBeOpenedExitsThreeWithTheReason) {
 }
 
 TEST_F(ZarnctlTest, PortHeldByAnotherOpenerExitsThree) {
-    m_fakes.Add(5);
+    m_sim.Add(5);
     CZarnPort other("SIM1", 57600, lintaro::NOPARITY, lintaro::ONESTOPBIT);
     ASSERT_EQ(other.SetCommPort(), 1);
     RunResult r = Run({"--json", "ping", "5"});
@@ -498,7 +538,7 @@ TEST_F(ZarnctlTest, PortsListsTheMachinesPortsWithoutOpeningOne) {
 }
 
 TEST_F(ZarnctlTest, ScanTimeoutIsWhatEachSilentNodeCosts) {
-    m_fakes.Add(2);
+    m_sim.Add(2);
     const std::uint32_t start = m_clock.TickCount();
     RunResult r = Run({"--json", "scan", "1-4", "--timeout", "50"});
     EXPECT_EQ(r.nExit, CZarnctl::kExitOk);
@@ -512,7 +552,7 @@ TEST_F(ZarnctlTest, ScanTimeoutIsWhatEachSilentNodeCosts) {
 }
 
 TEST_F(ZarnctlTest, OutputThatCannotBeWrittenIsAFailure) {
-    m_fakes.Add(5).m_nBLO = 77;
+    m_sim.Add(5);
     std::istringstream in;
     std::ostream broken(nullptr); // every write fails, as on a full disk
     std::ostringstream err;

@@ -10,6 +10,7 @@
 #include "app/shell/Resource.h"
 #include "app/stats/StatsDoc.h"
 #include "sim/ZarnSimulator.h"
+#include "tests/app/PrivateDisplay.h"
 #include "tests/app/ShellTestSupport.h"
 #include "tests/app/SimulatedAppTest.h"
 #include "tests/app/TempConfig.h"
@@ -20,13 +21,13 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
+#include <filesystem>
 
 #include <csignal>
 #include <fstream>
@@ -410,19 +411,24 @@ TEST_F(NetworkView, GroupDownloadsAndStatisticsReachOnlyTheAnsweringStations) {
 }
 
 TEST(NetworkProgram, EndingOnSigtermWritesTheStationFile) {
+    CPrivateDisplay display;
+    if (!display.IsInstalled()) {
+        GTEST_SKIP() << display.Error();
+    }
+    ASSERT_TRUE(display.IsReady()) << display.Error();
     CTempConfig config;
-    QProcess program;
-    program.setWorkingDirectory(QString::fromStdString(config.WorkDir()));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString(config.ConfigHome()));
-    program.setProcessEnvironment(env);
-    program.start(QUORVEL_BINARY, {"--simulate", "--no-splash"});
-    ASSERT_TRUE(program.waitForStarted(5000));
-    QTest::qWait(1500);
-    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
-    ASSERT_TRUE(program.waitForFinished(10000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    CChildProcess program;
+    CChildProcess::Options options;
+    options.env = {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + display.Name(),
+                   "XDG_CONFIG_HOME=" + config.ConfigHome()};
+    options.strDir = config.WorkDir();
+    options.bPipeOut = false;
+    ASSERT_TRUE(program.Start({QUORVEL_BINARY, "--simulate", "--no-splash"}, options));
+    // The layout stands: there is a station document to write.
+    ASSERT_TRUE(display.WaitForWindow("Zarn Network Controller - Press Stations", 30000));
+    ASSERT_FALSE(std::filesystem::exists(config.WorkDir() + "/pressinfo.vlm"));
+    program.Signal(SIGTERM);
+    ASSERT_EQ(program.Wait(30000), 0);
     std::ifstream file(config.WorkDir() + "/pressinfo.vlm", std::ios::binary);
     ASSERT_TRUE(file.good());
     EXPECT_EQ(file.get(), 12);
