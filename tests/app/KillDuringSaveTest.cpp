@@ -7,21 +7,16 @@
 #include "base/Archive.h"
 #include "base/FileIO.h"
 #include "tests/app/TempConfig.h"
+#include "testsupport/ChildProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
 #include <random>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -34,92 +29,43 @@ constexpr auto kStartDeadline = std::chrono::seconds(60);
 constexpr const char* kReady = "startup to main window";
 
 // One run of the program on the simulated line that ends by itself right after start-up, as
-// File Exit does, with its output read until a line appears.
+// File Exit does.
 class CProgramRun {
 public:
     CProgramRun(const std::string& workDir, const std::string& configHome) {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) {
-            return;
-        }
-        std::vector<std::string> env;
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            if (entry.rfind("XDG_CONFIG_HOME=", 0) != 0 &&
-                entry.rfind("QT_QPA_PLATFORM=", 0) != 0) {
-                env.push_back(entry);
-            }
-        }
-        env.push_back("XDG_CONFIG_HOME=" + configHome);
-        env.push_back("QT_QPA_PLATFORM=offscreen");
-        std::vector<char*> envp;
-        for (std::string& e : env) {
-            envp.push_back(e.data());
-        }
-        envp.push_back(nullptr);
-        std::string args[] = {QUORVEL_BINARY, "--simulate", "--no-splash", "--measure-startup"};
-        char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(), nullptr};
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            if (::chdir(workDir.c_str()) == 0) {
-                ::execve(argv[0], argv, envp.data());
-            }
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        m_nOut = out[0];
-    }
-    ~CProgramRun() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            Wait();
-        }
-        if (m_nOut >= 0) {
-            ::close(m_nOut);
-        }
+        CChildProcess::Options options;
+        options.strDir = workDir;
+        options.env = {"XDG_CONFIG_HOME=" + configHome, "QT_QPA_PLATFORM=offscreen"};
+        m_bStarted = m_child.Start(
+            {QUORVEL_BINARY, "--simulate", "--no-splash", "--measure-startup"}, options);
     }
 
-    bool Started() const { return m_pid > 0 && m_nOut >= 0; }
+    bool Started() const { return m_bStarted; }
 
-    // True once the program has printed the text, false at end of output or the deadline.
+    // True once the program has printed a line holding the text, false at end of output or the
+    // deadline.
     bool WaitFor(const std::string& text) {
         const auto deadline = Clock::now() + kStartDeadline;
-        while (m_strOutput.find(text) == std::string::npos) {
+        std::string line;
+        while (line.find(text) == std::string::npos) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            struct pollfd p = {m_nOut, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+            if (left.count() <= 0 || !m_child.ReadLine(line, static_cast<int>(left.count()))) {
                 return false;
             }
-            char buffer[512];
-            const ssize_t n = ::read(m_nOut, buffer, sizeof buffer);
-            if (n <= 0) {
-                return false;
-            }
-            m_strOutput.append(buffer, static_cast<std::size_t>(n));
         }
         return true;
     }
-    void Kill() { ::kill(m_pid, SIGKILL); }
-    // The wait status; -1 when the process did not end within the deadline.
+    void Kill() { m_child.Signal(SIGKILL); }
+    // Zero after a normal end; -1 when the process did not end within the deadline.
     int Wait() {
-        const auto deadline = Clock::now() + kStartDeadline;
-        int status = 0;
-        while (::waitpid(m_pid, &status, WNOHANG) == 0) {
-            if (Clock::now() > deadline) {
-                return -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        m_pid = -1;
-        return status;
+        return m_child.Wait(static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(kStartDeadline).count()));
     }
 
 private:
-    pid_t m_pid = -1;
-    int m_nOut = -1;
-    std::string m_strOutput;
+    CChildProcess m_child;
+    bool m_bStarted = false;
 };
 
 Bytes ReadBytes(const std::string& path) {
