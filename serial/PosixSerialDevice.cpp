@@ -72,15 +72,11 @@ CPosixSerialDevice::~CPosixSerialDevice() {
     ::close(m_fd);
 }
 
-bool CPosixSerialDevice::SetState(const DCB& dcb) {
+bool CPosixSerialDevice::MakeTermios(const DCB& dcb, struct termios& tio) {
     speed_t speed;
     if (!SpeedOf(dcb.BaudRate, speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 ||
         dcb.Parity > SPACEPARITY || dcb.StopBits > TWOSTOPBITS) {
         errno = EINVAL;
-        return false;
-    }
-    struct termios tio;
-    if (::tcgetattr(m_fd, &tio) != 0) {
         return false;
     }
     ::cfmakeraw(&tio);
@@ -128,6 +124,14 @@ bool CPosixSerialDevice::SetState(const DCB& dcb) {
     tio.c_cc[VTIME] = 0;
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);
+    return true;
+}
+
+bool CPosixSerialDevice::SetState(const DCB& dcb) {
+    struct termios tio;
+    if (::tcgetattr(m_fd, &tio) != 0 || !MakeTermios(dcb, tio)) {
+        return false;
+    }
     if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
         return false;
     }

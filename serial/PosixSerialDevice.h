@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <termios.h>
 
 // A terminal device through termios: opened exclusively (TIOCEXCL and an flock, so a second
 // opener fails even as root), raw mode, reads under one deadline on the steady clock.
@@ -24,6 +25,11 @@ public:
     bool IsLost() const override { return m_bLost; }
 
     int GetFd() const { return m_fd; }
+
+    // The terminal settings a control block asks for, made from the device's current ones:
+    // raw mode, speed, word size, parity, stop bits and flow control. False (errno EINVAL) for
+    // a setting the device has not got.
+    static bool MakeTermios(const lintaro::DCB& dcb, struct termios& tio);
 
     // A write that makes no progress for this long fails: the line has no flow control, so a
     // driver that stops taking bytes means the device is gone or wedged.

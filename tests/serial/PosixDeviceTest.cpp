@@ -1,4 +1,5 @@
 #include "base/Tick.h"
+#include "serial/PosixSerialDevice.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialPort.h"
 
@@ -174,6 +175,40 @@ TEST_F(PosixDevice, LineSettingsReachTheTerminal) {
         ASSERT_EQ(::tcgetattr(m_master, &tio), 0);
         EXPECT_EQ(tio.c_cflag, before.c_cflag);
     }
+}
+
+// Every word size, parity and stop-bit setting the port has, as the terminal settings that a
+// real port is given (a pseudo-terminal keeps only eight bits without parity, above).
+TEST(PosixTermios, EveryWordParityAndStopSettingMapsToItsFlags) {
+    using namespace lintaro;
+    const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    const tcflag_t parities[] = {0, PARENB | PARODD, PARENB, PARENB | PARODD | CMSPAR,
+                                 PARENB | CMSPAR};
+    int checked = 0;
+    for (std::uint8_t size = 5; size <= 8; ++size) {
+        for (std::uint8_t parity = NOPARITY; parity <= SPACEPARITY; ++parity) {
+            for (std::uint8_t stop = ONESTOPBIT; stop <= TWOSTOPBITS; ++stop) {
+                SCOPED_TRACE(testing::Message()
+                             << int(size) << "/" << int(parity) << "/" << int(stop));
+                DCB dcb{};
+                dcb.BaudRate = 57600;
+                dcb.ByteSize = size;
+                dcb.Parity = parity;
+                dcb.StopBits = stop;
+                termios tio{};
+                // Whatever the device had before is replaced.
+                tio.c_cflag = CS8 | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+                ASSERT_TRUE(CPosixSerialDevice::MakeTermios(dcb, tio));
+                EXPECT_EQ(tio.c_cflag & CSIZE, sizes[size - 5]);
+                EXPECT_EQ(tio.c_cflag & (PARENB | PARODD | CMSPAR), parities[parity]);
+                EXPECT_EQ(tio.c_cflag & CSTOPB, stop == ONESTOPBIT ? 0u : tcflag_t{CSTOPB});
+                EXPECT_EQ(tio.c_cflag & (CRTSCTS | CLOCAL | CREAD), tcflag_t{CLOCAL | CREAD});
+                EXPECT_EQ(::cfgetispeed(&tio), speed_t{B57600});
+                ++checked;
+            }
+        }
+    }
+    EXPECT_EQ(checked, 4 * 5 * 3);
 }
 
 // How long a read may wait, from the time-out record and the count alone.
