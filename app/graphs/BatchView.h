@@ -43,6 +43,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* pEvent) override;
 
 private:
+    // The data as the CSV of an export.
+    static std::string Csv(const CBatchDoc& doc);
     QFont m_lfLabels;
     CBatchDoc* m_pDoc = nullptr;
     bool m_bControlChart = false;

@@ -165,35 +165,22 @@ void CCurveView::UpdateCursor() {
 
 void CCurveView::OnFileExport() {
     CCurveDoc* pDoc = GetDocument();
-    if (pDoc == nullptr || !pDoc->m_bHasData) {
-        return;
+    if (pDoc != nullptr && pDoc->m_bHasData) {
+        CExportFile::AskAndWriteGraph(this, pDoc->GetTitle(), [pDoc] { return Csv(*pDoc); });
     }
-    using Format = CExportFile::Format;
-    const auto choice = CExportFile::Ask(this, CExportFile::FileNameFrom(pDoc->GetTitle()),
-                                         {Format::csv, Format::png, Format::pdf});
-    std::string reason;
-    if (choice && !Export(choice->strPath, choice->format, &reason)) {
-        CExportFile::ReportFailure(choice->strPath, reason);
-    }
+}
+
+std::string CCurveView::Csv(const CCurveDoc& doc) {
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    CRecordExport::WriteCurveCsv(out, doc.ToRecord());
+    return out.str();
 }
 
 bool CCurveView::Export(const std::string& strPath, CExportFile::Format format,
                         std::string* pReason) {
     CCurveDoc* pDoc = GetDocument();
-    if (pDoc == nullptr || !pDoc->m_bHasData) {
-        return false;
-    }
-    switch (format) {
-    case CExportFile::Format::csv: {
-        std::ostringstream out;
-        out.imbue(std::locale::classic());
-        CRecordExport::WriteCurveCsv(out, pDoc->ToRecord());
-        return CExportFile::WriteBytes(strPath, out.str(), pReason);
-    }
-    case CExportFile::Format::png:
-        return CExportFile::WriteImage(strPath, grab().toImage(), pReason);
-    case CExportFile::Format::pdf:
-        return CExportFile::WritePrinted(strPath, this, pReason);
-    }
-    return false;
+    return pDoc != nullptr && pDoc->m_bHasData &&
+           CExportFile::WriteGraph(
+               strPath, format, this, [pDoc] { return Csv(*pDoc); }, pReason);
 }

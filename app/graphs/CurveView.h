@@ -41,6 +41,8 @@ protected:
     void enterEvent(QEnterEvent* pEvent) override;
 
 private:
+    // The data as the CSV of an export.
+    static std::string Csv(const CCurveDoc& doc);
     void UpdateCursor();
 
     QFont m_lfLabels; // its pixel size is the height in graph units

@@ -166,3 +166,25 @@ std::string CExportFile::FileNameFrom(const std::string& strTitle) {
     }
     return name.empty() ? std::string("export") : name;
 }
+
+bool CExportFile::WriteGraph(const std::string& strPath, Format format, CView* pView,
+                             const std::function<std::string()>& makeCsv, std::string* pReason) {
+    switch (format) {
+    case Format::csv:
+        return WriteBytes(strPath, makeCsv(), pReason);
+    case Format::png:
+        return WriteImage(strPath, pView->grab().toImage(), pReason);
+    case Format::pdf:
+        return WritePrinted(strPath, pView, pReason);
+    }
+    return false;
+}
+
+void CExportFile::AskAndWriteGraph(CView* pView, const std::string& strTitle,
+                                   const std::function<std::string()>& makeCsv) {
+    const auto choice = Ask(pView, FileNameFrom(strTitle), {Format::csv, Format::png, Format::pdf});
+    std::string reason;
+    if (choice && !WriteGraph(choice->strPath, choice->format, pView, makeCsv, &reason)) {
+        ReportFailure(choice->strPath, reason);
+    }
+}

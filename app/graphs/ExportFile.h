@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,14 @@ public:
     static bool WriteImage(const std::string& strPath, const QImage& image, std::string* pReason);
     // The view printed on one A4 landscape page of a PDF document, through its own printing.
     static bool WritePrinted(const std::string& strPath, CView* pView, std::string* pReason);
+
+    // A graph window's export: the CSV text the window makes of its data, the view as shown
+    // (PNG) or as printed (PDF).
+    static bool WriteGraph(const std::string& strPath, Format format, CView* pView,
+                           const std::function<std::string()>& makeCsv, std::string* pReason);
+    // Export... of a graph window: asks where to, writes, and reports a failure.
+    static void AskAndWriteGraph(CView* pView, const std::string& strTitle,
+                                 const std::function<std::string()>& makeCsv);
 
     // The message of a failed export, naming the file and why.
     static void ReportFailure(const std::string& strPath, const std::string& strReason);
