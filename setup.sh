@@ -117,7 +117,8 @@ test)
     # Then every loader and frame reader under libFuzzer for a short while, built with clang.
     if command -v clang++ >/dev/null; then
         build build-fuzz fuzzers -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-            -DQUORVEL_FUZZ=ON -DQUORVEL_SANITIZE=ON -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=OFF
+            -DQUORVEL_FUZZ=ON -DQUORVEL_SANITIZE=ON -DQUORVEL_BUILD_APP=OFF -DQUORVEL_BUILD_TESTS=OFF \
+            -DQUORVEL_BUILD_BENCH=OFF
         ctest --test-dir build-fuzz --output-on-failure -j2 -L fuzz
         grep -E '^[0-9]+/[0-9]+ Testing|^Done [0-9]+ runs' build-fuzz/Testing/Temporary/LastTest.log || true
     else

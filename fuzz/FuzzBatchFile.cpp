@@ -2,18 +2,19 @@
 // layout, and written back.
 #include "FuzzSupport.h"
 
-#include "app/graphs/BatchDoc.h"
 #include "base/Archive.h"
 #include "base/CodePage.h"
+#include "records/BatchFile.h"
+#include "records/BatchRecord.h"
 
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    CBatchDoc doc;
+    CBatchRecord doc;
     bool read = true;
     try {
         CArchive ar(data, size);
-        doc.Serialize(ar);
+        CBatchFile::Load(ar, doc);
     } catch (const CArchiveException&) {
         read = false;
     }
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int16_t largest = 0;
     std::vector<std::int32_t> entries;
     bool own = r.Text(title) && r.Number(count) && r.Number(limit) && r.Number(largest) &&
-               count <= CBatchDoc::kCapacity && r.Remaining() == std::size_t{count} * 8;
+               count <= CBatchRecord::kCapacity && r.Remaining() == std::size_t{count} * 8;
     for (unsigned i = 0; own && i < 2u * count; ++i) {
         std::int32_t v = 0;
         own = r.Number(v);
@@ -35,28 +36,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(read == own);
     if (!read) {
         // A refused file changes nothing.
-        FUZZ_CHECK(doc.m_nCount == 0);
+        FUZZ_CHECK(doc.m_points.empty());
         return 0;
     }
-    FUZZ_CHECK(doc.m_strSavedTitle == Cp1252ToUtf8(title));
-    FUZZ_CHECK(doc.m_nCount == count && doc.m_nLimitLine == limit && doc.m_stats.m_nMax == largest);
+    FUZZ_CHECK(doc.m_strTitle == Cp1252ToUtf8(title));
+    FUZZ_CHECK(doc.m_points.size() == count && doc.m_nLimitLine == limit &&
+               doc.m_stats.m_nMax == largest);
     for (unsigned i = 0; i < count; ++i) {
-        FUZZ_CHECK(doc.m_pPoints[i].x == entries[2 * i] &&
-                   doc.m_pPoints[i].y == entries[2 * i + 1]);
+        FUZZ_CHECK(doc.m_points[i].x == entries[2 * i] && doc.m_points[i].y == entries[2 * i + 1]);
     }
-    // Opened, a file takes its stored title; saved again, it reads back the same.
-    doc.SetTitle(doc.m_strSavedTitle);
+    // Saved again, it reads back the same.
     std::vector<std::uint8_t> stored;
     CArchive out(&stored);
-    doc.Serialize(out);
-    CBatchDoc again;
+    CBatchFile::Store(out, doc);
+    CBatchRecord again;
     CArchive in(stored);
-    again.Serialize(in);
-    FUZZ_CHECK(again.m_strSavedTitle == doc.m_strSavedTitle && again.m_nCount == doc.m_nCount &&
+    CBatchFile::Load(in, again);
+    FUZZ_CHECK(again.m_strTitle == doc.m_strTitle && again.m_points.size() == doc.m_points.size() &&
                again.m_nLimitLine == doc.m_nLimitLine && again.m_stats.m_nMax == largest);
     for (unsigned i = 0; i < count; ++i) {
-        FUZZ_CHECK(again.m_pPoints[i].x == entries[2 * i] &&
-                   again.m_pPoints[i].y == entries[2 * i + 1]);
+        FUZZ_CHECK(again.m_points[i].x == entries[2 * i] &&
+                   again.m_points[i].y == entries[2 * i + 1]);
     }
     return 0;
 }

@@ -1,19 +1,20 @@
-// The .cur file as the curve document reads it, against the harness's own reading of the
+// The .cur file as the program and zarnctl read it, against the harness's own reading of the
 // layout, and written back byte for byte.
 #include "FuzzSupport.h"
 
-#include "app/graphs/CurveDoc.h"
 #include "base/Archive.h"
 #include "base/CodePage.h"
+#include "records/CurveFile.h"
+#include "records/CurveRecord.h"
 
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    CCurveDoc doc;
+    CCurveRecord doc;
     bool read = true;
     try {
         CArchive ar(data, size);
-        doc.Serialize(ar);
+        CCurveFile::Load(ar, doc);
     } catch (const CArchiveException&) {
         read = false;
     }
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!read) {
         return 0;
     }
-    FUZZ_CHECK(doc.m_strSavedTitle == Cp1252ToUtf8(title));
+    FUZZ_CHECK(doc.m_strTitle == Cp1252ToUtf8(title));
     FUZZ_CHECK(doc.m_strStation == Cp1252ToUtf8(station));
     FUZZ_CHECK(doc.m_nNodeID == node && doc.m_nPeakForce == peak);
     FUZZ_CHECK(std::memcmp(doc.m_nZoneInfo, zones, sizeof zones) == 0);
@@ -44,17 +45,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(doc.m_pForce[i].x == values[i][0] && doc.m_pForce[i].y == values[i][1]);
         FUZZ_CHECK(doc.m_pReference[i].x == values[i][2] && doc.m_pReference[i].y == values[i][3]);
     }
-    // Opened, a file takes its stored title; saved again, it reads back the same.
-    doc.SetTitle(doc.m_strSavedTitle);
+    // Saved again, it reads back the same.
     std::vector<std::uint8_t> stored;
     CArchive out(&stored);
-    doc.Serialize(out);
-    CCurveDoc again;
+    CCurveFile::Store(out, doc);
+    CCurveRecord again;
     CArchive in(stored);
-    again.Serialize(in);
-    FUZZ_CHECK(again.m_strSavedTitle == doc.m_strSavedTitle &&
-               again.m_strStation == doc.m_strStation && again.m_nNodeID == node &&
-               again.m_nPeakForce == peak &&
+    CCurveFile::Load(in, again);
+    FUZZ_CHECK(again.m_strTitle == doc.m_strTitle && again.m_strStation == doc.m_strStation &&
+               again.m_nNodeID == node && again.m_nPeakForce == peak &&
                std::memcmp(again.m_nZoneInfo, zones, sizeof zones) == 0);
     for (std::size_t i = 0; i < 501; ++i) {
         FUZZ_CHECK(again.m_pForce[i].x == values[i][0] && again.m_pForce[i].y == values[i][1] &&
