@@ -26,7 +26,7 @@ public:
     explicit CScriptedDevice(std::shared_ptr<CScriptedLine> line) : m_line(std::move(line)) {}
     ~CScriptedDevice() override {
         m_line->m_bOpen = false;
-        m_line->Record(CScriptedLine::Event::close);
+        m_line->Record(CScriptedLine::Event::kClose);
     }
 
     bool IsLost() const override { return m_line->m_bVanished; }
@@ -37,7 +37,7 @@ public:
             return false;
         }
         m_line->m_dcb = dcb;
-        m_line->Record(CScriptedLine::Event::setState);
+        m_line->Record(CScriptedLine::Event::kSetState);
         return true;
     }
     bool GetTimeouts(COMMTIMEOUTS& t) override {
@@ -54,7 +54,7 @@ public:
             return false;
         }
         m_line->m_timeouts = t;
-        m_line->Record(CScriptedLine::Event::setTimeouts);
+        m_line->Record(CScriptedLine::Event::kSetTimeouts);
         return true;
     }
 
@@ -97,7 +97,7 @@ public:
             }
             clock.SleepMs(std::max<std::uint32_t>(1, wake - now));
         }
-        m_line->Record(CScriptedLine::Event::read, std::vector<std::uint8_t>(buffer, buffer + got),
+        m_line->Record(CScriptedLine::Event::kRead, std::vector<std::uint8_t>(buffer, buffer + got),
                        count);
         return static_cast<long>(got);
     }
@@ -111,7 +111,7 @@ public:
             n = std::min<std::size_t>(n, static_cast<std::size_t>(m_line->m_nWriteLimit));
         }
         std::vector<std::uint8_t> bytes(data, data + n);
-        m_line->Record(CScriptedLine::Event::write, bytes);
+        m_line->Record(CScriptedLine::Event::kWrite, bytes);
         if (m_line->m_bEcho) {
             m_line->Feed(bytes);
         }
@@ -127,7 +127,7 @@ public:
         if (Gone()) {
             return false;
         }
-        m_line->Record(CScriptedLine::Event::purge, {}, flags);
+        m_line->Record(CScriptedLine::Event::kPurge, {}, flags);
         if (flags & PURGE_RXCLEAR) {
             // Only what has already arrived is in the driver's buffer.
             const std::uint32_t now = Now();
@@ -170,7 +170,7 @@ public:
             errno = EINVAL;
             return false;
         }
-        m_line->Record(CScriptedLine::Event::escape, {}, function);
+        m_line->Record(CScriptedLine::Event::kEscape, {}, function);
         return true;
     }
 
@@ -221,7 +221,7 @@ std::unique_ptr<CScriptedLine::Registration> CScriptedLine::Register(const std::
         line->m_bOpen = true;
         line->m_bVanished = false;
         ++line->m_nOpens;
-        line->Record(Event::open);
+        line->Record(Event::kOpen);
         return std::make_unique<CScriptedDevice>(line);
     });
     auto reg = std::make_unique<Registration>();
@@ -268,7 +268,7 @@ std::vector<CScriptedLine::Event> CScriptedLine::EventsOf(Event::Kind kind) cons
 std::vector<std::uint8_t> CScriptedLine::Written() const {
     std::vector<std::uint8_t> out;
     for (const Event& e : m_events) {
-        if (e.kind == Event::write) {
+        if (e.kind == Event::kWrite) {
             out.insert(out.end(), e.data.begin(), e.data.end());
         }
     }

@@ -18,7 +18,7 @@
 class CScriptedLine : public std::enable_shared_from_this<CScriptedLine> {
 public:
     struct Event {
-        enum Kind { open, close, write, purge, escape, setState, setTimeouts, read };
+        enum Kind { kOpen, kClose, kWrite, kPurge, kEscape, kSetState, kSetTimeouts, kRead };
         Kind kind;
         std::uint32_t nTick;            // clock tick when it happened
         std::vector<std::uint8_t> data; // write: bytes written; read: bytes delivered

@@ -36,7 +36,7 @@ void CLineTest::TearDown() {
 
 std::vector<unsigned long> CLineTest::Escapes() const {
     std::vector<unsigned long> out;
-    for (const auto& e : m_line->EventsOf(CScriptedLine::Event::escape)) {
+    for (const auto& e : m_line->EventsOf(CScriptedLine::Event::kEscape)) {
         out.push_back(e.nValue);
     }
     return out;

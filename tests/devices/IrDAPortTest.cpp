@@ -42,18 +42,19 @@ TEST_F(IrDAPortTest, RateChangeSendsInControlModeAndReturnsToDataMode) {
     std::vector<std::pair<CScriptedLine::Event::Kind, unsigned long>> seen;
     std::uint32_t writeTick = 0, rtsTick = 0;
     for (const auto& e : m_line->Events()) {
-        if (e.kind == CScriptedLine::Event::write) {
+        if (e.kind == CScriptedLine::Event::kWrite) {
             writeTick = e.nTick;
             seen.emplace_back(e.kind, e.data.at(0));
-        } else if (e.kind == CScriptedLine::Event::escape) {
+        } else if (e.kind == CScriptedLine::Event::kEscape) {
             rtsTick = e.nTick;
             seen.emplace_back(e.kind, e.nValue);
         }
     }
     using E = CScriptedLine::Event;
     EXPECT_EQ(seen,
-              (std::vector<std::pair<E::Kind, unsigned long>>{
-                  {E::escape, lintaro::CLRRTS}, {E::write, 0x02}, {E::escape, lintaro::SETRTS}}));
+              (std::vector<std::pair<E::Kind, unsigned long>>{{E::kEscape, lintaro::CLRRTS},
+                                                              {E::kWrite, 0x02},
+                                                              {E::kEscape, lintaro::SETRTS}}));
     EXPECT_EQ(rtsTick - writeTick, 2u);
     EXPECT_TRUE(m_line->Rts());
 }
@@ -69,7 +70,7 @@ TEST_F(IrDAPortTest, ResetPulsesDtrAndHoldsPower) {
     EXPECT_EQ(m_port->ResetAndHoldPower(), 1);
     EXPECT_EQ(Escapes(), (std::vector<unsigned long>{lintaro::SETRTS, lintaro::CLRDTR,
                                                      lintaro::SETDTR, lintaro::CLRDTR}));
-    const auto escapes = m_line->EventsOf(CScriptedLine::Event::escape);
+    const auto escapes = m_line->EventsOf(CScriptedLine::Event::kEscape);
     EXPECT_EQ(escapes[3].nTick - escapes[2].nTick, 2u);
     EXPECT_EQ(Now() - start, 2u);
     EXPECT_TRUE(m_line->Rts());

@@ -285,7 +285,7 @@ TEST_P(StreamTest, FramesAreAcknowledgedByTheirFirstByte) {
     m_line->ClearRecord();
     EXPECT_EQ(Read(0, buffer), -2);
     EXPECT_EQ(m_peer->Requests().back().payload, (Bytes{0xD2, 0, 0}));
-    EXPECT_FALSE(m_line->EventsOf(Event::purge).empty());
+    EXPECT_FALSE(m_line->EventsOf(Event::kPurge).empty());
 
     m_line->Feed(m_peer->Frame({0x91}, 0x80));
     EXPECT_EQ(Read(0, buffer), -3);

@@ -28,7 +28,7 @@ protected:
     }
     std::vector<std::size_t> WriteSizes() const {
         std::vector<std::size_t> sizes;
-        for (const auto& e : m_line->EventsOf(Event::write)) {
+        for (const auto& e : m_line->EventsOf(Event::kWrite)) {
             sizes.push_back(e.data.size());
         }
         return sizes;
@@ -64,9 +64,9 @@ TEST_F(FramingTest, VaskFrameTimingAroundTheWrites) {
         m_line->ClearRecord();
         const unsigned reads = m_line->ModemStatusReads();
         ASSERT_EQ(m_port->WriteVaskData(request, 3, 0, waitForLine), 1);
-        const auto purges = m_line->EventsOf(Event::purge);
-        const auto writes = m_line->EventsOf(Event::write);
-        const auto escapes = m_line->EventsOf(Event::escape);
+        const auto purges = m_line->EventsOf(Event::kPurge);
+        const auto writes = m_line->EventsOf(Event::kWrite);
+        const auto escapes = m_line->EventsOf(Event::kEscape);
         ASSERT_EQ(purges.size(), 1u);
         EXPECT_EQ(purges[0].nValue, lintaro::PURGE_TXCLEAR | lintaro::PURGE_RXCLEAR);
         EXPECT_EQ(writes[0].nTick - purges[0].nTick, waitForLine ? 2u : 11u);
@@ -172,7 +172,7 @@ TEST_F(FramingTest, ForeignPacketIDFlushesAndResets) {
     m_line->FeedAt(later, VaskFrame(0x11, {0x94, 0x01, 0x02}, 0));
     EXPECT_EQ(m_port->ReadFrameHeader(), CTarvikPort::kForeignFrame);
     EXPECT_EQ(CTarvikPort::GetSyncState(), 0);
-    EXPECT_EQ(m_line->EventsOf(Event::purge).size(), 1u);
+    EXPECT_EQ(m_line->EventsOf(Event::kPurge).size(), 1u);
     // The rest of the foreign frame went with the purge; the own frame, still to come, did not.
     EXPECT_EQ(m_line->PendingInput(), VaskFrame(0x11, {0x94, 0x01, 0x02}, 0).size());
     EXPECT_EQ(m_port->ReadFrameHeader(), 3);
@@ -210,7 +210,7 @@ TEST_F(FramingTest, VaskPayloadIsCheckedAndNeverReadShort) {
     m_line->ClearRecord();
     m_line->Feed(Join({Word(0x94), Word(0x12), Word(0x34), Word(0x12)}));
     EXPECT_EQ(m_port->ReadVaskData(buffer, 3, &received), 0);
-    EXPECT_EQ(m_line->EventsOf(Event::purge).size(), 1u);
+    EXPECT_EQ(m_line->EventsOf(Event::kPurge).size(), 1u);
 
     // An empty payload is only the checksum over the packet ID.
     m_line->Feed(Word(0x11));

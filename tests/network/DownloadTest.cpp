@@ -36,7 +36,7 @@ TEST_F(Download, CurveArrivesAsOneBlockAndKeepsTheLow12Bits) {
     EXPECT_EQ(points[499].x, 499);
     EXPECT_EQ(points[499].y, (499 * 8) & 0x0FFF);
     // One read for the whole block, under the long limit, and the usual limit afterwards.
-    auto reads = m_fake.m_line->EventsOf(CScriptedLine::Event::read);
+    auto reads = m_fake.m_line->EventsOf(CScriptedLine::Event::kRead);
     EXPECT_EQ(reads.back().nValue, 4008u);
     EXPECT_EQ(CSerialPort::ReadTimeouts().ReadTotalTimeoutConstant, 1200u);
 

@@ -24,10 +24,10 @@ TEST_F(ZarnPort, PresenceTestSendsTheWorkedPacketAndNeedsAnAcknowledge) {
     EXPECT_EQ(m_fake.Requests().at(0), (Bytes{0xFF, 0x01, 0x01, 0x00, 0x00, 0x00, 0x02, 0x02}));
     // The buffers are purged before each request, and no modem line is touched.
     auto events = m_fake.m_line->Events();
-    auto purge = m_fake.m_line->EventsOf(CScriptedLine::Event::purge);
+    auto purge = m_fake.m_line->EventsOf(CScriptedLine::Event::kPurge);
     ASSERT_FALSE(purge.empty());
     EXPECT_EQ(purge[0].nValue, lintaro::PURGE_TXCLEAR | lintaro::PURGE_RXCLEAR);
-    EXPECT_TRUE(m_fake.m_line->EventsOf(CScriptedLine::Event::escape).empty());
+    EXPECT_TRUE(m_fake.m_line->EventsOf(CScriptedLine::Event::kEscape).empty());
 
     // A silent node fails after one read time-out for the reply.
     m_fake.Silence();
@@ -47,7 +47,7 @@ TEST_F(ZarnPort, NodeLimitRefusesWithoutTouchingTheLine) {
     EXPECT_EQ(m_port.TransmitPacket(1, 21, 0, 0), 0);
     EXPECT_EQ(m_port.GetLastError(), ZarnError::nodeRefused);
     EXPECT_TRUE(m_fake.Requests().empty());
-    EXPECT_TRUE(m_fake.m_line->EventsOf(CScriptedLine::Event::purge).empty());
+    EXPECT_TRUE(m_fake.m_line->EventsOf(CScriptedLine::Event::kPurge).empty());
     EXPECT_EQ(m_port.TransmitPacket(1, 20, 0, 0), 1);
     EXPECT_EQ(m_port.TransmitPacket(1, 0, 0, 0), 1);
     m_port.SetMaxNodeID(256);

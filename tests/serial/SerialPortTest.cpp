@@ -160,7 +160,7 @@ TEST_F(SerialPort, ModemLinesNeedAnOpenPort) {
     m_line->Feed({1, 2});
     EXPECT_EQ(port.FlushComms(), 1);
     EXPECT_EQ(m_line->PendingInput(), 0u);
-    EXPECT_EQ(m_line->EventsOf(CScriptedLine::Event::purge).back().nValue, 0x0Cu);
+    EXPECT_EQ(m_line->EventsOf(CScriptedLine::Event::kPurge).back().nValue, 0x0Cu);
 }
 
 TEST_F(SerialPort, DestructorPutsTheSavedTimeoutsBack) {
@@ -203,7 +203,7 @@ TEST_F(SerialPort, FileDownloadSendsChunksOfAtMost1024Bytes) {
         }
     }
     EXPECT_EQ(port.PerformFileDownload(path.c_str()), 1);
-    auto writes = m_line->EventsOf(CScriptedLine::Event::write);
+    auto writes = m_line->EventsOf(CScriptedLine::Event::kWrite);
     ASSERT_EQ(writes.size(), 3u);
     EXPECT_EQ(writes[0].data.size(), 1024u);
     EXPECT_EQ(writes[1].data.size(), 1024u);
@@ -219,7 +219,7 @@ TEST_F(SerialPort, FileDownloadSendsChunksOfAtMost1024Bytes) {
     std::ofstream(path, std::ios::trunc).close();
     m_line->ClearRecord();
     EXPECT_EQ(port.PerformFileDownload(path.c_str()), 1);
-    EXPECT_TRUE(m_line->EventsOf(CScriptedLine::Event::write).empty());
+    EXPECT_TRUE(m_line->EventsOf(CScriptedLine::Event::kWrite).empty());
     std::remove(path.c_str());
 }
 
@@ -235,7 +235,7 @@ TEST_F(SerialPort, LoopReadShowsWhatCameAndAnswersBanana) {
     port.LoopRead(); // nothing: no message, but still the answer
     SetLibraryMessageHandler(nullptr);
     EXPECT_EQ(shown, (std::vector<std::string>{"ok", "!"}));
-    auto writes = m_line->EventsOf(CScriptedLine::Event::write);
+    auto writes = m_line->EventsOf(CScriptedLine::Event::kWrite);
     ASSERT_EQ(writes.size(), 3u);
     EXPECT_EQ(writes[2].data, (Bytes{'b', 'a', 'n', 'a', 'n', 'a', 0}));
     EXPECT_EQ(port.WaitForCommEvent(0xFFFFFFFF), 1);

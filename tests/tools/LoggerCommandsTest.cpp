@@ -74,7 +74,7 @@ TEST_F(LoggerCommandTest, JsonDocumentsOverTheInterfaceModule) {
               "{\"sw_version\":12,\"channel_count\":8,\"status\":32769}\n");
     EXPECT_EQ(m_line->State().BaudRate, 19200u);
     // The module was asked what it can tell before the first frame went out.
-    const auto escapes = m_line->EventsOf(CScriptedLine::Event::escape);
+    const auto escapes = m_line->EventsOf(CScriptedLine::Event::kEscape);
     EXPECT_TRUE(std::any_of(escapes.begin(), escapes.end(),
                             [](const auto& e) { return e.nValue == lintaro::SETBREAK; }));
     std::vector<Bytes> expected = {{0x06, 0, 0}, {0x07, 0, 0}, {0x08, 0, 0}, {0x09, 0, 0},
