@@ -19,7 +19,8 @@ std::shared_ptr<CHistoryStore> CHistoryRecorder::Store() const {
 }
 
 bool CHistoryRecorder::Open(const CHistoryStore::COptions& options) {
-    Close();
+    // The store in use goes on taking records until the new one is open, so a reopen loses
+    // nothing; it then commits what it holds and ends without a word to the status bar.
     auto pStore = std::make_shared<CHistoryStore>();
     // The store calls from its own threads; the status goes on to this object's thread.
     QPointer<CHistoryRecorder> self(this);
@@ -34,8 +35,14 @@ bool CHistoryRecorder::Open(const CHistoryStore::COptions& options) {
             Qt::QueuedConnection);
     });
     const bool bOpened = pStore->Open(options);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_pStore = std::move(pStore);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pStore.swap(pStore);
+    }
+    if (pStore != nullptr) {
+        pStore->SetObserver(nullptr);
+        pStore->Close();
+    }
     return bOpened;
 }
 

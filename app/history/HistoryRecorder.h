@@ -22,7 +22,7 @@ class CZarnRequest;
 // The program's side of the history: owns the store, names the layout's stations in the
 // records, and hands the store's status to the window thread. The Record calls may come from
 // any thread (a line step records the change it made); they only queue the record. Reopening
-// swaps the store, so a Record call never waits for a closing one.
+// opens the new store before the old one closes, and a Record call never waits for either.
 class CHistoryRecorder : public QObject {
     Q_OBJECT
 public:
