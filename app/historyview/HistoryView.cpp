@@ -43,7 +43,7 @@ struct ChartText {
 
 constexpr ChartText kChartTexts[CHistoryView::kCharts] = {
     {"Bad crimps", "Bad (%)"},
-    {"Mean", "Mean of the batch"},
+    {"Mean", "Mean"},
     {"Cp", "Cp"},
     {"Cpk", "Cpk"},
 };
@@ -302,8 +302,8 @@ void CHistoryView::ShowCharts() {
     // The time axis names days over a long range, hours over a day.
     const std::int64_t length = range.LengthMs();
     const QString format = length <= 2 * CHistoryRange::kDay    ? QStringLiteral("HH:mm")
-                           : length <= 60 * CHistoryRange::kDay ? QStringLiteral("dd MMM HH:mm")
-                                                                : QStringLiteral("dd MMM yyyy");
+                           : length <= 60 * CHistoryRange::kDay ? QStringLiteral("dd MMM")
+                                                                : QStringLiteral("MMM yyyy");
     const auto& charts = pDoc->GetCharts();
     m_pAlarm = nullptr;
     for (int c = 0; c < kCharts; ++c) {
