@@ -1,5 +1,6 @@
 #include "app/framework/MessageRecorder.h"
 #include "app/graphs/CurveDoc.h"
+#include "app/history/HistoryRecorder.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/QuorvelView.h"
 #include "app/shell/LineClient.h"
@@ -9,6 +10,8 @@
 #include "app/shell/Resource.h"
 #include "app/stats/StatsDoc.h"
 #include "app/stats/StatsView.h"
+#include "history/HistoryQuery.h"
+#include "history/HistoryStore.h"
 #include "network/ZarnPort.h"
 #include "sim/ZarnSimulator.h"
 #include "tests/app/ShellTestSupport.h"
@@ -249,6 +252,18 @@ TEST(ProgramNoise, ARequestNoiseTurnedIntoAChangeNamesTheStationThatMayHaveObeye
               "Noise on the line turned a request into \"reset batch buffer for node 2\".\n\n"
               "Station 2 (node 2) may have carried it out. Check it before going on.");
     EXPECT_EQ(messages.Messages()[0].nType, MB_OK | MB_ICONEXCLAMATION);
+    // The history keeps it as a change of station 2 that nobody acknowledged.
+    ASSERT_NE(app->GetHistory(), nullptr);
+    ASSERT_TRUE(app->GetHistory()->WaitIdle(20000));
+    CHistoryQuery query;
+    ASSERT_TRUE(query.Open(CHistoryStore::DefaultLocalPath())) << query.GetError();
+    std::vector<CHistoryChangeEntry> changes;
+    ASSERT_TRUE(query.Changes(CHistoryFilter(), changes));
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].m_station.m_nNodeID, 2);
+    EXPECT_EQ(changes[0].m_change.m_parameter, CHistoryChange::Parameter::resetBatch);
+    EXPECT_FALSE(changes[0].m_change.m_bOk);
+    EXPECT_NE(changes[0].m_change.m_strError.find("noise"), std::string::npos);
     app.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
