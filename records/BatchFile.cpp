@@ -2,10 +2,7 @@
 
 #include "base/Archive.h"
 #include "base/CodePage.h"
-#include "base/FileIO.h"
-
-#include <cerrno>
-#include <cstring>
+#include "records/LayoutFile.h"
 
 void CBatchFile::Store(CArchive& ar, const CBatchRecord& batch) {
     if (batch.m_points.size() > CBatchRecord::kCapacity) {
@@ -40,55 +37,20 @@ void CBatchFile::Load(CArchive& ar, CBatchRecord& batch) {
 }
 
 std::vector<std::uint8_t> CBatchFile::ToBytes(const CBatchRecord& batch) {
-    std::vector<std::uint8_t> bytes;
-    CArchive ar(&bytes);
-    Store(ar, batch);
-    return bytes;
+    return LayoutFile::ToBytes(&Store, batch);
 }
 
 bool CBatchFile::FromBytes(const std::vector<std::uint8_t>& bytes, CBatchRecord& batch,
                            std::string* reason) {
-    CBatchRecord loaded;
-    try {
-        CArchive ar(bytes);
-        Load(ar, loaded);
-    } catch (const CArchiveException& e) {
-        if (reason != nullptr) {
-            *reason = std::string("not a batch file (") + e.what() + ")";
-        }
-        return false;
-    }
-    batch = std::move(loaded);
-    return true;
+    return LayoutFile::FromBytes(&Load, "batch file", bytes, batch, reason);
 }
 
 bool CBatchFile::ReadFile(const std::string& path, CBatchRecord& batch, std::string* reason) {
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes)) {
-        if (reason != nullptr) {
-            *reason = std::strerror(errno);
-        }
-        return false;
-    }
-    return FromBytes(bytes, batch, reason);
+    return LayoutFile::ReadBytes(path, bytes, reason) && FromBytes(bytes, batch, reason);
 }
 
 bool CBatchFile::WriteFile(const std::string& path, const CBatchRecord& batch,
                            std::string* reason) {
-    std::vector<std::uint8_t> bytes;
-    try {
-        bytes = ToBytes(batch);
-    } catch (const CArchiveException& e) {
-        if (reason != nullptr) {
-            *reason = e.what();
-        }
-        return false;
-    }
-    if (!WriteFileAtomically(path, bytes)) {
-        if (reason != nullptr) {
-            *reason = std::strerror(errno);
-        }
-        return false;
-    }
-    return true;
+    return LayoutFile::Write(&Store, path, batch, reason);
 }

@@ -2,10 +2,7 @@
 
 #include "base/Archive.h"
 #include "base/CodePage.h"
-#include "base/FileIO.h"
-
-#include <cerrno>
-#include <cstring>
+#include "records/LayoutFile.h"
 
 void CCurveFile::Store(CArchive& ar, const CCurveRecord& curve) {
     ar.WriteString(Utf8ToCp1252(curve.m_strTitle));
@@ -52,46 +49,20 @@ void CCurveFile::Load(CArchive& ar, CCurveRecord& curve) {
 }
 
 std::vector<std::uint8_t> CCurveFile::ToBytes(const CCurveRecord& curve) {
-    std::vector<std::uint8_t> bytes;
-    CArchive ar(&bytes);
-    Store(ar, curve);
-    return bytes;
+    return LayoutFile::ToBytes(&Store, curve);
 }
 
 bool CCurveFile::FromBytes(const std::vector<std::uint8_t>& bytes, CCurveRecord& curve,
                            std::string* reason) {
-    CCurveRecord loaded;
-    try {
-        CArchive ar(bytes);
-        Load(ar, loaded);
-    } catch (const CArchiveException& e) {
-        if (reason != nullptr) {
-            *reason = std::string("not a curve file (") + e.what() + ")";
-        }
-        return false;
-    }
-    curve = std::move(loaded);
-    return true;
+    return LayoutFile::FromBytes(&Load, "curve file", bytes, curve, reason);
 }
 
 bool CCurveFile::ReadFile(const std::string& path, CCurveRecord& curve, std::string* reason) {
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile(path, bytes)) {
-        if (reason != nullptr) {
-            *reason = std::strerror(errno);
-        }
-        return false;
-    }
-    return FromBytes(bytes, curve, reason);
+    return LayoutFile::ReadBytes(path, bytes, reason) && FromBytes(bytes, curve, reason);
 }
 
 bool CCurveFile::WriteFile(const std::string& path, const CCurveRecord& curve,
                            std::string* reason) {
-    if (!WriteFileAtomically(path, ToBytes(curve))) {
-        if (reason != nullptr) {
-            *reason = std::strerror(errno);
-        }
-        return false;
-    }
-    return true;
+    return LayoutFile::Write(&Store, path, curve, reason);
 }

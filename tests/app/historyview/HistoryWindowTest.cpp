@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <QChart>
-#include <QDeadlineTimer>
 #include <QLineSeries>
 #include <QTest>
 #include <QTreeWidget>
@@ -70,12 +69,10 @@ protected:
 
     // Runs the events until the window has its answer.
     static bool WaitAnswered(const CHistoryDoc* doc) {
-        QDeadlineTimer deadline(15000);
-        while (doc->GetState() == CHistoryDoc::State::loading && !deadline.hasExpired()) {
-            QTest::qWait(5);
-        }
+        const bool bAnswered = QTest::qWaitFor(
+            [doc] { return doc->GetState() != CHistoryDoc::State::loading; }, 15000);
         QCoreApplication::processEvents();
-        return doc->GetState() != CHistoryDoc::State::loading;
+        return bAnswered;
     }
 };
 
@@ -153,10 +150,7 @@ TEST_F(HistoryWindow, ChartsTheRecordedReadingsAndListsTheChanges) {
 
     // Compare Curves' picker lists the recorded curve and hands it over.
     CHistoryCurvePicker picker(Path("history.db"));
-    QDeadlineTimer deadline(15000);
-    while (picker.IsLoading() && !deadline.hasExpired()) {
-        QTest::qWait(5);
-    }
+    ASSERT_TRUE(QTest::qWaitFor([&picker] { return !picker.IsLoading(); }, 15000));
     ASSERT_EQ(picker.GetList()->topLevelItemCount(), 1) << picker.GetStatusText();
     EXPECT_EQ(picker.GetList()->topLevelItem(0)->text(3).toStdString(), "2345");
     picker.GetList()->topLevelItem(0)->setSelected(true);
