@@ -84,6 +84,32 @@ void ReadStats(const Row& row, std::size_t at, CStats& s) {
     s.m_nBLO = Narrow<unsigned short>(row[at + 8]);
 }
 
+// The filter as a WHERE clause (empty without conditions), its values added to params.
+std::string WhereOf(const CHistoryFilter& f, std::vector<CHistoryValue>& params) {
+    std::string where;
+    auto add = [&](const char* condition, CHistoryValue value) {
+        where += where.empty() ? " WHERE " : " AND ";
+        where += condition;
+        params.push_back(std::move(value));
+    };
+    if (!f.m_strStation.empty()) {
+        add("station = ?", f.m_strStation);
+    }
+    if (f.m_nNodeID >= 0) {
+        add("node_id = ?", std::int64_t{f.m_nNodeID});
+    }
+    if (!f.m_strWorkstation.empty()) {
+        add("workstation = ?", f.m_strWorkstation);
+    }
+    if (f.m_nSince != std::numeric_limits<std::int64_t>::min()) {
+        add("time_ms >= ?", f.m_nSince);
+    }
+    if (f.m_nUntil != std::numeric_limits<std::int64_t>::max()) {
+        add("time_ms < ?", f.m_nUntil);
+    }
+    return where;
+}
+
 } // namespace
 
 CHistoryQuery::CHistoryQuery() = default;
@@ -129,28 +155,8 @@ bool CHistoryQuery::Select(int kind, const std::string& columns, const CHistoryF
         m_strError = "no history is open";
         return false;
     }
-    std::string where;
     std::vector<CHistoryValue> params;
-    auto add = [&](const char* condition, CHistoryValue value) {
-        where += where.empty() ? " WHERE " : " AND ";
-        where += condition;
-        params.push_back(std::move(value));
-    };
-    if (!f.m_strStation.empty()) {
-        add("station = ?", f.m_strStation);
-    }
-    if (f.m_nNodeID >= 0) {
-        add("node_id = ?", std::int64_t{f.m_nNodeID});
-    }
-    if (!f.m_strWorkstation.empty()) {
-        add("workstation = ?", f.m_strWorkstation);
-    }
-    if (f.m_nSince != std::numeric_limits<std::int64_t>::min()) {
-        add("time_ms >= ?", f.m_nSince);
-    }
-    if (f.m_nUntil != std::numeric_limits<std::int64_t>::max()) {
-        add("time_ms < ?", f.m_nUntil);
-    }
+    const std::string where = WhereOf(f, params);
     // The latest records when limited, read newest first and turned round.
     std::string sql = "SELECT " + std::string(kShared) + ", " + columns + " FROM " +
                       CHistorySchema::GetTable(kind).pszName + where;
@@ -292,27 +298,7 @@ bool CHistoryQuery::Chart(const CHistoryFilter& f, std::int64_t bucketMs,
     const std::int64_t origin =
         f.m_nSince != std::numeric_limits<std::int64_t>::min() ? f.m_nSince : 0;
     std::vector<CHistoryValue> params = {origin, bucketMs};
-    std::string where;
-    auto add = [&](const char* condition, CHistoryValue value) {
-        where += where.empty() ? " WHERE " : " AND ";
-        where += condition;
-        params.push_back(std::move(value));
-    };
-    if (!f.m_strStation.empty()) {
-        add("station = ?", f.m_strStation);
-    }
-    if (f.m_nNodeID >= 0) {
-        add("node_id = ?", std::int64_t{f.m_nNodeID});
-    }
-    if (!f.m_strWorkstation.empty()) {
-        add("workstation = ?", f.m_strWorkstation);
-    }
-    if (f.m_nSince != std::numeric_limits<std::int64_t>::min()) {
-        add("time_ms >= ?", f.m_nSince);
-    }
-    if (f.m_nUntil != std::numeric_limits<std::int64_t>::max()) {
-        add("time_ms < ?", f.m_nUntil);
-    }
+    const std::string where = WhereOf(f, params);
     // Aggregated by the database: one row per bucket comes back, not one per reading. A
     // station's chart in whole hours is summed from the hourly sums.
     constexpr std::int64_t kHour = 3600000;
