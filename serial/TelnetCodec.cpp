@@ -27,7 +27,26 @@ void CTelnetCodec::RequestRemote(unsigned char option) {
     }
 }
 
+void CTelnetCodec::Fail(Fault fault) {
+    m_fault = fault;
+    m_parse = Parse::failed;
+    m_sub = CSubnegotiation{};
+}
+
+void CTelnetCodec::SubByte(unsigned char b) {
+    if (m_sub.payload.size() >= kMaxSubnegotiation) {
+        Fail(Fault::longSubnegotiation);
+    } else {
+        m_sub.payload.push_back(b);
+        m_parse = Parse::subData;
+    }
+}
+
 void CTelnetCodec::Negotiate(unsigned char command, unsigned char option) {
+    if (++m_nNegotiations > kNegotiationBudget) {
+        Fail(Fault::negotiationStorm);
+        return;
+    }
     // WILL and WONT speak of the server's side, DO and DONT of ours.
     const bool remote = command == WILL || command == WONT;
     const bool enable = command == WILL || command == DO;
@@ -72,7 +91,7 @@ void CTelnetCodec::Command(unsigned char b, std::deque<unsigned char>& data) {
 
 void CTelnetCodec::Feed(const unsigned char* bytes, std::size_t count,
                         std::deque<unsigned char>& data) {
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count && m_parse != Parse::failed; ++i) {
         const unsigned char b = bytes[i];
         switch (m_parse) {
         case Parse::data:
@@ -86,8 +105,8 @@ void CTelnetCodec::Feed(const unsigned char* bytes, std::size_t count,
             Command(b, data);
             break;
         case Parse::option:
-            Negotiate(m_nCommand, b);
             m_parse = Parse::data;
+            Negotiate(m_nCommand, b);
             break;
         case Parse::subOption:
             m_sub = CSubnegotiation{b, {}};
@@ -96,17 +115,13 @@ void CTelnetCodec::Feed(const unsigned char* bytes, std::size_t count,
         case Parse::subData:
             if (b == IAC) {
                 m_parse = Parse::subIac;
-            } else if (m_sub.payload.size() >= kMaxSubnegotiation) {
-                m_parse = Parse::data; // never ended: give the bytes back to the line
-                data.push_back(b);
             } else {
-                m_sub.payload.push_back(b);
+                SubByte(b);
             }
             break;
         case Parse::subIac:
             if (b == IAC) {
-                m_sub.payload.push_back(IAC);
-                m_parse = Parse::subData;
+                SubByte(IAC);
             } else if (b == SE) {
                 m_received.push_back(std::move(m_sub));
                 m_sub = CSubnegotiation{};
@@ -116,6 +131,8 @@ void CTelnetCodec::Feed(const unsigned char* bytes, std::size_t count,
                 m_sub = CSubnegotiation{};
                 Command(b, data);
             }
+            break;
+        case Parse::failed:
             break;
         }
     }

@@ -216,7 +216,7 @@ TEST(NetworkLineFaults, TelnetGarbageWithoutTheComPortOptionExitsThreeInTime) {
     ProgramResult r = RunZarnctl({"--port", server.Url("rfc2217"), "ping", "3"}, 10000);
     EXPECT_EQ(r.nExit, 3);
     EXPECT_NE(r.strErr.find("did not answer the COM-port control"), std::string::npos) << r.strErr;
-    EXPECT_LT(MsSince(start), CRfc2217SerialDevice::kAnswerTimeoutMs + 1500);
+    EXPECT_LT(MsSince(start), CRfc2217SerialDevice::kAgreeTimeoutMs + 1500);
 }
 
 } // namespace
