@@ -287,7 +287,7 @@ bool CRfc2217SerialDevice::GetModemStatus(unsigned long& status) {
             return false;
         }
         if (!WaitFor([&] { return m_nModemNotices != before; }, kModemAnswerMs, ETIMEDOUT)) {
-            if (IsLost()) {
+            if (IsLost() || errno != ETIMEDOUT) {
                 return false;
             }
             m_bModemSilent = true;

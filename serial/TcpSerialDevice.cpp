@@ -265,15 +265,16 @@ long CTcpSerialDevice::Write(const unsigned char* data, std::size_t count) {
     const auto stallDeadline = Clock::now() + std::chrono::milliseconds(kWriteStallMs);
     std::size_t queued = 0;
     for (;;) {
+        if (m_nHolders == 0) {
+            // Resumed while this write waited: what was held has gone, the rest follows.
+            const long rest = Transmit(data + queued, count - queued);
+            return rest < 0 && queued == 0 ? -1 : static_cast<long>(queued) + std::max(rest, 0L);
+        }
         const std::size_t n = std::min(kSendQueueLimit - m_held.size(), count - queued);
         m_held.insert(m_held.end(), data + queued, data + queued + n);
         queued += n;
         if (queued == count) {
             return static_cast<long>(count);
-        }
-        if (m_nHolders == 0) {
-            const long rest = Transmit(data + queued, count - queued);
-            return static_cast<long>(queued) + std::max(rest, 0L);
         }
         const int wait = RemainingMs(stallDeadline);
         if (wait == 0) {
