@@ -218,6 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
             Collect(codec, pieces); // as the device takes them after every piece
             at += piece;
         }
+        Collect(codec, pieces);
         Finish(codec, pieces, data);
     }
     FUZZ_CHECK(Same(whole, pieces));
