@@ -59,6 +59,11 @@ public:
         std::lock_guard lock(m_mutex);
         m_push.insert(m_push.end(), bytes.begin(), bytes.end());
     }
+    // Sends the block over and over from now on, as fast as the client takes it.
+    void Flood(const Bytes& block) {
+        std::lock_guard lock(m_mutex);
+        m_flood = block;
+    }
     // Waits until the server has got a command with this code.
     bool WaitForCommand(unsigned char code) {
         const auto start = Clock::now();
@@ -93,13 +98,16 @@ private:
         const auto start = Clock::now();
         while (!m_bStop && MsSince(start) < 10000) {
             Bytes push;
+            Bytes flood;
             {
                 std::lock_guard lock(m_mutex);
                 push.swap(m_push);
+                flood = m_flood;
             }
             Send(fd, push);
+            Send(fd, flood);
             pollfd pfd{fd, POLLIN, 0};
-            if (::poll(&pfd, 1, 20) != 1) {
+            if (::poll(&pfd, 1, flood.empty() ? 20 : 0) != 1) {
                 continue;
             }
             unsigned char chunk[512];
@@ -146,6 +154,7 @@ private:
     std::vector<Bytes> m_commands;
     Bytes m_data;
     Bytes m_push;
+    Bytes m_flood;
     std::thread m_thread;
 };
 
@@ -404,6 +413,24 @@ TEST(Rfc2217Device, XoffHoldsOurTransmissionAsOnATerminalAndSoDoesTheServersSusp
     EXPECT_EQ(port.FlushComms(), 1);
     ASSERT_EQ(lintaro::EscapeCommFunction(h, lintaro::SETXON), 1);
     EXPECT_TRUE(DataArrivesWith(server, port, {'a', 0xFF, 'b'}));
+}
+
+TEST(Rfc2217Device, TelnetCommandsWithoutPauseCannotStretchARead) {
+    CComServer server(CComServer::normal);
+    CSerialPort port(server.Url().c_str(), 57600, 0, 0);
+    ASSERT_EQ(port.SetCommPort(), 1) << lintaro::DescribeOpenError(port.GetOpenError());
+    Bytes nops;
+    for (int i = 0; i < 4096; ++i) {
+        nops.insert(nops.end(), {Telnet::IAC, 241});
+    }
+    server.Flood(nops);
+    port.SetRxTimeout(300);
+    unsigned char in[4] = {};
+    const auto start = Clock::now();
+    EXPECT_EQ(port.ReadFrame(in, 4, nullptr), 0u);
+    EXPECT_GE(MsSince(start), 295);
+    EXPECT_LT(MsSince(start), 1500);
+    EXPECT_FALSE(port.IsLineLost());
 }
 
 TEST(Rfc2217Device, AServerBreakingTheProtocolMidwayLosesTheLineWithTheReason) {
