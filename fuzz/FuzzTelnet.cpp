@@ -81,7 +81,7 @@ public:
         std::size_t i = 0;
         while (i < n && m_out.fault == Telnet::Fault::none) {
             if (p[i] != Telnet::IAC) {
-                m_out.data.push_back(p[i++]);
+                Data(p[i++]);
                 continue;
             }
             if (i + 1 >= n) {
@@ -97,7 +97,7 @@ private:
     std::size_t AfterIac(const std::uint8_t* p, std::size_t n, std::size_t i) {
         const std::uint8_t c = p[i];
         if (c == Telnet::IAC) {
-            m_out.data.push_back(0xFF);
+            Data(0xFF);
             return i + 1;
         }
         if (c >= Telnet::WILL && c <= Telnet::DONT) {
@@ -137,6 +137,16 @@ private:
         return n;
     }
 
+    // A NUL after a CR is padding while the server's side is not binary.
+    void Data(std::uint8_t b) {
+        const bool padding =
+            b == 0 && m_bAfterCr && m_out.remote[Telnet::OPT_BINARY] != Telnet::State::yes;
+        m_bAfterCr = !padding && b == '\r';
+        if (!padding) {
+            m_out.data.push_back(b);
+        }
+    }
+
     void Negotiate(std::uint8_t command, std::uint8_t option) {
         using S = Telnet::State;
         if (++m_nNegotiations > Telnet::kNegotiationBudget) {
@@ -167,6 +177,7 @@ private:
 
     CDecoded m_out;
     unsigned m_nNegotiations = 0;
+    bool m_bAfterCr = false;
 };
 
 bool Same(const CDecoded& a, const CDecoded& b) {
@@ -202,6 +213,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         codec.Feed(stream, n, data);
         Collect(codec, whole);
         Finish(codec, whole, data);
+        // What we would send of the same bytes takes the room Width says, byte by byte.
+        Bytes wire;
+        codec.Encode(stream, n, wire);
+        std::size_t widths = 0;
+        for (std::size_t k = 0; k < n; ++k) {
+            widths += codec.Width(stream[k]);
+        }
+        FUZZ_CHECK(widths == wire.size());
     }
     CDecoded pieces;
     {

@@ -156,7 +156,7 @@ void CRfc2217SerialDevice::OnComPort(const std::vector<unsigned char>& payload) 
 
 void CRfc2217SerialDevice::Encode(const unsigned char* data, std::size_t count,
                                   std::vector<unsigned char>& out) {
-    Telnet::EscapeData(data, count, out);
+    m_codec.Encode(data, count, out);
 }
 
 std::size_t CRfc2217SerialDevice::Carried(const unsigned char* data, std::size_t count,
@@ -164,7 +164,7 @@ std::size_t CRfc2217SerialDevice::Carried(const unsigned char* data, std::size_t
     std::size_t used = 0;
     std::size_t n = 0;
     for (; n < count; ++n) {
-        const std::size_t width = data[n] == Telnet::IAC ? 2 : 1;
+        const std::size_t width = m_codec.Width(data[n]);
         if (used + width > sent) {
             break;
         }

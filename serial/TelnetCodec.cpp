@@ -75,9 +75,18 @@ void CTelnetCodec::Negotiate(unsigned char command, unsigned char option) {
     }
 }
 
+void CTelnetCodec::Data(unsigned char b, std::deque<unsigned char>& data) {
+    if (b == 0 && m_bAfterCr && m_remote[OPT_BINARY] != State::yes) {
+        m_bAfterCr = false;
+        return;
+    }
+    m_bAfterCr = b == '\r';
+    data.push_back(b);
+}
+
 void CTelnetCodec::Command(unsigned char b, std::deque<unsigned char>& data) {
     if (b == IAC) {
-        data.push_back(IAC);
+        Data(IAC, data);
         m_parse = Parse::data;
     } else if (b == WILL || b == WONT || b == DO || b == DONT) {
         m_nCommand = b;
@@ -98,7 +107,7 @@ void CTelnetCodec::Feed(const unsigned char* bytes, std::size_t count,
             if (b == IAC) {
                 m_parse = Parse::command;
             } else {
-                data.push_back(b);
+                Data(b, data);
             }
             break;
         case Parse::command:
@@ -158,6 +167,25 @@ void CTelnetCodec::EscapeData(const unsigned char* data, std::size_t count,
         out.push_back(data[i]);
         if (data[i] == IAC) {
             out.push_back(IAC);
+        }
+    }
+}
+
+std::size_t CTelnetCodec::Width(unsigned char b) const {
+    return b == IAC || (b == '\r' && m_local[OPT_BINARY] != State::yes) ? 2 : 1;
+}
+
+void CTelnetCodec::Encode(const unsigned char* data, std::size_t count,
+                          std::vector<unsigned char>& out) const {
+    const bool binary = m_local[OPT_BINARY] == State::yes;
+    out.clear();
+    out.reserve(count + 8);
+    for (std::size_t i = 0; i < count; ++i) {
+        out.push_back(data[i]);
+        if (data[i] == IAC) {
+            out.push_back(IAC);
+        } else if (data[i] == '\r' && !binary) {
+            out.push_back(0);
         }
     }
 }

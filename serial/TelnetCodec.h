@@ -45,8 +45,8 @@ public:
     // Options we will enable on our side (WILL) and allow on the server's side (DO).
     CTelnetCodec(std::vector<unsigned char> local, std::vector<unsigned char> remote);
 
-    // Takes bytes from the server; line data is appended to data. After a fault nothing more
-    // is taken.
+    // Takes bytes from the server; line data is appended to data (a CR NUL as CR while the
+    // server's side is not binary). After a fault nothing more is taken.
     void Feed(const unsigned char* bytes, std::size_t count, std::deque<unsigned char>& data);
     Fault GetFault() const { return m_fault; }
     // Starts a new budget of option negotiations (each open, each read).
@@ -66,6 +66,12 @@ public:
     // Line data as it goes on the wire: every 0xFF doubled.
     static void EscapeData(const unsigned char* data, std::size_t count,
                            std::vector<unsigned char>& out);
+    // The same for this connection: while our side is not binary, a CR goes as CR NUL, as a
+    // network virtual terminal's bare CR does (RFC 854).
+    void Encode(const unsigned char* data, std::size_t count,
+                std::vector<unsigned char>& out) const;
+    // The wire bytes one byte of line data takes under Encode.
+    std::size_t Width(unsigned char b) const;
     // IAC SB option payload IAC SE, with 0xFF in the payload doubled.
     static std::vector<unsigned char> Subnegotiation(unsigned char option,
                                                      const std::vector<unsigned char>& payload);
@@ -75,6 +81,7 @@ private:
 
     // The byte after an IAC.
     void Command(unsigned char b, std::deque<unsigned char>& data);
+    void Data(unsigned char b, std::deque<unsigned char>& data);
     void Negotiate(unsigned char command, unsigned char option);
     void SubByte(unsigned char b);
     void Fail(Fault fault);
@@ -89,6 +96,9 @@ private:
     unsigned char m_nCommand = 0;
     unsigned m_nNegotiations = 0;
     Fault m_fault = Fault::none;
+    // The last byte of line data was a CR: while the server's side is not binary, a NUL after
+    // it is the NVT's padding, not data.
+    bool m_bAfterCr = false;
     CSubnegotiation m_sub;
     std::vector<unsigned char> m_outbox;
     std::vector<CSubnegotiation> m_received;

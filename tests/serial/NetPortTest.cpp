@@ -238,6 +238,29 @@ TEST(TelnetCodec, SeparatesDataFromCommandsAndNegotiatesWithoutLooping) {
     EXPECT_EQ(subs[0].payload, (Bytes{107, 0xFF}));
 }
 
+TEST(TelnetCodec, WithoutBinaryACarriageReturnTravelsAsTheVirtualTerminalsCrNul) {
+    CTelnetCodec codec({Telnet::OPT_BINARY}, {Telnet::OPT_BINARY});
+    codec.RequestLocal(Telnet::OPT_BINARY);
+    codec.RequestRemote(Telnet::OPT_BINARY);
+    const Bytes refused = {Telnet::IAC, Telnet::DONT, Telnet::OPT_BINARY,
+                           Telnet::IAC, Telnet::WONT, Telnet::OPT_BINARY,
+                           'a',         '\r',         0,
+                           '\r',        '\n',         0};
+    std::deque<unsigned char> data;
+    codec.Feed(refused.data(), refused.size(), data);
+    EXPECT_EQ(Bytes(data.begin(), data.end()), (Bytes{'a', '\r', '\r', '\n', 0}));
+    const Bytes line = {'\r', 0xFF, 'b'};
+    Bytes wire;
+    codec.Encode(line.data(), line.size(), wire);
+    EXPECT_EQ(wire, (Bytes{'\r', 0, 0xFF, 0xFF, 'b'}));
+
+    // Once the server's side is binary, a NUL after a CR is data.
+    const Bytes agreed = {Telnet::IAC, Telnet::WILL, Telnet::OPT_BINARY, '\r', 0};
+    data.clear();
+    codec.Feed(agreed.data(), agreed.size(), data);
+    EXPECT_EQ(Bytes(data.begin(), data.end()), (Bytes{'\r', 0}));
+}
+
 TEST(TelnetCodec, WhatNoServerNeedsIsAFaultThatEndsTheReading) {
     // A subnegotiation of escaped bytes that never ends: the limit counts them too.
     CTelnetCodec longSub({}, {});
