@@ -9,10 +9,12 @@ BENCHES=(bench_request_ack bench_curve_download bench_silent_wait bench_network_
 
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=ON >/dev/null
-cmake --build "$BUILD" -j2 --target "${BENCHES[@]}"
+cmake --build "$BUILD" -j2 --target "${BENCHES[@]}" zarnctl
 
 status=0
 for bench in "${BENCHES[@]}"; do
     "$BUILD/bin/$bench" || status=1
 done
+# zarnctl against misbehaving device servers: time to fail and peak memory.
+python3 "$ROOT/bench/hostile_servers.py" "$BUILD/bin/zarnctl" || status=1
 exit $status

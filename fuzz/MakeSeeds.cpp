@@ -7,6 +7,7 @@
 #include "base/Archive.h"
 #include "devices/VaskPort.h"
 #include "network/ZarnPacket.h"
+#include "serial/TelnetCodec.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -140,6 +141,59 @@ void LoggerFrames() {
     seed("serial-number", 6, vask(0x11, {0x91, 0x01, 0x02}, 0));
 }
 
+// What device servers send to an RFC 2217 port, after four bytes that choose the pieces.
+void Telnet() {
+    using T = CTelnetCodec;
+    auto com = [](std::initializer_list<std::uint8_t> payload) {
+        return T::Subnegotiation(T::OPT_COM_PORT, payload);
+    };
+    auto seed = [](const std::string& name, std::uint32_t split, std::vector<Bytes> parts) {
+        Bytes out{static_cast<std::uint8_t>(split >> 24), static_cast<std::uint8_t>(split >> 16),
+                  static_cast<std::uint8_t>(split >> 8), static_cast<std::uint8_t>(split)};
+        for (const Bytes& part : parts) {
+            out.insert(out.end(), part.begin(), part.end());
+        }
+        Seed("fuzz_telnet", name, out);
+    };
+    const Bytes settings[] = {com({101, 0, 0, 0xE1, 0}), com({102, 8}), com({103, 1}),
+                              com({104, 1})};
+    // A server that offers first, with options of its own, and notices among the answers.
+    seed("offers-first", 0x12345678,
+         {{T::IAC, T::WILL, T::OPT_ECHO, T::IAC, T::WILL, T::OPT_SGA, T::IAC, T::DO, T::OPT_BINARY,
+           T::IAC, T::WILL, T::OPT_COM_PORT, T::IAC, T::DO, T::OPT_COM_PORT},
+          com({107, 0xBB}),
+          {T::IAC, T::WILL, T::OPT_BINARY, T::IAC, T::DO, T::OPT_SGA},
+          settings[0],
+          settings[1],
+          com({106, 0x60}),
+          settings[2],
+          settings[3]});
+    // One that waits to be asked, then carries line data with 0xFF in it.
+    seed("asked", 0x00000101,
+         {{T::IAC, T::DO, T::OPT_COM_PORT, T::IAC, T::DO, T::OPT_BINARY, T::IAC, T::WILL,
+           T::OPT_BINARY, T::IAC, T::DONT, T::OPT_SGA, T::IAC, T::WONT, T::OPT_SGA},
+          settings[0],
+          settings[1],
+          settings[2],
+          settings[3],
+          com({105, 1}),
+          {0x01, 0x03, T::IAC, T::IAC, 0x80, 0x00, T::IAC, T::IAC, 0x42, 0x0D}});
+    // Flow control, a signature with an escaped byte, and the line's data between.
+    seed("flow-control", 0xCAFEF00D,
+         {{T::IAC, T::DO, T::OPT_COM_PORT},
+          com({108}),
+          {'a', 'b'},
+          com({100, 's', 0xFF, 'g'}),
+          com({109}),
+          {T::IAC, T::IAC, 'c'},
+          com({107, 0x30})});
+    // Garbage: an IAC before no command, a subnegotiation broken off, unknown options.
+    seed("garbage", 0x0BADCAFE,
+         {{T::IAC,  0x05,   'x',    T::IAC, T::SB, 99,     1,       2,      T::IAC,
+           T::WILL, 200,    T::IAC, T::SB,  44,    107,    T::IAC,  T::IAC, T::IAC,
+           T::SE,   T::IAC, 241,    T::IAC, 249,   T::IAC, T::DONT, 0}});
+}
+
 void Files() {
     Seed("fuzz_station_file", "default", StationFile::Store(StationFile::DefaultNetwork()));
     PressList two;
@@ -212,6 +266,7 @@ int main(int argc, char** argv) {
     g_root = argv[1];
     ZarnLine();
     LoggerFrames();
+    Telnet();
     Files();
     return 0;
 }

@@ -78,6 +78,10 @@ std::string CZarnPort::GetLastErrorText() const {
     if (m_lastError == ZarnError::otherRequest && m_carried) {
         text += ": " + m_carried->Describe();
     }
+    const unsigned long reason = m_lastError == ZarnError::lineLost ? GetLineLostReason() : 0;
+    if (reason != 0) {
+        text += ": " + lintaro::DescribeOpenError(reason);
+    }
     return text;
 }
 

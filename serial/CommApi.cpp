@@ -101,6 +101,12 @@ std::string DescribeOpenError(unsigned long code) {
         return "the device server did not answer the COM-port control (RFC 2217) in time";
     case ERROR_LINE_SETTINGS:
         return "the device server did not take the line settings";
+    case ERROR_RECEIVE_OVERRUN:
+        return "the device server sent more data than the port holds";
+    case ERROR_LONG_SUBNEGOTIATION:
+        return "the device server sent an overlong Telnet subnegotiation";
+    case ERROR_NEGOTIATION_STORM:
+        return "the device server keeps negotiating Telnet options";
     case 0:
         return "the port could not be opened";
     default:
@@ -250,6 +256,11 @@ int GetCommModemStatus(HANDLE h, unsigned long* status) {
 int IsCommDeviceLost(HANDLE h) {
     CSerialDevice* p = Lookup(h);
     return p != nullptr && p->IsLost() ? 1 : 0;
+}
+
+unsigned long GetCommDeviceLostReason(HANDLE h) {
+    CSerialDevice* p = Lookup(h);
+    return p != nullptr && p->IsLost() ? static_cast<unsigned long>(p->LostReason()) : 0;
 }
 
 CReadPlan PlanRead(const COMMTIMEOUTS& t, std::size_t count) {

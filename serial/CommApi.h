@@ -84,6 +84,10 @@ constexpr unsigned long ERROR_HOST_LOOKUP = 11002;        // the name service di
 constexpr unsigned long ERROR_NO_COM_CONTROL = 11003;     // the server refuses RFC 2217
 constexpr unsigned long ERROR_COM_CONTROL_SILENT = 11004; // the server does not answer it
 constexpr unsigned long ERROR_LINE_SETTINGS = 11005;      // the server did not take the settings
+// Why a network port was given up: the server sent what no serial line needs.
+constexpr unsigned long ERROR_RECEIVE_OVERRUN = 11006;     // more line data than the port holds
+constexpr unsigned long ERROR_LONG_SUBNEGOTIATION = 11007; // a Telnet subnegotiation too long
+constexpr unsigned long ERROR_NEGOTIATION_STORM = 11008;   // Telnet option negotiation without end
 
 // Opens a serial device by port name, exclusively: "COMn" is /dev/ttyS(n-1),
 // "socket://HOST:PORT" a raw TCP connection to a device server, "rfc2217://HOST:PORT" a Telnet
@@ -107,11 +111,14 @@ LINTARO_API int ClearCommBreak(HANDLE h);
 LINTARO_API int GetCommModemStatus(HANDLE h, unsigned long* status);
 // Non-zero when the device behind the handle has failed for good.
 LINTARO_API int IsCommDeviceLost(HANDLE h);
+// Why the device behind the handle was lost (an errno value or an ERROR_ code), 0 when it is
+// not lost or the reason is not known.
+LINTARO_API unsigned long GetCommDeviceLostReason(HANDLE h);
 
 // The device path a port name stands for.
 LINTARO_API std::string CommDevicePath(const std::string& name);
 
-// A readable reason for an open failure's last-error code.
+// A readable reason for an open failure's last-error code, or for the loss of a device.
 LINTARO_API std::string DescribeOpenError(unsigned long code);
 
 // Port names that open a device of our own making instead of a file (the scripted device in

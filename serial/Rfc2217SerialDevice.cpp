@@ -40,9 +40,12 @@ std::unique_ptr<CSerialDevice> CRfc2217SerialDevice::Open(const CNetAddress& add
     }
     std::unique_ptr<CRfc2217SerialDevice> device(new CRfc2217SerialDevice(fd));
     if (!device->Agree()) {
-        // However the loss showed (an answer that could not be sent, or the end of the
-        // stream), the server has closed the connection.
-        const int e = device->IsLost() ? ECONNRESET : errno;
+        // However a closed connection showed (an answer that could not be sent, or the end
+        // of the stream), the server has closed it.
+        int e = errno;
+        if (device->IsLost() && (device->LostReason() == EPIPE || e == ENOTCONN)) {
+            e = ECONNRESET;
+        }
         device.reset();
         errno = e;
         return nullptr;
@@ -51,6 +54,7 @@ std::unique_ptr<CSerialDevice> CRfc2217SerialDevice::Open(const CNetAddress& add
 }
 
 bool CRfc2217SerialDevice::Agree() {
+    m_codec.ResetBudget();
     // Binary both ways, so that no byte of the line is taken for a Telnet line ending.
     m_codec.RequestLocal(Telnet::OPT_COM_PORT);
     m_codec.RequestLocal(Telnet::OPT_BINARY);
@@ -63,7 +67,7 @@ bool CRfc2217SerialDevice::Agree() {
     }
     if (!WaitFor(
             [this] { return m_codec.Local(Telnet::OPT_COM_PORT) != CTelnetCodec::State::wantYes; },
-            kAnswerTimeoutMs, static_cast<int>(ERROR_COM_CONTROL_SILENT))) {
+            kAgreeTimeoutMs, static_cast<int>(ERROR_COM_CONTROL_SILENT))) {
         return false;
     }
     if (m_codec.Local(Telnet::OPT_COM_PORT) != CTelnetCodec::State::yes) {
@@ -81,7 +85,12 @@ bool CRfc2217SerialDevice::WaitFor(const std::function<bool()>& done, int timeou
             errno = timeoutError;
             return false;
         }
-        if (!Receive(deadline)) {
+        if (IsFull()) {
+            // The answer is behind more line data than the port holds.
+            errno = static_cast<int>(ERROR_RECEIVE_OVERRUN);
+            return false;
+        }
+        if (Receive(deadline) < 0) {
             return false;
         }
     }
@@ -98,6 +107,16 @@ bool CRfc2217SerialDevice::SendCommand(ComCode code, const std::vector<unsigned 
 
 void CRfc2217SerialDevice::Absorb(const unsigned char* bytes, std::size_t count) {
     m_codec.Feed(bytes, count, m_data);
+    switch (m_codec.GetFault()) {
+    case CTelnetCodec::Fault::none:
+        break;
+    case CTelnetCodec::Fault::longSubnegotiation:
+        Lose(static_cast<int>(ERROR_LONG_SUBNEGOTIATION));
+        return;
+    case CTelnetCodec::Fault::negotiationStorm:
+        Lose(static_cast<int>(ERROR_NEGOTIATION_STORM));
+        return;
+    }
     const std::vector<unsigned char> answers = m_codec.TakeOutbox();
     if (!answers.empty()) {
         SendAll(answers.data(), answers.size());
@@ -125,14 +144,19 @@ void CRfc2217SerialDevice::OnComPort(const std::vector<unsigned char>& payload) 
         m_nModemState = payload[1];
         m_bModemKnown = true;
         ++m_nModemNotices;
+    } else if (code == kServerOffset + FLOWCONTROL_SUSPEND || code == FLOWCONTROL_SUSPEND) {
+        // The server can take no more for now: our line data waits until it resumes.
+        Hold(heldByServer, true);
+    } else if (code == kServerOffset + FLOWCONTROL_RESUME || code == FLOWCONTROL_RESUME) {
+        Hold(heldByServer, false);
     }
-    // Line-state notices, control answers, flow-control requests and the signature carry
-    // nothing that the port classes ask for.
+    // Line-state notices, control answers and the signature carry nothing that the port
+    // classes ask for.
 }
 
 void CRfc2217SerialDevice::Encode(const unsigned char* data, std::size_t count,
                                   std::vector<unsigned char>& out) {
-    Telnet::EscapeData(data, count, out);
+    m_codec.Encode(data, count, out);
 }
 
 std::size_t CRfc2217SerialDevice::Carried(const unsigned char* data, std::size_t count,
@@ -140,7 +164,7 @@ std::size_t CRfc2217SerialDevice::Carried(const unsigned char* data, std::size_t
     std::size_t used = 0;
     std::size_t n = 0;
     for (; n < count; ++n) {
-        const std::size_t width = data[n] == Telnet::IAC ? 2 : 1;
+        const std::size_t width = m_codec.Width(data[n]);
         if (used + width > sent) {
             break;
         }
@@ -153,6 +177,7 @@ bool CRfc2217SerialDevice::SetState(const DCB& dcb) {
     if (!CTcpSerialDevice::SetState(dcb)) {
         return false;
     }
+    m_codec.ResetBudget();
     static const unsigned char kStopSizes[] = {1, 3, 2}; // one, one and a half, two
     const std::uint32_t wanted[4] = {dcb.BaudRate, dcb.ByteSize,
                                      static_cast<std::uint32_t>(dcb.Parity + 1),
@@ -241,9 +266,10 @@ bool CRfc2217SerialDevice::Escape(unsigned long function) {
     case CLRBREAK:
         return SendControl(kBreakOff);
     case SETXOFF:
-        return SendCommand(FLOWCONTROL_SUSPEND, {});
     case SETXON:
-        return SendCommand(FLOWCONTROL_RESUME, {});
+        // As on a terminal, they hold and release our own transmission; the server's port is
+        // not asked to stop sending.
+        return CTcpSerialDevice::Escape(function);
     default:
         errno = EINVAL;
         return false;
@@ -255,12 +281,13 @@ bool CRfc2217SerialDevice::GetModemStatus(unsigned long& status) {
         return false;
     }
     if (!m_bModemSilent) {
+        m_codec.ResetBudget();
         const unsigned before = m_nModemNotices;
         if (!SendCommand(SET_MODEMSTATE_MASK, {0xFF})) {
             return false;
         }
         if (!WaitFor([&] { return m_nModemNotices != before; }, kModemAnswerMs, ETIMEDOUT)) {
-            if (IsLost()) {
+            if (IsLost() || errno != ETIMEDOUT) {
                 return false;
             }
             m_bModemSilent = true;

@@ -14,7 +14,9 @@ class LINTARO_API CRfc2217SerialDevice : public CTcpSerialDevice {
 public:
     // Null with errno set: see CNetAddress::Connect, and ERROR_NO_COM_CONTROL when the server
     // refuses the option, ERROR_COM_CONTROL_SILENT when it does not answer in time, ECONNRESET
-    // when it closes the connection instead (ser2net does so when its port is in use).
+    // when it closes the connection instead (ser2net does so when its port is in use), and
+    // ERROR_RECEIVE_OVERRUN, ERROR_LONG_SUBNEGOTIATION or ERROR_NEGOTIATION_STORM when it sends
+    // what no serial line needs. Those last two, met later, make the device lost.
     static std::unique_ptr<CSerialDevice> Open(const CNetAddress& address);
 
     // Sends baud rate, data size, parity and stop size and waits for the server to confirm all
@@ -28,7 +30,11 @@ public:
     // and its last notification stands.
     bool GetModemStatus(unsigned long& status) override;
 
-    // How long the server may take to answer the option and the line settings.
+    // How long the server may take to take up the option. A server that serves one client at
+    // a time may accept the connection and start talking seconds later, once it has let the
+    // previous client go (pyserial's example server takes up to three).
+    static constexpr int kAgreeTimeoutMs = 5000;
+    // How long the server may take to answer the line settings.
     static constexpr int kAnswerTimeoutMs = 2000;
     // How long a modem-status question waits for the answer.
     static constexpr int kModemAnswerMs = 500;
@@ -55,6 +61,7 @@ protected:
     explicit CRfc2217SerialDevice(int fd);
 
     void Absorb(const unsigned char* bytes, std::size_t count) override;
+    void StartRead() override { m_codec.ResetBudget(); }
     void Encode(const unsigned char* data, std::size_t count,
                 std::vector<unsigned char>& out) override;
     std::size_t Carried(const unsigned char* data, std::size_t count,

@@ -24,6 +24,8 @@ public:
     // True once the device has failed for good (gone, hung up, closed by the other side):
     // nothing but opening it again can help.
     virtual bool IsLost() const { return false; }
+    // Why it was lost (an errno value or an ERROR_ code of CommApi.h), 0 when not known.
+    virtual int LostReason() const { return 0; }
 };
 
 // How long a read may wait under a time-out record, from the record alone.

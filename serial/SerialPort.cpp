@@ -83,6 +83,10 @@ bool CSerialPort::IsLineLost() const {
     return m_hPort != INVALID_HANDLE_VALUE && IsCommDeviceLost(m_hPort) != 0;
 }
 
+unsigned long CSerialPort::GetLineLostReason() const {
+    return m_hPort != INVALID_HANDLE_VALUE ? GetCommDeviceLostReason(m_hPort) : 0;
+}
+
 int CSerialPort::ChangeComPort(char const* name) {
     m_strPort = name ? name : "";
     return SetCommPort();

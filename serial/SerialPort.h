@@ -33,6 +33,8 @@ public:
     // True when the open device has failed for good (unplugged, hung up, closed by the other
     // side): only opening it again can help.
     bool IsLineLost() const;
+    // Why the line was lost (see DescribeOpenError), 0 when it is not or nobody knows.
+    unsigned long GetLineLostReason() const;
 
     int FlushComms();
     int SetBreak();

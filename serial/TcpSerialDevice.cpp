@@ -24,6 +24,9 @@ CTcpSerialDevice::~CTcpSerialDevice() {
         const auto deadline = Clock::now() + std::chrono::milliseconds(kCloseWaitMs);
         for (;;) {
             const int wait = RemainingMs(deadline);
+            if (wait == 0) {
+                break; // a server that never stops sending is not waited for
+            }
             pollfd pfd{m_fd, POLLIN, 0};
             const int r = ::poll(&pfd, 1, wait);
             if (r < 0 && errno == EINTR) {
@@ -32,7 +35,7 @@ CTcpSerialDevice::~CTcpSerialDevice() {
             if (r <= 0) {
                 break;
             }
-            unsigned char sink[512];
+            unsigned char sink[4096];
             const ssize_t n = ::recv(m_fd, sink, sizeof sink, MSG_DONTWAIT);
             if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
                 break;
@@ -54,6 +57,7 @@ int CTcpSerialDevice::RemainingMs(Clock::time_point deadline) {
 bool CTcpSerialDevice::Lose(int error) {
     if (!m_bLost) {
         m_bLost = true;
+        m_nLostError = error;
         ::shutdown(m_fd, SHUT_RDWR);
     }
     errno = error;
@@ -104,14 +108,19 @@ std::size_t CTcpSerialDevice::Carried(const unsigned char*, std::size_t count,
     return std::min(count, sent);
 }
 
-bool CTcpSerialDevice::Receive(Clock::time_point deadline) {
+long CTcpSerialDevice::Receive(Clock::time_point deadline) {
     if (!CheckConnected()) {
-        return false;
+        return -1;
     }
-    bool waited = false;
     for (;;) {
-        unsigned char chunk[4096];
-        const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, MSG_DONTWAIT);
+        // Every network byte carries at most one byte of line data, so a piece no larger than
+        // the room left never overfills it; with no room the server waits in TCP.
+        const std::size_t room = kReceiveLimit - std::min(kReceiveLimit, m_data.size());
+        if (room == 0) {
+            return 0;
+        }
+        unsigned char chunk[kReceiveLimit];
+        const ssize_t n = ::recv(m_fd, chunk, room, MSG_DONTWAIT);
         if (n > 0) {
             // Acknowledge at once: a server that sends an answer and then the line's data in
             // two small segments (Nagle's algorithm on its side) would otherwise wait for our
@@ -120,36 +129,36 @@ bool CTcpSerialDevice::Receive(Clock::time_point deadline) {
             ::setsockopt(m_fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
             Absorb(chunk, static_cast<std::size_t>(n));
             if (m_bLost) {
-                return false; // an answer to the server could not be sent
+                errno = m_nLostError; // an answer could not be sent, or the server broke rules
+                return -1;
             }
-            waited = true; // something came: take the rest without waiting again
-            continue;
+            return static_cast<long>(n);
         }
         if (n == 0) {
-            return Lose(ECONNRESET); // the server closed the connection
+            Lose(ECONNRESET); // the server closed the connection
+            return -1;
         }
         if (errno == EINTR) {
             continue;
         }
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            return Lose(ECONNRESET);
+            Lose(ECONNRESET);
+            return -1;
         }
-        if (waited) {
-            return true;
-        }
-        waited = true;
         const int wait = RemainingMs(deadline);
         if (wait == 0) {
-            return true;
+            return 0;
         }
         pollfd pfd{m_fd, POLLIN, 0};
-        int r;
-        while ((r = ::poll(&pfd, 1, wait)) < 0 && errno == EINTR) {
+        const int r = ::poll(&pfd, 1, wait);
+        if (r < 0 && errno != EINTR) {
+            Lose(ECONNRESET);
+            return -1;
         }
-        if (r <= 0) {
-            return r == 0 ? true : Lose(ECONNRESET);
+        if (r == 0) {
+            return 0;
         }
-        // Readable, hung up or failed: the recv above tells which.
+        // Readable, hung up or failed (or a signal): the recv above tells which.
     }
 }
 
@@ -195,6 +204,7 @@ std::size_t CTcpSerialDevice::Take(unsigned char* buffer, std::size_t count) {
 }
 
 long CTcpSerialDevice::Read(unsigned char* buffer, std::size_t count) {
+    StartRead();
     const CReadPlan plan = PlanRead(m_timeouts, count);
     const auto deadline = Clock::now() + std::chrono::milliseconds(plan.nTotalMs);
     Clock::time_point gapDeadline = Clock::time_point::max();
@@ -213,9 +223,14 @@ long CTcpSerialDevice::Read(unsigned char* buffer, std::size_t count) {
         }
         const auto until =
             plan.kind == CReadPlan::immediate ? Clock::now() : std::min(deadline, gapDeadline);
+        // Checked before every piece, so that a server which never pauses (Telnet commands
+        // without end, say) cannot stretch the read.
         const bool last = RemainingMs(until) == 0;
-        if (!Receive(until)) {
+        if (Receive(until) < 0) {
             // What came before the connection dropped is still delivered.
+            const int e = errno;
+            got += Take(buffer + got, count - got);
+            errno = e;
             return got ? static_cast<long>(got) : -1;
         }
         if (last && m_data.empty()) {
@@ -225,10 +240,7 @@ long CTcpSerialDevice::Read(unsigned char* buffer, std::size_t count) {
     return static_cast<long>(got);
 }
 
-long CTcpSerialDevice::Write(const unsigned char* data, std::size_t count) {
-    if (!CheckConnected()) {
-        return -1;
-    }
+long CTcpSerialDevice::Transmit(const unsigned char* data, std::size_t count) {
     std::vector<unsigned char> wire;
     Encode(data, count, wire);
     std::size_t sent = 0;
@@ -241,15 +253,82 @@ long CTcpSerialDevice::Write(const unsigned char* data, std::size_t count) {
     return carried ? static_cast<long>(carried) : -1;
 }
 
+long CTcpSerialDevice::Write(const unsigned char* data, std::size_t count) {
+    if (!CheckConnected()) {
+        return -1;
+    }
+    if (m_nHolders == 0) {
+        return Transmit(data, count);
+    }
+    // Held back as a terminal holds its output: taken while there is room, and a write that
+    // finds none waits for the transmission to resume, at most the stall time.
+    const auto stallDeadline = Clock::now() + std::chrono::milliseconds(kWriteStallMs);
+    std::size_t queued = 0;
+    for (;;) {
+        if (m_nHolders == 0) {
+            // Resumed while this write waited: what was held has gone, the rest follows.
+            const long rest = Transmit(data + queued, count - queued);
+            return rest < 0 && queued == 0 ? -1 : static_cast<long>(queued) + std::max(rest, 0L);
+        }
+        const std::size_t n = std::min(kSendQueueLimit - m_held.size(), count - queued);
+        m_held.insert(m_held.end(), data + queued, data + queued + n);
+        queued += n;
+        if (queued == count) {
+            return static_cast<long>(count);
+        }
+        const int wait = RemainingMs(stallDeadline);
+        if (wait == 0) {
+            errno = ETIMEDOUT;
+            return static_cast<long>(queued);
+        }
+        if (IsFull()) {
+            // Nothing more can be taken in, so the server's resume cannot be seen either.
+            ::poll(nullptr, 0, wait);
+        } else if (Receive(stallDeadline) < 0) {
+            return queued ? static_cast<long>(queued) : -1;
+        }
+    }
+}
+
+bool CTcpSerialDevice::Hold(Holder holder, bool bHold) {
+    if (bHold) {
+        m_nHolders |= holder;
+        return true;
+    }
+    m_nHolders &= ~static_cast<unsigned>(holder);
+    if (m_nHolders != 0 || m_held.empty()) {
+        return true;
+    }
+    std::vector<unsigned char> held;
+    held.swap(m_held);
+    return Transmit(held.data(), held.size()) == static_cast<long>(held.size());
+}
+
 bool CTcpSerialDevice::Purge(unsigned long flags) {
+    if (!CheckConnected()) {
+        return false;
+    }
+    if (flags & PURGE_TXCLEAR) {
+        m_held.clear();
+    }
     if ((flags & PURGE_RXCLEAR) == 0) {
-        return CheckConnected();
+        return true;
     }
     // What has reached us belongs to an earlier exchange; what the server still holds or has
-    // on its way cannot be called back over raw TCP.
-    const bool ok = Receive(Clock::now());
-    m_data.clear();
-    return ok;
+    // on its way cannot be called back over raw TCP. A server that never stops sending is
+    // drained only so far.
+    for (std::size_t taken = 0; taken < 4 * kReceiveLimit;) {
+        const long n = Receive(Clock::now());
+        m_data.clear();
+        if (n < 0) {
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        taken += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 bool CTcpSerialDevice::Escape(unsigned long function) {
@@ -263,9 +342,11 @@ bool CTcpSerialDevice::Escape(unsigned long function) {
     case CLRDTR:
     case SETBREAK:
     case CLRBREAK:
-    case SETXOFF:
-    case SETXON:
         return true; // raw TCP carries no line control
+    case SETXOFF:
+        return Hold(heldLocally, true);
+    case SETXON:
+        return Hold(heldLocally, false);
     default:
         errno = EINVAL;
         return false;

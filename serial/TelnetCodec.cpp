@@ -27,7 +27,26 @@ void CTelnetCodec::RequestRemote(unsigned char option) {
     }
 }
 
+void CTelnetCodec::Fail(Fault fault) {
+    m_fault = fault;
+    m_parse = Parse::failed;
+    m_sub = CSubnegotiation{};
+}
+
+void CTelnetCodec::SubByte(unsigned char b) {
+    if (m_sub.payload.size() >= kMaxSubnegotiation) {
+        Fail(Fault::longSubnegotiation);
+    } else {
+        m_sub.payload.push_back(b);
+        m_parse = Parse::subData;
+    }
+}
+
 void CTelnetCodec::Negotiate(unsigned char command, unsigned char option) {
+    if (++m_nNegotiations > kNegotiationBudget) {
+        Fail(Fault::negotiationStorm);
+        return;
+    }
     // WILL and WONT speak of the server's side, DO and DONT of ours.
     const bool remote = command == WILL || command == WONT;
     const bool enable = command == WILL || command == DO;
@@ -56,9 +75,18 @@ void CTelnetCodec::Negotiate(unsigned char command, unsigned char option) {
     }
 }
 
+void CTelnetCodec::Data(unsigned char b, std::deque<unsigned char>& data) {
+    if (b == 0 && m_bAfterCr && m_remote[OPT_BINARY] != State::yes) {
+        m_bAfterCr = false;
+        return;
+    }
+    m_bAfterCr = b == '\r';
+    data.push_back(b);
+}
+
 void CTelnetCodec::Command(unsigned char b, std::deque<unsigned char>& data) {
     if (b == IAC) {
-        data.push_back(IAC);
+        Data(IAC, data);
         m_parse = Parse::data;
     } else if (b == WILL || b == WONT || b == DO || b == DONT) {
         m_nCommand = b;
@@ -72,22 +100,22 @@ void CTelnetCodec::Command(unsigned char b, std::deque<unsigned char>& data) {
 
 void CTelnetCodec::Feed(const unsigned char* bytes, std::size_t count,
                         std::deque<unsigned char>& data) {
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count && m_parse != Parse::failed; ++i) {
         const unsigned char b = bytes[i];
         switch (m_parse) {
         case Parse::data:
             if (b == IAC) {
                 m_parse = Parse::command;
             } else {
-                data.push_back(b);
+                Data(b, data);
             }
             break;
         case Parse::command:
             Command(b, data);
             break;
         case Parse::option:
-            Negotiate(m_nCommand, b);
             m_parse = Parse::data;
+            Negotiate(m_nCommand, b);
             break;
         case Parse::subOption:
             m_sub = CSubnegotiation{b, {}};
@@ -96,17 +124,13 @@ void CTelnetCodec::Feed(const unsigned char* bytes, std::size_t count,
         case Parse::subData:
             if (b == IAC) {
                 m_parse = Parse::subIac;
-            } else if (m_sub.payload.size() >= kMaxSubnegotiation) {
-                m_parse = Parse::data; // never ended: give the bytes back to the line
-                data.push_back(b);
             } else {
-                m_sub.payload.push_back(b);
+                SubByte(b);
             }
             break;
         case Parse::subIac:
             if (b == IAC) {
-                m_sub.payload.push_back(IAC);
-                m_parse = Parse::subData;
+                SubByte(IAC);
             } else if (b == SE) {
                 m_received.push_back(std::move(m_sub));
                 m_sub = CSubnegotiation{};
@@ -116,6 +140,8 @@ void CTelnetCodec::Feed(const unsigned char* bytes, std::size_t count,
                 m_sub = CSubnegotiation{};
                 Command(b, data);
             }
+            break;
+        case Parse::failed:
             break;
         }
     }
@@ -141,6 +167,25 @@ void CTelnetCodec::EscapeData(const unsigned char* data, std::size_t count,
         out.push_back(data[i]);
         if (data[i] == IAC) {
             out.push_back(IAC);
+        }
+    }
+}
+
+std::size_t CTelnetCodec::Width(unsigned char b) const {
+    return b == IAC || (b == '\r' && m_local[OPT_BINARY] != State::yes) ? 2 : 1;
+}
+
+void CTelnetCodec::Encode(const unsigned char* data, std::size_t count,
+                          std::vector<unsigned char>& out) const {
+    const bool binary = m_local[OPT_BINARY] == State::yes;
+    out.clear();
+    out.reserve(count + 8);
+    for (std::size_t i = 0; i < count; ++i) {
+        out.push_back(data[i]);
+        if (data[i] == IAC) {
+            out.push_back(IAC);
+        } else if (data[i] == '\r' && !binary) {
+            out.push_back(0);
         }
     }
 }

@@ -54,6 +54,29 @@ public:
         std::lock_guard lock(m_mutex);
         return m_data;
     }
+    // Sends bytes of the test's own to the client.
+    void Push(const Bytes& bytes) {
+        std::lock_guard lock(m_mutex);
+        m_push.insert(m_push.end(), bytes.begin(), bytes.end());
+    }
+    // Sends the block over and over from now on, as fast as the client takes it.
+    void Flood(const Bytes& block) {
+        std::lock_guard lock(m_mutex);
+        m_flood = block;
+    }
+    // Waits until the server has got a command with this code.
+    bool WaitForCommand(unsigned char code) {
+        const auto start = Clock::now();
+        while (MsSince(start) < 5000) {
+            for (const Bytes& c : Commands()) {
+                if (c.at(0) == code) {
+                    return true;
+                }
+            }
+            std::this_thread::yield();
+        }
+        return false;
+    }
 
 private:
     void Send(int fd, const Bytes& bytes) {
@@ -74,8 +97,17 @@ private:
                   Telnet::IAC, Telnet::WILL, 200});
         const auto start = Clock::now();
         while (!m_bStop && MsSince(start) < 10000) {
+            Bytes push;
+            Bytes flood;
+            {
+                std::lock_guard lock(m_mutex);
+                push.swap(m_push);
+                flood = m_flood;
+            }
+            Send(fd, push);
+            Send(fd, flood);
             pollfd pfd{fd, POLLIN, 0};
-            if (::poll(&pfd, 1, 20) != 1) {
+            if (::poll(&pfd, 1, flood.empty() ? 20 : 0) != 1) {
                 continue;
             }
             unsigned char chunk[512];
@@ -86,6 +118,12 @@ private:
             std::deque<unsigned char> data;
             codec.Feed(chunk, static_cast<std::size_t>(n), data);
             Bytes out = codec.TakeOutbox();
+            {
+                // What the test pushed goes before the answers to what came after it.
+                std::lock_guard lock(m_mutex);
+                out.insert(out.begin(), m_push.begin(), m_push.end());
+                m_push.clear();
+            }
             Bytes echo;
             Telnet::EscapeData(Bytes(data.begin(), data.end()).data(), data.size(), echo);
             out.insert(out.end(), echo.begin(), echo.end());
@@ -115,6 +153,8 @@ private:
     std::mutex m_mutex;
     std::vector<Bytes> m_commands;
     Bytes m_data;
+    Bytes m_push;
+    Bytes m_flood;
     std::thread m_thread;
 };
 
@@ -196,13 +236,60 @@ TEST(TelnetCodec, SeparatesDataFromCommandsAndNegotiatesWithoutLooping) {
     ASSERT_EQ(subs.size(), 1u);
     EXPECT_EQ(subs[0].nOption, 44);
     EXPECT_EQ(subs[0].payload, (Bytes{107, 0xFF}));
+}
 
-    // A subnegotiation that never ends gives the line its bytes back.
-    Bytes endless = {Telnet::IAC, Telnet::SB, 44};
-    endless.resize(endless.size() + CTelnetCodec::kMaxSubnegotiation + 3, 'x');
+TEST(TelnetCodec, WithoutBinaryACarriageReturnTravelsAsTheVirtualTerminalsCrNul) {
+    CTelnetCodec codec({Telnet::OPT_BINARY}, {Telnet::OPT_BINARY});
+    codec.RequestLocal(Telnet::OPT_BINARY);
+    codec.RequestRemote(Telnet::OPT_BINARY);
+    const Bytes refused = {Telnet::IAC, Telnet::DONT, Telnet::OPT_BINARY,
+                           Telnet::IAC, Telnet::WONT, Telnet::OPT_BINARY,
+                           'a',         '\r',         0,
+                           '\r',        '\n',         0};
+    std::deque<unsigned char> data;
+    codec.Feed(refused.data(), refused.size(), data);
+    EXPECT_EQ(Bytes(data.begin(), data.end()), (Bytes{'a', '\r', '\r', '\n', 0}));
+    const Bytes line = {'\r', 0xFF, 'b'};
+    Bytes wire;
+    codec.Encode(line.data(), line.size(), wire);
+    EXPECT_EQ(wire, (Bytes{'\r', 0, 0xFF, 0xFF, 'b'}));
+
+    // Once the server's side is binary, a NUL after a CR is data.
+    const Bytes agreed = {Telnet::IAC, Telnet::WILL, Telnet::OPT_BINARY, '\r', 0};
     data.clear();
-    codec.Feed(endless.data(), endless.size(), data);
-    EXPECT_EQ(data.size(), 3u);
+    codec.Feed(agreed.data(), agreed.size(), data);
+    EXPECT_EQ(Bytes(data.begin(), data.end()), (Bytes{'\r', 0}));
+}
+
+TEST(TelnetCodec, WhatNoServerNeedsIsAFaultThatEndsTheReading) {
+    // A subnegotiation of escaped bytes that never ends: the limit counts them too.
+    CTelnetCodec longSub({}, {});
+    Bytes endless = {'a', Telnet::IAC, Telnet::SB, 44};
+    for (std::size_t i = 0; i <= CTelnetCodec::kMaxSubnegotiation; ++i) {
+        endless.insert(endless.end(), {Telnet::IAC, Telnet::IAC});
+    }
+    endless.push_back('b');
+    std::deque<unsigned char> data;
+    longSub.Feed(endless.data(), endless.size(), data);
+    EXPECT_EQ(longSub.GetFault(), CTelnetCodec::Fault::longSubnegotiation);
+    EXPECT_EQ(Bytes(data.begin(), data.end()), Bytes{'a'});
+    EXPECT_TRUE(longSub.TakeSubnegotiations().empty());
+
+    // Option negotiation beyond the budget; a new budget (a new read) starts the count again.
+    CTelnetCodec storm({}, {});
+    const Bytes offer = {Telnet::IAC, Telnet::WILL, 200};
+    for (unsigned i = 0; i < CTelnetCodec::kNegotiationBudget; ++i) {
+        storm.Feed(offer.data(), offer.size(), data);
+    }
+    storm.ResetBudget();
+    for (unsigned i = 0; i < CTelnetCodec::kNegotiationBudget; ++i) {
+        storm.Feed(offer.data(), offer.size(), data);
+    }
+    EXPECT_EQ(storm.GetFault(), CTelnetCodec::Fault::none);
+    EXPECT_EQ(storm.TakeOutbox().size(), 2 * 3 * CTelnetCodec::kNegotiationBudget);
+    storm.Feed(offer.data(), offer.size(), data);
+    EXPECT_EQ(storm.GetFault(), CTelnetCodec::Fault::negotiationStorm);
+    EXPECT_TRUE(storm.TakeOutbox().empty());
 }
 
 TEST(TcpDevice, ReadsUnderOneDeadlineAndADroppedServerIsALostLine) {
@@ -292,8 +379,103 @@ TEST(Rfc2217Device, ARefusedOrUnansweredOptionFailsTheOpenInTime) {
     const auto start = Clock::now();
     EXPECT_EQ(port.SetCommPort(), 0);
     EXPECT_EQ(port.GetOpenError(), lintaro::ERROR_COM_CONTROL_SILENT);
-    EXPECT_GE(MsSince(start), CRfc2217SerialDevice::kAnswerTimeoutMs - 10);
-    EXPECT_LT(MsSince(start), CRfc2217SerialDevice::kAnswerTimeoutMs + 1500);
+    EXPECT_GE(MsSince(start), CRfc2217SerialDevice::kAgreeTimeoutMs - 10);
+    EXPECT_LT(MsSince(start), CRfc2217SerialDevice::kAgreeTimeoutMs + 1500);
+}
+
+} // namespace
+
+namespace {
+
+Bytes ComPort(std::initializer_list<unsigned char> payload) {
+    return Telnet::Subnegotiation(Telnet::OPT_COM_PORT, payload);
+}
+
+// The server has the line data once it has a command sent after it; until then, not.
+bool DataArrivesWith(CComServer& server, CSerialPort& port, const Bytes& data) {
+    const std::size_t before = server.Commands().size();
+    port.SetDTR();
+    const auto start = Clock::now();
+    while (server.Commands().size() == before && MsSince(start) < 5000) {
+        std::this_thread::yield();
+    }
+    return server.Data() == data;
+}
+
+TEST(Rfc2217Device, XoffHoldsOurTransmissionAsOnATerminalAndSoDoesTheServersSuspend) {
+    CComServer server(CComServer::normal);
+    CSerialPort port(server.Url().c_str(), 57600, 0, 0);
+    ASSERT_EQ(port.SetCommPort(), 1) << lintaro::DescribeOpenError(port.GetOpenError());
+    const lintaro::HANDLE h = port.GetPortHandle();
+    unsigned char a[2] = {'a', 0xFF};
+    unsigned char b[1] = {'b'};
+
+    // Our own XOFF: the write is taken and held, the server is asked for nothing.
+    ASSERT_EQ(lintaro::EscapeCommFunction(h, lintaro::SETXOFF), 1);
+    EXPECT_EQ(port.WriteFrame(a, 2), 1);
+    EXPECT_TRUE(DataArrivesWith(server, port, {}));
+    ASSERT_EQ(lintaro::EscapeCommFunction(h, lintaro::SETXON), 1);
+    EXPECT_TRUE(DataArrivesWith(server, port, {'a', 0xFF}));
+    for (const Bytes& c : server.Commands()) {
+        EXPECT_NE(c.at(0), CRfc2217SerialDevice::FLOWCONTROL_SUSPEND);
+    }
+
+    // The server's suspend, taken in with the modem-status answer: held until it resumes.
+    server.Push(ComPort({108}));
+    unsigned long status = 0;
+    ASSERT_EQ(lintaro::GetCommModemStatus(h, &status), 1);
+    EXPECT_EQ(port.WriteFrame(b, 1), 1);
+    EXPECT_TRUE(DataArrivesWith(server, port, {'a', 0xFF}));
+    server.Push(ComPort({109}));
+    ASSERT_EQ(lintaro::GetCommModemStatus(h, &status), 1);
+    EXPECT_TRUE(DataArrivesWith(server, port, {'a', 0xFF, 'b'}));
+
+    // A purge drops what is held, as a terminal's does.
+    ASSERT_EQ(lintaro::EscapeCommFunction(h, lintaro::SETXOFF), 1);
+    EXPECT_EQ(port.WriteFrame(b, 1), 1);
+    EXPECT_EQ(port.FlushComms(), 1);
+    ASSERT_EQ(lintaro::EscapeCommFunction(h, lintaro::SETXON), 1);
+    EXPECT_TRUE(DataArrivesWith(server, port, {'a', 0xFF, 'b'}));
+}
+
+TEST(Rfc2217Device, TelnetCommandsWithoutPauseCannotStretchARead) {
+    CComServer server(CComServer::normal);
+    CSerialPort port(server.Url().c_str(), 57600, 0, 0);
+    ASSERT_EQ(port.SetCommPort(), 1) << lintaro::DescribeOpenError(port.GetOpenError());
+    Bytes nops;
+    for (int i = 0; i < 4096; ++i) {
+        nops.insert(nops.end(), {Telnet::IAC, 241});
+    }
+    server.Flood(nops);
+    port.SetRxTimeout(300);
+    unsigned char in[4] = {};
+    const auto start = Clock::now();
+    EXPECT_EQ(port.ReadFrame(in, 4, nullptr), 0u);
+    EXPECT_GE(MsSince(start), 295);
+    EXPECT_LT(MsSince(start), 1500);
+    EXPECT_FALSE(port.IsLineLost());
+}
+
+TEST(Rfc2217Device, AServerBreakingTheProtocolMidwayLosesTheLineWithTheReason) {
+    CComServer server(CComServer::normal);
+    CSerialPort port(server.Url().c_str(), 57600, 0, 0);
+    ASSERT_EQ(port.SetCommPort(), 1) << lintaro::DescribeOpenError(port.GetOpenError());
+    Bytes endless = {'x', Telnet::IAC, Telnet::SB, Telnet::OPT_COM_PORT};
+    for (int i = 0; i < 4000; ++i) {
+        endless.insert(endless.end(), {Telnet::IAC, Telnet::IAC});
+    }
+    server.Push(endless);
+    port.SetRxTimeout(3000);
+    unsigned char in[4] = {};
+    const auto start = Clock::now();
+    EXPECT_EQ(port.ReadFrame(in, 4, nullptr), 1u);
+    EXPECT_EQ(in[0], 'x');
+    EXPECT_LT(MsSince(start), 2000);
+    EXPECT_EQ(port.ReadFrame(in, 4, nullptr), 0u);
+    EXPECT_TRUE(port.IsLineLost());
+    EXPECT_EQ(port.GetLineLostReason(), lintaro::ERROR_LONG_SUBNEGOTIATION);
+    EXPECT_EQ(lintaro::DescribeOpenError(port.GetLineLostReason()),
+              "the device server sent an overlong Telnet subnegotiation");
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 // zarnctl and the library's port on a simulated line reached over the network: zarnsim's own
-// TCP server, and ser2net bridging zarnsim's pseudo-terminal in raw and in telnet(rfc2217)
-// mode. Then device servers that fail: refused, unknown, closing mid-curve, Telnet garbage.
+// TCP server, ser2net bridging zarnsim's pseudo-terminal in raw and in telnet(rfc2217) mode,
+// and pyserial's example RFC 2217 server bridging zarnsim's TCP line. Then device servers that
+// fail: refused, unknown, closing mid-curve, Telnet garbage, and hostile ones.
 
 #include "network/ZarnPort.h"
 #include "serial/Rfc2217SerialDevice.h"
 #include "sim/ZarnSimulator.h"
 #include "tests/serial/LoopbackListener.h"
+#include "tests/tools/PyserialServer.h"
 #include "tests/tools/RunZarnctl.h"
 #include "tests/tools/Ser2netProcess.h"
 
@@ -27,7 +29,7 @@ long MsSince(Clock::time_point t) {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
 }
 
-enum class Reach { zarnsimTcp, ser2netRaw, ser2netTelnet };
+enum class Reach { zarnsimTcp, ser2netRaw, ser2netTelnet, pyserialRfc2217 };
 
 std::string ReachName(const ::testing::TestParamInfo<Reach>& info) {
     switch (info.param) {
@@ -37,6 +39,8 @@ std::string ReachName(const ::testing::TestParamInfo<Reach>& info) {
         return "Ser2netRaw";
     case Reach::ser2netTelnet:
         return "Ser2netRfc2217";
+    case Reach::pyserialRfc2217:
+        return "PyserialRfc2217";
     }
     return "Unknown";
 }
@@ -48,7 +52,7 @@ protected:
         options.nodes = {3, 7, 9};
         options.faults = {{9, SimFault::silent}};
         options.nCrimpIntervalMs = 0;
-        if (GetParam() == Reach::zarnsimTcp) {
+        if (GetParam() == Reach::zarnsimTcp || GetParam() == Reach::pyserialRfc2217) {
             options.strTcp = "127.0.0.1:0";
         }
         m_pSim = std::make_unique<CZarnSimulator>(options);
@@ -56,6 +60,17 @@ protected:
         ASSERT_TRUE(m_pSim->Start(&error)) << error;
         if (GetParam() == Reach::zarnsimTcp) {
             m_strUrl = m_pSim->TcpUrl();
+            return;
+        }
+        if (GetParam() == Reach::pyserialRfc2217) {
+            const std::string script = FindPyserialServer();
+            if (script.empty()) {
+                GTEST_SKIP() << "pyserial's RFC 2217 server is not installed "
+                                "(apt-get install python3-serial)";
+            }
+            m_pPyserial = std::make_unique<CPyserialServer>(script, m_pSim->TcpUrl());
+            ASSERT_TRUE(m_pPyserial->Ready()) << m_pPyserial->Log();
+            m_strUrl = m_pPyserial->Url();
             return;
         }
         const std::string program = FindSer2net();
@@ -80,6 +95,7 @@ protected:
 
     std::unique_ptr<CZarnSimulator> m_pSim;
     std::unique_ptr<CSer2net> m_pServer;
+    std::unique_ptr<CPyserialServer> m_pPyserial;
     std::string m_strUrl;
 };
 
@@ -136,7 +152,7 @@ TEST_P(NetworkLine, TheLibrarysPortWorksOverIt) {
 
 INSTANTIATE_TEST_SUITE_P(Reaches, NetworkLine,
                          ::testing::Values(Reach::zarnsimTcp, Reach::ser2netRaw,
-                                           Reach::ser2netTelnet),
+                                           Reach::ser2netTelnet, Reach::pyserialRfc2217),
                          ReachName);
 
 // A device server played by the test on its own thread: it answers the first request as the
@@ -216,7 +232,67 @@ TEST(NetworkLineFaults, TelnetGarbageWithoutTheComPortOptionExitsThreeInTime) {
     ProgramResult r = RunZarnctl({"--port", server.Url("rfc2217"), "ping", "3"}, 10000);
     EXPECT_EQ(r.nExit, 3);
     EXPECT_NE(r.strErr.find("did not answer the COM-port control"), std::string::npos) << r.strErr;
-    EXPECT_LT(MsSince(start), CRfc2217SerialDevice::kAnswerTimeoutMs + 1500);
+    EXPECT_LT(MsSince(start), CRfc2217SerialDevice::kAgreeTimeoutMs + 1500);
+}
+
+// Sends what the script makes until the client goes (or ten seconds pass).
+void Flood(int fd, const std::function<std::vector<unsigned char>()>& next, int gapMs = 0) {
+    const auto start = Clock::now();
+    while (MsSince(start) < 10000) {
+        const std::vector<unsigned char> bytes = next();
+        if (::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) < 0) {
+            return;
+        }
+        pollfd pfd{fd, POLLRDHUP, 0};
+        if (gapMs > 0 && ::poll(&pfd, 1, gapMs) != 0) {
+            return; // the client has gone
+        }
+    }
+}
+
+TEST(NetworkLineFaults, HostileServersFailInTimeWithTheirReason) {
+    using Bytes = std::vector<unsigned char>;
+    const unsigned char IAC = 255;
+    struct Case {
+        const char* pszScheme;
+        int nExit;
+        const char* pszReason;
+        CScriptedServer::Script script;
+    };
+    const Case cases[] = {
+        {"rfc2217", 3, "overlong Telnet subnegotiation",
+         [&](int fd) {
+             const Bytes start = {IAC, 250, 44};
+             ::send(fd, start.data(), start.size(), MSG_NOSIGNAL);
+             Flood(fd, [] { return Bytes(8192, 255); });
+         }},
+        {"rfc2217", 3, "keeps negotiating Telnet options",
+         [&](int fd) {
+             unsigned char option = 100;
+             Flood(fd, [&] {
+                 ++option;
+                 return Bytes{IAC, static_cast<unsigned char>(option % 2 ? 251 : 253), option};
+             });
+         }},
+        {"rfc2217", 3, "sent more data than the port holds",
+         [](int fd) { Flood(fd, [] { return Bytes(8192, 0x11); }); }},
+        {"socket", 1, "offline: the echo differs from the request",
+         [](int fd) { Flood(fd, [] { return Bytes(8192, 0x11); }); }},
+        {"socket", 1, "offline: the echo differs from the request",
+         [](int fd) {
+             Flood(
+                 fd, [] { return Bytes{0x5A}; }, 50);
+         }},
+    };
+    for (const Case& c : cases) {
+        CScriptedServer server(c.script);
+        const auto start = Clock::now();
+        ProgramResult r = RunZarnctl({"--port", server.Url(c.pszScheme), "ping", "1"}, 20000);
+        EXPECT_EQ(r.nExit, c.nExit) << c.pszReason << ": " << r.strErr;
+        EXPECT_NE((r.strOut + r.strErr).find(c.pszReason), std::string::npos)
+            << r.strOut << r.strErr;
+        EXPECT_LT(MsSince(start), CRfc2217SerialDevice::kAgreeTimeoutMs) << c.pszReason;
+    }
 }
 
 } // namespace

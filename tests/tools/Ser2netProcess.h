@@ -28,18 +28,20 @@ inline std::string FindSer2net() {
     return {};
 }
 
-// Whether something listens on 127.0.0.1:port, from the kernel's table: asking by connecting
-// would make ser2net open the line for nothing.
+// Whether something listens on 127.0.0.1:port (or on every address), from the kernel's table:
+// asking by connecting would make a device server open the line for nothing.
 inline bool IsListening(unsigned port) {
-    char local[32];
-    std::snprintf(local, sizeof local, "0100007F:%04X", port);
+    char loopback[32];
+    char any[32];
+    std::snprintf(loopback, sizeof loopback, "0100007F:%04X", port);
+    std::snprintf(any, sizeof any, "00000000:%04X", port);
     std::ifstream table("/proc/net/tcp");
     std::string line;
     while (std::getline(table, line)) {
         std::istringstream fields(line);
         std::string slot, address, remote, state;
         fields >> slot >> address >> remote >> state;
-        if (address == local && state == "0A") {
+        if ((address == loopback || address == any) && state == "0A") {
             return true;
         }
     }
