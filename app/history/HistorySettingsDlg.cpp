@@ -64,12 +64,11 @@ CHistorySettingsDlg::CHistorySettingsDlg(const CHistorySettings& settings,
     m_pPasswordEdit->setEchoMode(QLineEdit::Password);
     m_pPasswordEdit->setPlaceholderText(QStringLiteral("Leave empty to keep the stored password"));
     grid->addWidget(m_pPasswordEdit, 3, 1, 1, 2);
-    auto* keeping = new QLabel(QStringLiteral("The password is kept in the desktop keyring, or in "
-                                              "the PostgreSQL password file (~/.pgpass) where no "
-                                              "keyring runs."),
-                               where);
-    keeping->setWordWrap(true);
-    grid->addWidget(keeping, 4, 1, 1, 2);
+    auto* keeping = new QLabel(
+        QStringLiteral(
+            "Passwords are kept in the desktop keyring, or in ~/.pgpass where none runs."),
+        where);
+    grid->addWidget(keeping, 4, 0, 1, 3);
     auto* outbox = new QLabel(QStringLiteral("While the plant database cannot be reached, records "
                                              "wait in the local file and are sent later."),
                               where);
