@@ -7,7 +7,6 @@
 #include "history/PostgresUrl.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
@@ -65,7 +64,6 @@ CHistorySettings::Kind CHistorySettings::KindOf(const std::string& strTarget) {
 
 CHistoryStore::COptions CHistorySettings::Options(const std::string& strTarget) const {
     CHistoryStore::COptions options;
-    options.m_strTarget = strTarget;
     options.m_strTarget = WithStoredPassword(strTarget);
     options.m_nRetentionDays = std::clamp(m_nRetentionDays, 0, kMaxRetentionDays);
     return options;
@@ -91,6 +89,9 @@ bool CHistorySettings::StorePassword(const std::string& strUrl, const std::strin
     case CKeyring::Result::done:
         return true;
     case CKeyring::Result::refused:
+        if (strError.empty()) {
+            strError = "the desktop keyring refused it";
+        }
         return false;
     case CKeyring::Result::notFound:
     case CKeyring::Result::unavailable:
