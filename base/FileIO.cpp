@@ -99,13 +99,22 @@ enum class Outcome { written, failed, unsupported };
 
 // The write through an unnamed file; unsupported when the file could not be given a name here,
 // so that the caller writes under a temporary name instead.
-Outcome WriteThroughUnnamed(int fd, const std::string& path, const struct stat* target,
-                            const std::vector<std::uint8_t>& data) {
-    // Held until the descriptor closes, so a temporary name is never taken for a leftover.
-    ::flock(fd, LOCK_EX);
-    if (target != nullptr) {
+// The mode the new file gets: kKeepMode keeps a replaced file's own.
+constexpr int kKeepMode = -1;
+
+void SetMode(int fd, const struct stat* target, int mode) {
+    if (mode != kKeepMode) {
+        ::fchmod(fd, static_cast<mode_t>(mode));
+    } else if (target != nullptr) {
         ::fchmod(fd, target->st_mode & 07777);
     }
+}
+
+Outcome WriteThroughUnnamed(int fd, const std::string& path, const struct stat* target,
+                            const std::vector<std::uint8_t>& data, int mode) {
+    // Held until the descriptor closes, so a temporary name is never taken for a leftover.
+    ::flock(fd, LOCK_EX);
+    SetMode(fd, target, mode);
     if (!WriteAll(fd, data)) {
         CloseKeepingErrno(fd);
         return Outcome::failed;
@@ -144,21 +153,20 @@ Outcome WriteThroughUnnamed(int fd, const std::string& path, const struct stat* 
 }
 
 bool WriteThroughTemporaryName(const std::string& path, const struct stat* target,
-                               const std::vector<std::uint8_t>& data) {
+                               const std::vector<std::uint8_t>& data, int mode) {
     std::string temp;
     int fd = -1;
     for (int attempt = 0; fd < 0; ++attempt) {
         temp = TemporaryName(path);
         // 0666 through the umask: the permissions an ordinary new file gets.
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    mode != kKeepMode ? static_cast<mode_t>(mode) & 0666 : 0666);
         if (fd < 0 && (errno != EEXIST || attempt + 1 == kNameAttempts)) {
             return false;
         }
     }
     ::flock(fd, LOCK_EX);
-    if (target != nullptr) {
-        ::fchmod(fd, target->st_mode & 07777);
-    }
+    SetMode(fd, target, mode);
     if (!WriteAll(fd, data) || ::rename(temp.c_str(), path.c_str()) != 0) {
         const int e = errno;
         ::unlink(temp.c_str());
@@ -197,7 +205,9 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& data) {
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& data) {
+namespace {
+
+bool WriteWithMode(const std::string& path, const std::vector<std::uint8_t>& data, int mode) {
     const std::string dir = FolderOf(path);
     struct stat st;
     const struct stat* target = ::stat(path.c_str(), &st) == 0 ? &st : nullptr;
@@ -205,17 +215,28 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
     const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     Outcome outcome = Outcome::unsupported;
     if (fd >= 0) {
-        outcome = WriteThroughUnnamed(fd, path, target, data);
+        outcome = WriteThroughUnnamed(fd, path, target, data, mode);
     }
     if (outcome == Outcome::unsupported) {
-        outcome =
-            WriteThroughTemporaryName(path, target, data) ? Outcome::written : Outcome::failed;
+        outcome = WriteThroughTemporaryName(path, target, data, mode) ? Outcome::written
+                                                                      : Outcome::failed;
     }
     if (outcome != Outcome::written) {
         return false;
     }
     SyncFolder(dir);
     return true;
+}
+
+} // namespace
+
+bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& data) {
+    return WriteWithMode(path, data, kKeepMode);
+}
+
+bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& data,
+                         unsigned mode) {
+    return WriteWithMode(path, data, static_cast<int>(mode & 07777));
 }
 
 bool IsTemporaryFileName(const std::string& name) {

@@ -25,6 +25,11 @@ LINTARO_API bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t
 LINTARO_API bool WriteFileAtomically(const std::string& path,
                                      const std::vector<std::uint8_t>& data);
 
+// The same, the file getting exactly this mode (e.g. 0600), whether new or replaced; its data is
+// never readable under another mode on the way.
+LINTARO_API bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& data,
+                                     unsigned mode);
+
 // True for a name WriteFileAtomically gives its temporary files (without the folder).
 LINTARO_API bool IsTemporaryFileName(const std::string& name);
 

@@ -1,5 +1,7 @@
 #include "history/PostgresDatabase.h"
 
+#include "history/PostgresUrl.h"
+
 #include <libpq-fe.h>
 
 #include <charconv>
@@ -120,7 +122,14 @@ std::string CPostgresDatabase::DescribeUrl(const std::string& url) {
         }
     }
     const std::size_t query = text.find('?');
-    return query == std::string::npos ? text : text.substr(0, query);
+    if (query == std::string::npos) {
+        return text;
+    }
+    // Of the parameters only a service name says where the records go.
+    CPostgresUrl::CParts parts;
+    const bool service = CPostgresUrl::Parse(url, parts) && !parts.m_strService.empty();
+    return text.substr(0, query) +
+           (service ? "?service=" + CPostgresUrl::Encode(parts.m_strService) : std::string());
 }
 
 bool CPostgresDatabase::Connect(const std::string& url, int connectTimeoutS) {
@@ -140,7 +149,8 @@ bool CPostgresDatabase::Connect(const std::string& url, int connectTimeoutS) {
     }
     PQsetNoticeProcessor(m_pConn, IgnoreNotice, nullptr);
     if (PQstatus(m_pConn) != CONNECTION_OK) {
-        const std::string message = OneLine(PQerrorMessage(m_pConn));
+        // libpq quotes parts of a URL it cannot read, a password among them.
+        const std::string message = CPostgresUrl::Scrubbed(OneLine(PQerrorMessage(m_pConn)), url);
         // A server that answered with a refusal is told apart from one that is not there.
         const bool answered =
             message.find("FATAL") != std::string::npos || PQconnectionNeedsPassword(m_pConn) != 0;

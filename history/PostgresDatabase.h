@@ -23,7 +23,8 @@ public:
     bool Script(const std::string& sql) override;
     bool IsConnected() const override;
 
-    // "postgresql://user@host:port/db" of a URL, without its password, for messages.
+    // "postgresql://user@host:port/db" of a URL (and "?service=NAME" when it names a service),
+    // without its password, for messages.
     static std::string DescribeUrl(const std::string& url);
     static bool IsUrl(const std::string& text);
 

@@ -276,8 +276,9 @@ bool CSettingsStore::Save(HKEY hive, const std::vector<Key>& keys) {
                          (hive == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER") +
                          ")";
     std::string text = Format(keys, header);
+    // Owner only: settings may name servers and accounts nobody else needs to read.
     return WriteFileAtomically(GetFilePath(hive),
-                               std::vector<std::uint8_t>(text.begin(), text.end()));
+                               std::vector<std::uint8_t>(text.begin(), text.end()), 0600);
 }
 
 bool CSettingsStore::KeyExists(HKEY hive, const std::string& strKey) const {

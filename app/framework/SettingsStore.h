@@ -19,7 +19,8 @@ enum HKEY { HKEY_CURRENT_USER = 1, HKEY_LOCAL_MACHINE = 2 };
 //     XPos=dword:00000032
 //
 // Every call reads the file afresh and every change rewrites it whole and safely, so values
-// are on disk as soon as they are written. A line that cannot be understood is ignored.
+// are on disk as soon as they are written, readable by the owner only (mode 0600). A line that
+// cannot be understood is ignored.
 class CSettingsStore {
 public:
     CSettingsStore(std::string strVendor, std::string strProduct);

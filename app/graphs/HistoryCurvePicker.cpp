@@ -3,6 +3,7 @@
 #include "app/framework/MessageService.h"
 #include "app/framework/StringTable.h"
 #include "app/graphs/CurveHistory.h"
+#include "app/history/HistorySettings.h"
 #include "app/historyview/HistoryWorker.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
@@ -66,9 +67,10 @@ CHistoryCurvePicker::CHistoryCurvePicker(const std::string& strTarget, QWidget* 
     connect(m_pStation, &QComboBox::activated, this, [this](int nIndex) {
         Load(nIndex <= 0 ? std::string() : m_pStation->itemText(nIndex).toStdString());
     });
-    m_pWorker = std::make_unique<CHistoryWorker>(strTarget, [this](std::function<void()> done) {
-        QMetaObject::invokeMethod(&m_context, std::move(done), Qt::QueuedConnection);
-    });
+    m_pWorker = std::make_unique<CHistoryWorker>(
+        CHistorySettings::WithStoredPassword(strTarget), [this](std::function<void()> done) {
+            QMetaObject::invokeMethod(&m_context, std::move(done), Qt::QueuedConnection);
+        });
     Load(std::string());
 }
 

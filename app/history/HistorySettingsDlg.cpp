@@ -54,19 +54,26 @@ CHistorySettingsDlg::CHistorySettingsDlg(const CHistorySettings& settings,
     grid->addWidget(browse, 1, 2);
     grid->addWidget(m_pServer, 2, 0);
     m_pUrlEdit->setObjectName(QStringLiteral("HistoryUrl"));
-    m_pUrlEdit->setPlaceholderText(QStringLiteral("postgresql://user@host:5432/database"));
+    m_pUrlEdit->setPlaceholderText(
+        QStringLiteral("postgresql://user@host:5432/database or postgresql:///?service=name"));
     grid->addWidget(m_pUrlEdit, 2, 1, 1, 2);
     auto* passwordLabel = new QLabel(QStringLiteral("&Password:"), where);
     passwordLabel->setBuddy(m_pPasswordEdit);
     grid->addWidget(passwordLabel, 3, 0, Qt::AlignRight);
     m_pPasswordEdit->setObjectName(QStringLiteral("HistoryPassword"));
     m_pPasswordEdit->setEchoMode(QLineEdit::Password);
+    m_pPasswordEdit->setPlaceholderText(QStringLiteral("Leave empty to keep the stored password"));
     grid->addWidget(m_pPasswordEdit, 3, 1, 1, 2);
+    auto* keeping = new QLabel(
+        QStringLiteral(
+            "Passwords are kept in the desktop keyring, or in ~/.pgpass where none runs."),
+        where);
+    grid->addWidget(keeping, 4, 0, 1, 3);
     auto* outbox = new QLabel(QStringLiteral("While the plant database cannot be reached, records "
                                              "wait in the local file and are sent later."),
                               where);
     outbox->setWordWrap(true);
-    grid->addWidget(outbox, 4, 0, 1, 3);
+    grid->addWidget(outbox, 5, 0, 1, 3);
     grid->setColumnStretch(1, 1);
 
     auto* keep = new QHBoxLayout;
@@ -110,7 +117,7 @@ CHistorySettingsDlg::CHistorySettingsDlg(const CHistorySettings& settings,
     layout->addWidget(now);
     layout->addWidget(buttons);
 
-    // The stored choice; a password stays in its own field.
+    // The stored choice; a stored password stays where it is kept.
     switch (CHistorySettings::KindOf(m_settings.m_strTarget)) {
     case CHistorySettings::Kind::localFile:
         m_pLocal->setChecked(true);
@@ -121,10 +128,8 @@ CHistorySettingsDlg::CHistorySettingsDlg(const CHistorySettings& settings,
         break;
     case CHistorySettings::Kind::plantDatabase: {
         m_pServer->setChecked(true);
-        std::string password;
-        m_pUrlEdit->setText(
-            Text(CHistorySettings::SplitPassword(m_settings.m_strTarget, password)));
-        m_pPasswordEdit->setText(Text(password));
+        std::string ignored;
+        m_pUrlEdit->setText(Text(CHistorySettings::SplitPassword(m_settings.m_strTarget, ignored)));
         break;
     }
     }
@@ -237,7 +242,14 @@ void CHistorySettingsDlg::accept() {
         const std::string bare = CHistorySettings::SplitPassword(url, typed);
         const std::string password =
             m_pPasswordEdit->text().isEmpty() ? typed : m_pPasswordEdit->text().toStdString();
-        chosen.m_strTarget = CHistorySettings::JoinPassword(bare, password);
+        std::string problem;
+        if (!password.empty() && !CHistorySettings::StorePassword(bare, password, problem)) {
+            AfxMessageBox("The password cannot be stored: " + CHistorySettings::Masked(problem),
+                          MB_OK | MB_ICONEXCLAMATION);
+            m_pPasswordEdit->setFocus();
+            return;
+        }
+        chosen.m_strTarget = bare;
     }
     m_settings = chosen;
     CDialog::accept();

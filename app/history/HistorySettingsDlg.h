@@ -15,7 +15,8 @@ class QSpinBox;
 // The History Settings dialog (dialog 180): where the history is recorded (the local file,
 // another SQLite file or a plant database), how many days the local file keeps, and how the
 // recording stands now, kept up to date while the dialog is open. A plant database's password
-// has a field of its own and is never shown.
+// has a field of its own, starts empty and is never shown; OK stores one typed there outside the
+// settings (CHistorySettings::StorePassword).
 class CHistorySettingsDlg : public CDialog {
     Q_OBJECT
 public:

@@ -1,6 +1,7 @@
 #include "app/historyview/HistoryDoc.h"
 
 #include "app/framework/UpdateHints.h"
+#include "app/history/HistorySettings.h"
 #include "app/historyview/HistoryWorker.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
@@ -69,9 +70,10 @@ void CHistoryDoc::Refresh() {
     CQuorvelApp* pApp = GetQuorvelApp();
     const std::string target = pApp != nullptr ? pApp->GetHistoryTarget() : std::string();
     if (m_pWorker == nullptr) {
-        m_pWorker = std::make_unique<CHistoryWorker>(target, [this](std::function<void()> done) {
-            QMetaObject::invokeMethod(&m_context, std::move(done), Qt::QueuedConnection);
-        });
+        m_pWorker = std::make_unique<CHistoryWorker>(
+            CHistorySettings::WithStoredPassword(target), [this](std::function<void()> done) {
+                QMetaObject::invokeMethod(&m_context, std::move(done), Qt::QueuedConnection);
+            });
     }
     m_range.Resolve(CTimeText::NowUtcMs());
     const CHistoryRange range = m_range;

@@ -1,5 +1,6 @@
 #include "tools/zarnctl/CommandLine.h"
 
+#include "history/PostgresUrl.h"
 #include "records/TimeText.h"
 
 #include <CLI/CLI.hpp>
@@ -62,7 +63,8 @@ bool LooksLikeOption(const std::string& arg) {
 } // namespace
 
 int CCommandLine::Fail(const std::string& error) {
-    m_strError = error;
+    // A misplaced database URL is quoted back: never with its password.
+    m_strError = CPostgresUrl::Masked(error);
     return 0;
 }
 

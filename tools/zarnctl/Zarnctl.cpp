@@ -4,6 +4,7 @@
 
 #include "history/HistoryQuery.h"
 #include "history/HistoryStore.h"
+#include "history/PostgresUrl.h"
 #include "network/ZarnPort.h"
 #include "records/BatchFile.h"
 #include "records/CsvWriter.h"
@@ -906,10 +907,11 @@ std::string Optional(const std::optional<std::int64_t>& v) {
 int CZarnctl::History() {
     CHistoryQuery query;
     if (!query.Open(m_cmd.m_strDb)) {
-        *m_pErr << "zarnctl: cannot read the history: " << query.GetError() << '\n';
+        const std::string error = CPostgresUrl::Scrubbed(query.GetError(), m_cmd.m_strDb);
+        *m_pErr << "zarnctl: cannot read the history: " << error << '\n';
         if (m_cmd.m_bJson) {
             CJsonWriter json;
-            json.BeginObject().Key("ok").Bool(false).Key("error").String(query.GetError());
+            json.BeginObject().Key("ok").Bool(false).Key("error").String(error);
             json.EndObject();
             Emit(json);
         }
@@ -1119,7 +1121,8 @@ int CZarnctl::History() {
         }
     }
     if (!ok) {
-        *m_pErr << "zarnctl: cannot read the history: " << query.GetError() << '\n';
+        *m_pErr << "zarnctl: cannot read the history: "
+                << CPostgresUrl::Scrubbed(query.GetError(), m_cmd.m_strDb) << '\n';
         return kExitFailed;
     }
     json.EndArray().EndObject();
