@@ -9,7 +9,7 @@ PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool ser2net
           clang libclang-rt-dev libsqlite3-dev libpq-dev postgresql ccache clang-format
           libcli11-dev nlohmann-json3-dev locales qt6-charts-dev libqt6opengl6-dev
-          qt6-svg-dev help2man lintian desktop-file-utils appstream)
+          qt6-svg-dev help2man lintian desktop-file-utils appstream qt6-qpa-plugins)
 
 install_packages() {
     local missing=()
@@ -55,9 +55,14 @@ check_packages() {
     desktop-file-validate packaging/com.velmora.Quorvel.desktop
     appstreamcli validate --no-net build-pkg/packaging/com.velmora.Quorvel.metainfo.xml
     lintian --fail-on error dist/*.deb
-    local debs=(dist/*.deb) names=() deb
+    local debs=(dist/*.deb) names=() deb status=0
     for deb in "${debs[@]}"; do
         names+=("$(dpkg-deb -f "$deb" Package)")
+        # A component whose install rules name it wrongly comes out as documents only.
+        if ! dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' | grep -qv '^\./usr/share/doc/'; then
+            echo "$deb holds nothing but its documents" >&2
+            status=1
+        fi
     done
     local version
     version=$(dpkg-deb -f "${debs[0]}" Version)
@@ -72,7 +77,7 @@ check_packages() {
         [ -e "$path" ] && echo "$path"
     done <"$work/files" >"$work/before"
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${debs[@]/#/./}" >/dev/null
-    local status=0 answer line sim
+    local answer line sim
     for program in quorvel zarnctl zarnsim; do
         answer=$("$program" --version) || status=1
         [ "$answer" = "$program $version" ] || { echo "$program --version: $answer" >&2; status=1; }

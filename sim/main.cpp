@@ -20,8 +20,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: zarnsim [--nodes LIST] [--link PATH] [--pace] [--fault NODE:KIND]... [--seed N]\n"
-    "               [--crimp-interval MS] [--tcp [HOST:]PORT [--no-pty]]\n"
+    "Usage: zarnsim [OPTION]...\n"
     "\n"
     "Simulates Zarn analysers on one serial line (a pseudo-terminal) and prints the device\n"
     "path on the first line of its output; with --tcp the port name socket://HOST:PORT\n"

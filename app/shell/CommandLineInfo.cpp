@@ -108,7 +108,7 @@ bool CCommandLineInfo::Parse(int argc, const char* const* argv) {
 std::string CCommandLineInfo::Usage(const std::string& strProgram) {
     return "Usage: " + strProgram +
            " [--port NAME] [--simulate] [--history TARGET] [--no-splash] [--measure-startup]\n"
-           "       " +
+           "   or: " +
            strProgram +
            " --help | --version\n"
            "  --port NAME        use this serial port for this run (COMn or a device path);\n"

@@ -426,7 +426,7 @@ std::string CCommandLine::GetUsageLine() const {
 }
 
 std::string CCommandLine::GetHelpText() {
-    return R"(usage: zarnctl [--port NAME] [--json] [--yes] COMMAND ...
+    return R"(Usage: zarnctl [--port NAME] [--json] [--yes] COMMAND ...
 
 Talks to the Zarn crimp-force analysers on one serial line (57600 baud 8N1).
 
