@@ -66,7 +66,19 @@ check_packages() {
     done
     local version
     version=$(dpkg-deb -f "${debs[0]}" Version)
-    # Left over from an interrupted run, they would hide what this one installs.
+    # Packages that someone installed for use stay; ones left over from an interrupted check
+    # (the marker tells) would hide what this one installs.
+    local marker=/var/tmp/quorvel-package-check installed=()
+    for deb in "${names[@]}"; do
+        dpkg-query -W -f='${Status}' "$deb" 2>/dev/null | grep -q "install ok installed" &&
+            installed+=("$deb")
+    done
+    if [ ${#installed[@]} -gt 0 ] && [ ! -e "$marker" ]; then
+        echo "warning: ${installed[*]} installed on this machine; the packages were not" \
+            "installed, tried and purged, so as to keep them" >&2
+        return $status
+    fi
+    $sudo touch "$marker"
     $sudo dpkg --purge "${names[@]}" >/dev/null 2>&1 || true
     local work
     work=$(mktemp -d)
@@ -108,6 +120,7 @@ check_packages() {
     kill "$sim"
     wait "$sim" 2>/dev/null || true
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "${names[@]}" >/dev/null
+    $sudo rm -f "$marker"
     # Nothing of theirs stays behind: no file, and no folder that was not there before.
     while read -r path; do
         if [ -e "$path" ] && ! grep -qxF "$path" "$work/before"; then
