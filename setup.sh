@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and then either runs the program on the built-in
-# simulated analyser line (run) or runs the whole test suite (test).
+# simulated analyser line (run), runs the whole test suite (test) or makes the Debian packages
+# in dist/ (package).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -8,7 +9,7 @@ PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool ser2net
           clang libclang-rt-dev libsqlite3-dev libpq-dev postgresql ccache clang-format
           libcli11-dev nlohmann-json3-dev locales qt6-charts-dev libqt6opengl6-dev python3-serial
-          qtkeychain-qt6-dev)
+          qtkeychain-qt6-dev qt6-svg-dev help2man lintian desktop-file-utils appstream qt6-qpa-plugins)
 
 install_packages() {
     local missing=()
@@ -32,46 +33,107 @@ build() { # dir, targets (empty: all), extra cmake options...
     cmake --build "$dir" ${targets:+--target $targets}
 }
 
-# The library as another project uses it: installed into a prefix of its own, the example program
-# built against it once through its CMake package and once through pkg-config, and both asked
-# whether an analyser of a simulated line answers.
-check_installed_library() {
-    local prefix="$PWD/build-lib/install" work
-    build build-lib "lintaro zarnsim" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BUILD_APP=OFF \
-        -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=OFF -DCMAKE_INSTALL_PREFIX="$prefix"
-    rm -rf "$prefix"
-    cmake --install build-lib >/dev/null
+# The Debian packages (liblintaro1, liblintaro-dev, quorvel, zarn-tools) in dist/: a Release
+# build with the icons and manual pages, packed by CPack.
+make_packages() {
+    build build-pkg "" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DQUORVEL_PACKAGE=ON \
+        -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=OFF
+    rm -f build-pkg/*.deb
+    (cd build-pkg && cpack -G DEB >/dev/null)
+    rm -rf dist
+    mkdir dist
+    mv build-pkg/*.deb dist/
+}
+
+# The packages as a plant's IT gets them: checked by lintian and the desktop validators,
+# installed with apt, the programs and the example program (CMake package and pkg-config)
+# asked to work against a simulated line, then purged without a trace.
+check_packages() {
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    make_packages
+    desktop-file-validate packaging/com.velmora.Quorvel.desktop
+    appstreamcli validate --no-net build-pkg/packaging/com.velmora.Quorvel.metainfo.xml
+    lintian --fail-on error dist/*.deb
+    local debs=(dist/*.deb) names=() deb status=0
+    for deb in "${debs[@]}"; do
+        names+=("$(dpkg-deb -f "$deb" Package)")
+        # A component whose install rules name it wrongly comes out as documents only.
+        if ! dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' | grep -qv '^\./usr/share/doc/'; then
+            echo "$deb holds nothing but its documents" >&2
+            status=1
+        fi
+    done
+    local version
+    version=$(dpkg-deb -f "${debs[0]}" Version)
+    # Packages that someone installed for use stay; ones left over from an interrupted check
+    # (the marker tells) would hide what this one installs.
+    local marker=/var/tmp/quorvel-package-check installed=()
+    for deb in "${names[@]}"; do
+        dpkg-query -W -f='${Status}' "$deb" 2>/dev/null | grep -q "install ok installed" &&
+            installed+=("$deb")
+    done
+    if [ ${#installed[@]} -gt 0 ] && [ ! -e "$marker" ]; then
+        echo "warning: ${installed[*]} installed on this machine; the packages were not" \
+            "installed, tried and purged, so as to keep them" >&2
+        return $status
+    fi
+    $sudo touch "$marker"
+    $sudo dpkg --purge "${names[@]}" >/dev/null 2>&1 || true
+    local work
     work=$(mktemp -d)
-    cmake -S examples -B "$work/cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-    cmake --build "$work/cmake" >/dev/null
-    local pcdir
-    pcdir=$(dirname "$(find "$prefix" -name lintaro.pc)")
-    # shellcheck disable=SC2046
-    c++ -std=c++20 -o "$work/ask_node_pc" examples/ask_node.cpp \
-        $(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs lintaro)
-    build-lib/bin/zarnsim --nodes 3 >"$work/sim.out" &
-    local sim=$! line="" status=0
+    for deb in "${debs[@]}"; do
+        dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|; s|/$||' | grep -v '^/\?$'
+    done | sort -u >"$work/files"
+    while read -r path; do
+        [ -e "$path" ] && echo "$path"
+    done <"$work/files" >"$work/before"
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${debs[@]/#/./}" >/dev/null
+    local answer line sim
+    for program in quorvel zarnctl zarnsim; do
+        answer=$("$program" --version) || status=1
+        [ "$answer" = "$program $version" ] || { echo "$program --version: $answer" >&2; status=1; }
+    done
+    zarnctl --help >/dev/null || status=1
+    # The program from the package starts (its Qt plug-ins, resources) on its simulated line.
+    (cd "$work" && HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
+        QT_QPA_PLATFORM=offscreen quorvel --simulate --no-splash --measure-startup) || status=1
+    zarnsim --nodes 3 >"$work/sim.out" &
+    sim=$!
     for _ in $(seq 100); do
         line=$(head -n1 "$work/sim.out")
         [ -n "$line" ] && break
         sleep 0.05
     done
+    zarnctl --port "$line" ping 3 || status=1
+    cmake -S examples -B "$work/cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$work/cmake" >/dev/null
+    # shellcheck disable=SC2046
+    c++ -std=c++20 -o "$work/ask_node_pc" examples/ask_node.cpp $(pkg-config --cflags --libs lintaro)
     local found missing
     found=$("$work/cmake/ask_node" "$line" 3) || status=1
     # Node 4 is not on the line: the program must say so and fail.
-    missing=$(LD_LIBRARY_PATH="$(dirname "$pcdir")" "$work/ask_node_pc" "$line" 4) && status=1
+    missing=$("$work/ask_node_pc" "$line" 4) && status=1
     [ "$found" = "node 3 answers" ] || status=1
     [[ "$missing" == "node 4 does not answer"* ]] || status=1
     echo "$found; $missing"
     kill "$sim"
     wait "$sim" 2>/dev/null || true
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "${names[@]}" >/dev/null
+    $sudo rm -f "$marker"
+    # Nothing of theirs stays behind: no file, and no folder that was not there before.
+    while read -r path; do
+        if [ -e "$path" ] && ! grep -qxF "$path" "$work/before"; then
+            echo "left after purging: $path" >&2
+            status=1
+        fi
+    done <"$work/files"
     rm -rf "$work"
     if [ $status -ne 0 ]; then
-        echo "the example program did not work against the installed library" >&2
+        echo "the packages did not install, work or purge cleanly" >&2
         return 1
     fi
-    echo "The installed library works for the example program (CMake package and pkg-config)."
+    echo "The packages ($version) install, work (programs, example program by CMake and pkg-config) and purge cleanly."
 }
 
 case "${1:-}" in
@@ -108,7 +170,7 @@ test)
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     export QT_QPA_PLATFORM=offscreen
     ctest --test-dir build-ci --output-on-failure -j2 --timeout 600
-    check_installed_library
+    check_packages
     # The line worker and the windows that use it, under ThreadSanitizer.
     build build-tsan "sim_tests quorvel_line_test quorvel_network_view_test quorvel_stats_window_test quorvel_graphs_view_test" \
         -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WERROR=ON -DQUORVEL_TSAN=ON -DQUORVEL_BUILD_BENCH=OFF
@@ -126,8 +188,13 @@ test)
         echo "clang++ not found: the fuzzers did not run" >&2
     fi
     ;;
+package)
+    install_packages
+    make_packages
+    ls -l dist
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac

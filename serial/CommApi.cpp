@@ -77,7 +77,8 @@ std::string DescribeOpenError(unsigned long code) {
         return "the port is held by another program";
     case EACCES:
     case EPERM:
-        return "permission denied for the device (is the user in the dialout group?)";
+        // Local serial devices belong to the dialout group; membership counts from the next login.
+        return "Permission denied: add your user to the dialout group and log in again";
     case ENOTTY:
         return "not a serial device";
     case ECONNREFUSED:

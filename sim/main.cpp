@@ -7,6 +7,7 @@
 #include "sim/ZarnSimulator.h"
 
 #include <CLI/CLI.hpp>
+#include <quorvel/Version.h>
 
 #include <csignal>
 #include <cstdio>
@@ -19,8 +20,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: zarnsim [--nodes LIST] [--link PATH] [--pace] [--fault NODE:KIND]... [--seed N]\n"
-    "               [--crimp-interval MS] [--tcp [HOST:]PORT [--no-pty]]\n"
+    "Usage: zarnsim [OPTION]...\n"
     "\n"
     "Simulates Zarn analysers on one serial line (a pseudo-terminal) and prints the device\n"
     "path on the first line of its output; with --tcp the port name socket://HOST:PORT\n"
@@ -41,7 +41,8 @@ const char kUsage[] =
     "                        free port. One client at a time: a new client replaces the one\n"
     "                        before. The line answers whichever side wrote last.\n"
     "  --no-pty              serve the line over TCP only\n"
-    "  --help                show this help\n";
+    "  --help                show this help\n"
+    "  --version             print the version\n";
 
 int Usage(const std::string& problem) {
     std::cerr << "zarnsim: " << problem << "\nTry 'zarnsim --help'.\n";
@@ -131,6 +132,8 @@ int main(int argc, char** argv) {
     app.add_flag("--pace", options.bPace)->disable_flag_override();
     app.add_flag("--no-pty", bNoPty)->disable_flag_override();
     app.add_flag_callback("-h,--help", [&] { bHelp = bHelp || open(); })->trigger_on_parse();
+    bool bVersion = false;
+    app.add_flag_callback("--version", [&] { bVersion = bVersion || open(); })->trigger_on_parse();
 
     // "--name=" gives an empty value rather than taking the next word, and a flag takes no
     // value at all, not even an empty or a true one.
@@ -162,6 +165,10 @@ int main(int argc, char** argv) {
     }
     if (bHelp) {
         std::cout << kUsage;
+        return 0;
+    }
+    if (bVersion) {
+        std::cout << "zarnsim " << kQuorvelVersion << "\n";
         return 0;
     }
     if (!problem.empty()) {

@@ -87,6 +87,8 @@ bool CCommandLineInfo::Parse(int argc, const char* const* argv) {
             m_bMeasureStartup = true;
         } else if ((name == "help" || name == "h") && !bInlineValue) {
             m_bHelp = true;
+        } else if (name == "version" && !bInlineValue) {
+            m_bVersion = true;
         } else if (const QtOption* qt = FindQtOption(name)) {
             if (qt->bValue && !bInlineValue) {
                 ++i; // the user-interface layer reads the value itself
@@ -106,6 +108,9 @@ bool CCommandLineInfo::Parse(int argc, const char* const* argv) {
 std::string CCommandLineInfo::Usage(const std::string& strProgram) {
     return "Usage: " + strProgram +
            " [--port NAME] [--simulate] [--history TARGET] [--no-splash] [--measure-startup]\n"
+           "   or: " +
+           strProgram +
+           " --help | --version\n"
            "  --port NAME        use this serial port for this run (COMn or a device path);\n"
            "                     it is remembered at exit like a choice in Serial Port Settings\n"
            "  --simulate         run on the built-in simulated analyser line (nodes 1-12)\n"
@@ -113,5 +118,7 @@ std::string CCommandLineInfo::Usage(const std::string& strProgram) {
            "                     postgresql:// database instead of the one in History Settings\n"
            "  --no-splash        start without the splash screen\n"
            "  --measure-startup  print the time to the main window and end\n"
+           "  --help             print this text and end\n"
+           "  --version          print the version and end\n"
            "File names on the command line are ignored.\n";
 }

@@ -10,6 +10,7 @@
 //   --no-splash        start without the splash screen
 //   --measure-startup  report the time to the main window and end
 //   --help             print the usage and end
+//   --version          print the version and end
 // File names are accepted and ignored; options of the Qt user-interface layer pass through.
 class CCommandLineInfo {
 public:
@@ -24,6 +25,7 @@ public:
     std::string m_strHistory;
     bool m_bMeasureStartup = false;
     bool m_bHelp = false;
+    bool m_bVersion = false;
     std::vector<std::string> m_ignoredFiles;
     std::string m_strError;
 };

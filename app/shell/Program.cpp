@@ -6,6 +6,8 @@
 #include "app/shell/Registry.h"
 #include "sim/ZarnSimulator.h"
 
+#include <quorvel/Version.h>
+
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -21,6 +23,10 @@ int RunQuorvel(int argc, char** argv) {
     }
     if (info.m_bHelp) {
         std::printf("%s", CCommandLineInfo::Usage(program).c_str());
+        return 0;
+    }
+    if (info.m_bVersion) {
+        std::printf("quorvel %s\n", kQuorvelVersion);
         return 0;
     }
     RemoveLeftoverTemporaries();

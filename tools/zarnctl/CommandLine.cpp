@@ -248,6 +248,8 @@ int CCommandLine::Parse(const std::vector<std::string>& args) {
     app.add_flag("--reference", m_bReference);
     app.add_flag("--csv", m_bCsv);
     app.add_flag_callback("-h,--help", [&] { help = help || open(); })->trigger_on_parse();
+    bool version = false;
+    app.add_flag_callback("--version", [&] { version = version || open(); })->trigger_on_parse();
     app.add_option("args", positional);
 
     // "--port=" and "--timeout=" name an empty value rather than take the next word.
@@ -279,8 +281,8 @@ int CCommandLine::Parse(const std::vector<std::string>& args) {
             }
         }
     }
-    if (help) {
-        m_command = ZarnctlCommand::help;
+    if (help || version) {
+        m_command = help ? ZarnctlCommand::help : ZarnctlCommand::version;
         return 1;
     }
     if (!problem.empty()) {
@@ -325,6 +327,7 @@ int CCommandLine::ParseCommandArgs(const std::vector<std::string>& p) {
     };
     switch (m_command) {
     case ZarnctlCommand::help:
+    case ZarnctlCommand::version:
     case ZarnctlCommand::ports:
     case ZarnctlCommand::history:
         return exactly(0);
@@ -425,7 +428,7 @@ std::string CCommandLine::GetUsageLine() const {
 }
 
 std::string CCommandLine::GetHelpText() {
-    return R"(usage: zarnctl [--port NAME] [--json] [--yes] COMMAND ...
+    return R"(Usage: zarnctl [--port NAME] [--json] [--yes] COMMAND ...
 
 Talks to the Zarn crimp-force analysers on one serial line (57600 baud 8N1).
 
@@ -480,6 +483,7 @@ Options:
   --station NAME  curve and batch: the station name in the saved file (default
                 "Station NODE"); history: only this station's records
   --help        show this text
+  --version     print the version
 
 History options:
   --node N      only this node's records

@@ -8,6 +8,7 @@
 enum class ZarnctlCommand {
     none,
     help,
+    version,
     ping,
     scan,
     get,

@@ -16,6 +16,8 @@
 #include "serial/CommApi.h"
 #include "serial/PortList.h"
 
+#include <quorvel/Version.h>
+
 #include <algorithm>
 #include <cctype>
 #include <istream>
@@ -188,6 +190,10 @@ int CZarnctl::RunCommand(const std::vector<std::string>& args) {
     const ZarnctlCommand command = m_cmd.m_command;
     if (command == ZarnctlCommand::help) {
         *m_pOut << CCommandLine::GetHelpText();
+        return kExitOk;
+    }
+    if (command == ZarnctlCommand::version) {
+        *m_pOut << "zarnctl " << kQuorvelVersion << '\n';
         return kExitOk;
     }
     if (command == ZarnctlCommand::ports) {

@@ -2,7 +2,11 @@
 //     quorvel_artwork <folder>
 // Run it when the artwork changes and commit the PNG files it writes; the program itself
 // only loads them.
+//     quorvel_artwork --desktop-icons <folder>
+// draws the program's icon for the desktop instead, as an icon theme lays it out
+// (<folder>/NxN/apps/quorvel.png and <folder>/scalable/apps/quorvel.svg); the build runs it.
 
+#include <QDir>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -11,6 +15,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 
 #include <cmath>
 #include <cstdio>
@@ -643,6 +648,37 @@ void SaveIcon(const QString& name, const std::function<void(QPainter&)>& draw) {
     }
 }
 
+// The program's icon in every size an icon theme looks for, and as a drawing for any other.
+void DrawDesktopIcons() {
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString folder = QString("%1x%1/apps").arg(size);
+        QDir(g_folder).mkpath(folder);
+        QImage image(size, size, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 32.0, size / 32.0);
+        IconProgram(p);
+        p.end();
+        Save(image, folder + "/quorvel.png");
+    }
+    QDir(g_folder).mkpath("scalable/apps");
+    QSvgGenerator svg;
+    svg.setFileName(g_folder + "/scalable/apps/quorvel.svg");
+    svg.setSize(QSize(32, 32));
+    svg.setViewBox(QRect(0, 0, 32, 32));
+    svg.setTitle("Quorvel");
+    QPainter p;
+    if (!p.begin(&svg)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(svg.fileName()));
+        ++g_failures;
+        return;
+    }
+    p.setRenderHint(QPainter::Antialiasing);
+    IconProgram(p);
+    p.end();
+}
+
 void DrawIcons() {
     SaveIcon("icon128", IconProgram);
     SaveIcon("icon129", IconNetwork);
@@ -737,6 +773,15 @@ int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
         return 2;
+    }
+    if (QString(argv[1]) == "--desktop-icons") {
+        if (argc < 3) {
+            std::fprintf(stderr, "usage: %s --desktop-icons <folder>\n", argv[0]);
+            return 2;
+        }
+        g_folder = QString::fromLocal8Bit(argv[2]);
+        DrawDesktopIcons();
+        return g_failures == 0 ? 0 : 1;
     }
     g_folder = QString::fromLocal8Bit(argv[1]);
     DrawSplash();
