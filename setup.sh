@@ -7,7 +7,8 @@ cd "$(dirname "$0")"
 PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool ser2net
           clang libclang-rt-dev libsqlite3-dev libpq-dev postgresql ccache clang-format
-          libcli11-dev nlohmann-json3-dev locales qt6-charts-dev libqt6opengl6-dev)
+          libcli11-dev nlohmann-json3-dev locales qt6-charts-dev libqt6opengl6-dev
+          libsystemd-dev libmosquitto-dev mosquitto)
 
 install_packages() {
     local missing=()

@@ -107,6 +107,8 @@ LINTARO_API int ClearCommBreak(HANDLE h);
 LINTARO_API int GetCommModemStatus(HANDLE h, unsigned long* status);
 // Non-zero when the device behind the handle has failed for good.
 LINTARO_API int IsCommDeviceLost(HANDLE h);
+// The device behind an open handle, for a port that knows its kind; null for any other handle.
+LINTARO_API CSerialDevice* GetCommDevice(HANDLE h);
 
 // The device path a port name stands for.
 LINTARO_API std::string CommDevicePath(const std::string& name);
