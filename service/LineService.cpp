@@ -157,24 +157,29 @@ bool CLineService::OpenSocket() {
         CServiceLog::Info("no socket: the line is not shared");
         return true;
     }
+    // The socket is made ready under a name of its own and then renamed into place, so that it
+    // appears listening, with its mode and group, at once.
+    const std::string temporary = m_strSocket + ".new";
     sockaddr_un address{};
-    if (m_strSocket.size() >= sizeof address.sun_path) {
+    if (temporary.size() >= sizeof address.sun_path) {
         CServiceLog::Error("the socket path is too long: " + m_strSocket);
         m_strSocket.clear();
         return false;
     }
     // A socket left by a killed run is replaced; any other file is not ours to remove.
-    struct stat st {};
-    if (lstat(m_strSocket.c_str(), &st) == 0) {
-        if (!S_ISSOCK(st.st_mode)) {
-            CServiceLog::Error(m_strSocket + " exists and is no socket");
-            m_strSocket.clear();
-            return false;
+    for (const std::string& path : {m_strSocket, temporary}) {
+        struct stat st {};
+        if (lstat(path.c_str(), &st) == 0) {
+            if (!S_ISSOCK(st.st_mode)) {
+                CServiceLog::Error(path + " exists and is no socket");
+                m_strSocket.clear();
+                return false;
+            }
+            ::unlink(path.c_str());
         }
-        ::unlink(m_strSocket.c_str());
     }
     address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, m_strSocket.data(), m_strSocket.size());
+    std::memcpy(address.sun_path, temporary.data(), temporary.size());
     m_nListenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     // Nobody may connect before the mode and group are right.
     const mode_t mask = ::umask(0177);
@@ -195,12 +200,15 @@ bool CLineService::OpenSocket() {
         found == nullptr) {
         CServiceLog::Warning("group " + m_config.m_strGroup +
                              " does not exist; the socket keeps the service's group");
-    } else if (::chown(m_strSocket.c_str(), static_cast<uid_t>(-1), found->gr_gid) != 0) {
+    } else if (::chown(temporary.c_str(), static_cast<uid_t>(-1), found->gr_gid) != 0) {
         CServiceLog::Warning("cannot give the socket to group " + m_config.m_strGroup + ": " +
                              std::strerror(errno));
     }
-    if (::chmod(m_strSocket.c_str(), 0660) != 0 || ::listen(m_nListenFd, 16) != 0) {
+    if (::chmod(temporary.c_str(), 0660) != 0 || ::listen(m_nListenFd, 16) != 0 ||
+        ::rename(temporary.c_str(), m_strSocket.c_str()) != 0) {
         CServiceLog::Error("cannot serve the line on " + m_strSocket + ": " + std::strerror(errno));
+        ::unlink(temporary.c_str());
+        m_strSocket.clear();
         return false;
     }
     CServiceLog::Info("serving the line on " + m_strSocket);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 
 namespace {
@@ -144,6 +145,30 @@ TEST_F(ZarndService, ChecksItsConfiguration) {
     EXPECT_EQ(badHistory.nExit, 1);
     EXPECT_NE(badHistory.strErr.find("does not exist"), std::string::npos) << badHistory.strErr;
     EXPECT_FALSE(std::filesystem::exists(m_strHistory));
+
+    // The broker's password stays with the service.
+    const std::string password = m_strDir + "/mqtt-password";
+    std::ofstream(password) << "secret\n";
+    ::chmod(password.c_str(), 0644);
+    const std::vector<std::string> mqtt = {"--config",
+                                           config,
+                                           "--mqtt",
+                                           "mqtts://127.0.0.1",
+                                           "--mqtt-user",
+                                           "press",
+                                           "--mqtt-password-file",
+                                           password};
+    std::ofstream(config) << "port = /dev/null\nnodes = 1\nsocket = " << m_strSocket << "\n";
+    const ProgramResult open = check(mqtt);
+    EXPECT_EQ(open.nExit, 1);
+    EXPECT_NE(open.strErr.find("readable by others"), std::string::npos) << open.strErr;
+    EXPECT_EQ(open.strErr.find("secret"), std::string::npos);
+    ::chmod(password.c_str(), 0600);
+    const ProgramResult own = check(mqtt);
+    EXPECT_EQ(own.nExit, 0) << own.strErr;
+    const ProgramResult badUrl = check({"--config", config, "--mqtt", "http://broker"});
+    EXPECT_EQ(badUrl.nExit, 1);
+    EXPECT_NE(badUrl.strErr.find("--mqtt"), std::string::npos) << badUrl.strErr;
 }
 
 // systemd takes the unit file as it stands: every key known, the binary executable.
