@@ -106,6 +106,39 @@ TEST_F(ZarndService, KilledWhilePollingKeepsItsHistoryAndResumes) {
     EXPECT_EQ(StopService(), 0);
 }
 
+TEST_F(ZarndService, ReopensALostLineByItsName) {
+    const std::string link = m_strDir + "/line";
+    auto startLine = [&] {
+        CZarnSimulator::Options options;
+        options.nodes = {4};
+        options.nCrimpIntervalMs = 0;
+        options.strLink = link;
+        m_pSim = std::make_unique<CZarnSimulator>(options);
+        std::string error;
+        ASSERT_TRUE(m_pSim->Start(&error)) << error;
+    };
+    startLine();
+    m_pService = std::make_unique<CChildProcess>();
+    CChildProcess::Options options;
+    options.strLog = m_strLog;
+    options.bPipeOut = false;
+    ASSERT_TRUE(
+        m_pService->Start({ZARND_PATH, "--port", link, "--nodes", "4", "--poll", "1", "--sweep",
+                           "0", "--history", m_strHistory, "--socket", m_strSocket},
+                          options));
+    ASSERT_TRUE(WaitFor([&] { return !Readings(4).empty(); }, 30000)) << Log();
+
+    // The adapter goes away, and comes back under the same name on another device.
+    m_pSim.reset();
+    ASSERT_TRUE(
+        WaitFor([&] { return Log().find("line lost on " + link) != std::string::npos; }, 20000))
+        << Log();
+    const std::size_t nLost = Readings(4).size();
+    startLine();
+    ASSERT_TRUE(WaitFor([&] { return Readings(4).size() >= nLost + 2; }, 30000)) << Log();
+    EXPECT_EQ(StopService(), 0);
+}
+
 // --check-config over command lines and configuration files.
 TEST_F(ZarndService, ChecksItsConfiguration) {
     StartLine({1});

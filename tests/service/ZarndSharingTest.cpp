@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -115,7 +116,13 @@ TEST_F(ZarndSharing, ClientsThatDieOrStopReadingCostOthersAtMostOneExchange) {
     EXPECT_EQ(::recv(huge, &byte, 1, 0), 0) << "the oversized frame's sender is still served";
     ::close(huge);
     ::close(deaf);
-    EXPECT_EQ(StopService(), 0);
+
+    // A service that dies leaves its clients with a lost line, as an unplugged adapter would.
+    m_pService->Signal(SIGKILL);
+    ASSERT_EQ(m_pService->Wait(10000), 128 + SIGKILL);
+    EXPECT_EQ(port->RequestACK(2), 0);
+    EXPECT_EQ(port->GetLastError(), ZarnError::lineLost);
+    EXPECT_TRUE(port->IsLineLost());
 }
 
 TEST_F(ZarndSharing, OnlyEngineersChangeAnalysersAndTheirChangesAreRecorded) {
