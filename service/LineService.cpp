@@ -284,11 +284,25 @@ void CLineService::Wake() {
 }
 
 void CLineService::Deliver(Note note) {
+    bool bWake = false;
     {
-        std::lock_guard lock(m_noteMutex);
-        m_notes.push_back(std::move(note));
+        std::lock_guard lock(m_schedMutex);
+        auto it = m_clients.find(note.nClient);
+        if (it == m_clients.end()) {
+            return;
+        }
+        Client& client = *it->second;
+        Queue(client, std::move(note.frame));
+        // Straight to a client that reads, without a detour through the service's thread; what
+        // its socket does not take now waits for the loop.
+        if (!WriteClient(client)) {
+            client.bBroken = true;
+        }
+        bWake = client.bBroken || client.nOutPos < client.out.size();
     }
-    Wake();
+    if (bWake) {
+        Wake();
+    }
 }
 
 int CLineService::NextTimeout(Clock::time_point now) const {
@@ -320,6 +334,7 @@ void CLineService::Loop() {
             fds.push_back({m_nListenFd, POLLIN, 0});
         }
         const std::size_t nFirstClient = fds.size();
+        std::unique_lock sched(m_schedMutex);
         for (const auto& [key, client] : m_clients) {
             short events = 0;
             // A client that does not read its answers is not heard until it does.
@@ -332,6 +347,7 @@ void CLineService::Loop() {
             fds.push_back({client->nFd, events, 0});
             keys.push_back(key);
         }
+        sched.unlock();
         const int n = ::poll(fds.data(), fds.size(), NextTimeout(Clock::now()));
         if (n < 0 && errno != EINTR) {
             CServiceLog::Error(std::string("poll: ") + std::strerror(errno));
@@ -354,15 +370,19 @@ void CLineService::Loop() {
             std::uint64_t count = 0;
             [[maybe_unused]] const ssize_t r = ::read(m_nWakeFd, &count, sizeof count);
         }
-        TakeNotes();
         for (std::size_t i = 0; i < keys.size(); ++i) {
             const pollfd& p = fds[nFirstClient + i];
             auto it = m_clients.find(keys[i]);
-            if (it == m_clients.end() || p.revents == 0) {
+            if (it == m_clients.end()) {
                 continue;
             }
             Client& client = *it->second;
-            if ((p.revents & POLLOUT) && !WriteClient(client)) {
+            bool bBroken = false;
+            {
+                std::lock_guard lock(m_schedMutex);
+                bBroken = client.bBroken || ((p.revents & POLLOUT) && !WriteClient(client));
+            }
+            if (bBroken) {
                 DropClient(keys[i], "stopped reading");
                 continue;
             }
@@ -410,19 +430,23 @@ void CLineService::Accept() {
 }
 
 void CLineService::DropClient(std::uint64_t nKey, const char* pszWhy) {
-    auto it = m_clients.find(nKey);
-    if (it == m_clients.end()) {
-        return;
+    std::string user;
+    {
+        std::lock_guard lock(m_schedMutex);
+        auto it = m_clients.find(nKey);
+        if (it == m_clients.end()) {
+            return;
+        }
+        Client& client = *it->second;
+        // Its call on the line finishes; its calls still waiting never reach the line.
+        client.pCancel->Cancel();
+        ::close(client.nFd);
+        user = client.peer.m_strUser;
+        m_clients.erase(it);
     }
-    Client& client = *it->second;
-    // Its call on the line finishes; its calls still waiting never reach the line.
-    client.pCancel->Cancel();
-    ::close(client.nFd);
     if (pszWhy != nullptr) {
-        CServiceLog::Info("client " + client.peer.m_strUser + " " + pszWhy);
+        CServiceLog::Info("client " + user + " " + pszWhy);
     }
-    std::lock_guard lock(m_schedMutex);
-    m_clients.erase(it);
 }
 
 bool CLineService::WriteClient(Client& client) {
@@ -489,6 +513,7 @@ void CLineService::ReadClient(std::uint64_t nKey, Client& client) {
                 CServiceLog::Notice("refused " + client.peer.m_strUser + ": " +
                                     CZarnRequest::Name(request.call.RequestCode()) + " for node " +
                                     std::to_string(request.call.m_nNodeID));
+                std::lock_guard lock(m_schedMutex);
                 Refuse(client, request.nId, client.peer.m_strUser + " may only read");
             } else {
                 std::lock_guard lock(m_schedMutex);
@@ -574,20 +599,6 @@ void CLineService::PostCall(std::uint64_t nKey, Client& client, Request request)
         PostNextLocked();
     };
     m_pWorker->Post(std::move(task));
-}
-
-void CLineService::TakeNotes() {
-    std::deque<Note> notes;
-    {
-        std::lock_guard lock(m_noteMutex);
-        notes.swap(m_notes);
-    }
-    for (Note& note : notes) {
-        auto it = m_clients.find(note.nClient);
-        if (it != m_clients.end() && !note.frame.empty()) {
-            Queue(*it->second, std::move(note.frame));
-        }
-    }
 }
 
 void CLineService::RecordNoise(const std::optional<CZarnRequest>& carried) {

@@ -56,6 +56,7 @@ private:
         std::vector<std::uint8_t> out;
         std::size_t nOutPos = 0;
         std::shared_ptr<CLineCancel> pCancel = std::make_shared<CLineCancel>();
+        bool bBroken = false; // its socket failed under a write: to be dropped
         explicit Client(std::size_t nMaxFrame) : reader(nMaxFrame) {}
     };
     // What the worker's thread hands to the service's.
@@ -81,9 +82,9 @@ private:
     void PostNextLocked();
     void PostCall(std::uint64_t nKey, Client& client, Request request);
 
-    // Worker thread: hands a note over and wakes the service's thread.
+    // Worker thread: sends a frame to its client, or leaves it for the service's thread when the
+    // client's socket does not take it now.
     void Deliver(Note note);
-    void TakeNotes();
 
     void PollStep(Clock::time_point now);
     void SweepStep(Clock::time_point now);
@@ -110,17 +111,15 @@ private:
     int m_nListenFd = -1;
     bool m_bStopping = false;
 
-    // The clients and their waiting calls: changed on this thread under m_schedMutex, read under
-    // it by the worker's completions, which hand on the next call.
+    // The clients, their waiting calls and their output: changed under m_schedMutex, by this
+    // thread and by the worker's steps and completions, which send frames and hand on the next
+    // call.
     std::mutex m_schedMutex;
     std::map<std::uint64_t, std::unique_ptr<Client>> m_clients;
     std::uint64_t m_nNextClient = 1;
     std::uint64_t m_nLastServed = 0; // round-robin position
     bool m_bCallOnLine = false;      // a client's call is with the worker
     bool m_bNoMoreCalls = false;     // stopping
-
-    std::mutex m_noteMutex;
-    std::deque<Note> m_notes;
 
     // The stations, read by the worker's steps and replaced on SIGHUP.
     mutable std::mutex m_stationMutex;
