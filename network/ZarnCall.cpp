@@ -63,7 +63,8 @@ std::uint32_t CZarnCall::LineBudgetMs() const {
     case ZarnOp::presence:
         return exchange;
     case ZarnOp::presenceWithin:
-        return CZarnPort::kTxTimeout + rx + std::min<std::uint32_t>(m_nValue, 600000);
+        // The echo and the reply each under the call's own time-out.
+        return CZarnPort::kTxTimeout + 2 * std::min<std::uint32_t>(m_nValue, 600000);
     case ZarnOp::zoneInfo:
         return 5 * 2 * exchange;
     case ZarnOp::resultInfo:
