@@ -239,6 +239,7 @@ void CLineService::Stop() {
         }
     }
     if (m_history.IsOpen()) {
+        m_history.SetObserver(nullptr);
         m_history.Close();
     }
     for (int* fd : {&m_nSignalFd, &m_nWakeFd}) {
