@@ -9,7 +9,8 @@ PACKAGES=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth imagemagick xdotool ser2net
           clang libclang-rt-dev libsqlite3-dev libpq-dev postgresql ccache clang-format
           libcli11-dev nlohmann-json3-dev locales qt6-charts-dev libqt6opengl6-dev python3-serial
-          qtkeychain-qt6-dev qt6-svg-dev help2man lintian desktop-file-utils appstream qt6-qpa-plugins)
+          qtkeychain-qt6-dev qt6-svg-dev help2man lintian desktop-file-utils appstream qt6-qpa-plugins
+          libsystemd-dev libmosquitto-dev mosquitto)
 
 install_packages() {
     local missing=()

@@ -1,8 +1,8 @@
 // The station file against the harness's own reading of the layout, and written back.
 #include "FuzzSupport.h"
 
-#include "app/network/StationFile.h"
 #include "base/CodePage.h"
+#include "records/StationFile.h"
 
 #include <vector>
 

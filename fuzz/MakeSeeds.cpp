@@ -2,11 +2,11 @@
 // readers meet in use, from which the fuzzers start. Run by hand when a layout changes:
 //     fuzz_seeds SOURCE/fuzz/corpus
 #include "app/framework/SettingsStore.h"
-#include "app/network/StationFile.h"
 #include "app/stats/StatsListFile.h"
 #include "base/Archive.h"
 #include "devices/VaskPort.h"
 #include "network/ZarnPacket.h"
+#include "records/StationFile.h"
 #include "serial/TelnetCodec.h"
 
 #include <cstdio>

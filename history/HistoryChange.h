@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+class CZarnRequest;
+
 // One change the program made (or tried to make) to an analyser.
 class CHistoryChange {
 public:
@@ -20,4 +22,9 @@ public:
     // "blo", "tfactor", "dfactor", "sfactor", "teach", "reset", "reference".
     static const char* ParameterName(Parameter parameter);
     static bool ParseParameter(const std::string& name, Parameter& parameter);
+    // The parameter a changing request code sets; false for a code that changes nothing.
+    static bool ParameterOfCode(unsigned char code, Parameter& parameter);
+    // The change a request made by noise on the line stands for: not acknowledged, with why.
+    // False for a request that changes nothing.
+    static bool FromNoise(const CZarnRequest& carried, CHistoryChange& change);
 };

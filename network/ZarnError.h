@@ -21,6 +21,7 @@ enum class ZarnError {
     wrongEndValue,    // the end packet's value disagrees with what was received
     capacityExceeded, // more batch entries than the caller's array holds
     lineLost,         // the port's device failed (unplugged, hung up, closed by its server)
+    refused,          // the line service refused it for this user; nothing sent
 };
 
 LINTARO_API const char* ZarnErrorText(ZarnError error);

@@ -70,6 +70,8 @@ const char* ZarnErrorText(ZarnError error) {
         return "the line is lost (the port's device failed)";
     case ZarnError::capacityExceeded:
         return "more batch entries than room for them";
+    case ZarnError::refused:
+        return "refused by the line service";
     }
     return "unknown error";
 }

@@ -1,6 +1,7 @@
 #include "network/ZarnPort.h"
 
 #include "network/ZarnCodes.h"
+#include "network/ZarndLink.h"
 
 #include <cstring>
 #include <vector>
@@ -77,12 +78,182 @@ std::string CZarnPort::GetLastErrorText() const {
     std::string text = ZarnErrorText(m_lastError);
     if (m_lastError == ZarnError::otherRequest && m_carried) {
         text += ": " + m_carried->Describe();
+    } else if (m_lastError == ZarnError::refused && !m_strErrorDetail.empty()) {
+        text += ": " + m_strErrorDetail;
     }
     const unsigned long reason = m_lastError == ZarnError::lineLost ? GetLineLostReason() : 0;
     if (reason != 0) {
         text += ": " + lintaro::DescribeOpenError(reason);
     }
     return text;
+}
+
+int CZarnPort::RemoteWord(CZarndLink& link, const CZarnCall& call, unsigned short* value) {
+    CZarnOutcome o;
+    if (!Remote(link, call, o) || o.m_values.size() != 1) {
+        return 0;
+    }
+    if (value) {
+        *value = static_cast<unsigned short>(o.m_values[0]);
+    }
+    return 1;
+}
+
+int CZarnPort::RemoteCurve(CZarndLink& link, const CZarnCall& call, tagPOINT* points) {
+    CZarnOutcome o;
+    if (!Remote(link, call, o) || o.m_points.size() != static_cast<std::size_t>(kCurvePoints)) {
+        return 0;
+    }
+    for (int i = 0; i < kCurvePoints; ++i) {
+        points[i].x = i;
+        points[i].y = o.m_points[static_cast<std::size_t>(i)];
+    }
+    return 1;
+}
+
+int CZarnPort::Perform(const CZarnCall& call, CZarnOutcome& outcome) {
+    outcome = CZarnOutcome{};
+    const unsigned int node = call.m_nNodeID;
+    // A node above any analyser's is refused before the narrowing the byte members do.
+    if (node > 0xFF) {
+        m_carried.reset();
+        Fail(ZarnError::nodeRefused);
+        outcome.m_error = m_lastError;
+        return 0;
+    }
+    const auto nodeByte = static_cast<unsigned char>(node);
+    const auto value = static_cast<unsigned short>(call.m_nValue);
+    auto& values = outcome.m_values;
+    int ok = 0;
+    switch (call.m_op) {
+    case ZarnOp::presence:
+        ok = RequestACK(nodeByte);
+        break;
+    case ZarnOp::presenceWithin:
+        ok = RequestACKWithin(nodeByte, std::min<std::uint32_t>(call.m_nValue, 600000));
+        break;
+    case ZarnOp::getBLO:
+    case ZarnOp::getTFactor:
+    case ZarnOp::getDFactor:
+    case ZarnOp::getSFactor: {
+        unsigned short v = 0;
+        ok = GetParameter(node, call.RequestCode(), &v);
+        if (ok) {
+            values.push_back(v);
+        }
+        break;
+    }
+    case ZarnOp::setBLO:
+    case ZarnOp::setTFactor:
+    case ZarnOp::setDFactor:
+    case ZarnOp::setSFactor:
+    case ZarnOp::setTeachCycles:
+        ok = SetParameter(node, call.RequestCode(), value);
+        break;
+    case ZarnOp::peakForce: {
+        int v = 0;
+        ok = GetPeakForce(node, &v);
+        if (ok) {
+            values.push_back(v);
+        }
+        break;
+    }
+    case ZarnOp::zoneInfo: {
+        int z[5] = {};
+        ok = GetZoneInfo(node, &z[0], &z[1], &z[2], &z[3], &z[4]);
+        if (ok) {
+            values.assign(z, z + 5);
+        }
+        break;
+    }
+    case ZarnOp::resultInfo: {
+        short rs[4] = {};
+        unsigned short ru[4] = {};
+        ok = GetResultInfo(node, &rs[0], &rs[1], &rs[2], &rs[3], &ru[0], &ru[1], &ru[2], &ru[3]);
+        if (ok) {
+            values.assign(rs, rs + 4);
+            values.insert(values.end(), ru, ru + 4);
+        }
+        break;
+    }
+    case ZarnOp::passFailCount: {
+        unsigned int pass = 0, fail = 0;
+        ok = GetPassFailCount(node, &pass, &fail);
+        if (ok) {
+            values = {static_cast<std::int32_t>(pass), static_cast<std::int32_t>(fail)};
+        }
+        break;
+    }
+    case ZarnOp::resetBatch:
+        ok = ResetBatchBuffer(node);
+        break;
+    case ZarnOp::newReference:
+        ok = NewReference(node);
+        break;
+    case ZarnOp::forceCurve:
+    case ZarnOp::reference: {
+        std::vector<tagPOINT> points(kCurvePoints);
+        ok = call.m_op == ZarnOp::forceCurve ? DownloadForceCurve(nodeByte, points.data())
+                                             : DownloadReference(nodeByte, points.data());
+        if (ok) {
+            for (const tagPOINT& p : points) {
+                outcome.m_points.push_back(static_cast<std::uint16_t>(p.y));
+            }
+        }
+        break;
+    }
+    case ZarnOp::batch: {
+        const unsigned int capacity = std::min<std::uint32_t>(call.m_nValue, 0xFFFF);
+        std::vector<tagPOINT> points(capacity);
+        unsigned short count = 0;
+        ok = DownloadBatchBuffer(nodeByte, points.data(), &count, outcome.m_stats, capacity);
+        for (unsigned short i = 0; i < count; ++i) {
+            outcome.m_points.push_back(static_cast<std::uint16_t>(points[i].y));
+        }
+        break;
+    }
+    case ZarnOp::statistics:
+        ok = GetStatistics(node, outcome.m_stats);
+        break;
+    }
+    outcome.m_nResult = ok;
+    outcome.m_error = ok ? ZarnError::none : m_lastError;
+    outcome.m_carried = m_carried;
+    return ok;
+}
+
+int CZarnPort::SetCommPort() {
+    if (CZarndLink::IsLinkName(m_strPort)) {
+        // The service's socket opens like any device, so closing and losing it work as usual.
+        const std::string name = m_strPort;
+        lintaro::RegisterSerialDevice(name, [name] { return CZarndLink::Connect(name); });
+    }
+    return CSerialPort::SetCommPort();
+}
+
+CZarndLink* CZarnPort::Link() const {
+    if (!CZarndLink::IsLinkName(m_strPort) || m_hPort == lintaro::INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    return dynamic_cast<CZarndLink*>(lintaro::GetCommDevice(m_hPort));
+}
+
+int CZarnPort::Remote(CZarndLink& link, const CZarnCall& call, CZarnOutcome& outcome) {
+    m_carried.reset();
+    m_strErrorDetail.clear();
+    if (call.m_nNodeID > static_cast<std::uint32_t>(m_nMaxNodeID)) {
+        return Fail(ZarnError::nodeRefused);
+    }
+    if (!link.Exchange(call, outcome)) {
+        return Fail(ZarnError::lineLost);
+    }
+    m_carried = outcome.m_carried;
+    m_strErrorDetail = outcome.m_strDetail;
+    if (outcome.m_nResult) {
+        return Succeed();
+    }
+    m_lastError = outcome.m_error == ZarnError::none ? ZarnError::noReply : outcome.m_error;
+    return 0;
 }
 
 int CZarnPort::ReceivePacket(COAXNWKPACKET* buffer, int count) {
@@ -130,6 +301,10 @@ int CZarnPort::CheckACKPacket(unsigned char node) {
 }
 
 int CZarnPort::RequestACK(unsigned char node) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        return Remote(*link, {ZarnOp::presence, node, 0}, o);
+    }
     if (!TransmitPacket(kReqAck, node, 0, 0)) {
         return 0;
     }
@@ -137,6 +312,13 @@ int CZarnPort::RequestACK(unsigned char node) {
 }
 
 int CZarnPort::RequestACKWithin(unsigned char node, unsigned long rxTimeoutMs) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        return Remote(*link,
+                      {ZarnOp::presenceWithin, node,
+                       static_cast<std::uint32_t>(std::min<unsigned long>(rxTimeoutMs, 600000))},
+                      o);
+    }
     const unsigned long own = GetRxTimeout();
     // The read time-out record is shared by every port object; put back whatever it held.
     const std::uint32_t shared = ReadTimeouts().ReadTotalTimeoutConstant;
@@ -182,34 +364,76 @@ int CZarnPort::SetParameter(unsigned int node, unsigned int code, unsigned short
 }
 
 int CZarnPort::GetBLO(unsigned int node, unsigned short* value) {
+    if (CZarndLink* link = Link()) {
+        return RemoteWord(*link, {ZarnOp::getBLO, node, 0}, value);
+    }
     return GetParameter(node, kGetBLO, value);
 }
 int CZarnPort::SetBLO(unsigned int node, unsigned short value) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        return Remote(*link, {ZarnOp::setBLO, node, value}, o);
+    }
     return SetParameter(node, kSetBLO, value);
 }
 int CZarnPort::GetTFactor(unsigned int node, unsigned short* value) {
+    if (CZarndLink* link = Link()) {
+        return RemoteWord(*link, {ZarnOp::getTFactor, node, 0}, value);
+    }
     return GetParameter(node, kGetTFactor, value);
 }
 int CZarnPort::SetTFactor(unsigned int node, unsigned short value) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        return Remote(*link, {ZarnOp::setTFactor, node, value}, o);
+    }
     return SetParameter(node, kSetTFactor, value);
 }
 int CZarnPort::GetDFactor(unsigned int node, unsigned short* value) {
+    if (CZarndLink* link = Link()) {
+        return RemoteWord(*link, {ZarnOp::getDFactor, node, 0}, value);
+    }
     return GetParameter(node, kGetDFactor, value);
 }
 int CZarnPort::SetDFactor(unsigned int node, unsigned short value) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        return Remote(*link, {ZarnOp::setDFactor, node, value}, o);
+    }
     return SetParameter(node, kSetDFactor, value);
 }
 int CZarnPort::GetSFactor(unsigned int node, unsigned short* value) {
+    if (CZarndLink* link = Link()) {
+        return RemoteWord(*link, {ZarnOp::getSFactor, node, 0}, value);
+    }
     return GetParameter(node, kGetSFactor, value);
 }
 int CZarnPort::SetSFactor(unsigned int node, unsigned short value) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        return Remote(*link, {ZarnOp::setSFactor, node, value}, o);
+    }
     return SetParameter(node, kSetSFactor, value);
 }
 int CZarnPort::SetTeachCycles(unsigned int node, unsigned short value) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        return Remote(*link, {ZarnOp::setTeachCycles, node, value}, o);
+    }
     return SetParameter(node, kSetTeachCycles, value);
 }
 
 int CZarnPort::GetPeakForce(unsigned int node, int* value) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        if (!Remote(*link, {ZarnOp::peakForce, node, 0}, o) || o.m_values.size() != 1) {
+            return 0;
+        }
+        if (value) {
+            *value = o.m_values[0];
+        }
+        return 1;
+    }
     unsigned short v;
     if (!GetParameter(node, kGetPeakForce, &v)) {
         return 0;
@@ -221,6 +445,19 @@ int CZarnPort::GetPeakForce(unsigned int node, int* value) {
 }
 
 int CZarnPort::GetZoneInfo(unsigned int node, int* z1, int* z2, int* z3, int* z4, int* z5) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        if (!Remote(*link, {ZarnOp::zoneInfo, node, 0}, o) || o.m_values.size() != 5) {
+            return 0;
+        }
+        int* outputs[5] = {z1, z2, z3, z4, z5};
+        for (std::size_t i = 0; i < 5; ++i) {
+            if (outputs[i]) {
+                *outputs[i] = o.m_values[i];
+            }
+        }
+        return 1;
+    }
     int* outputs[5] = {z1, z2, z3, z4, z5};
     for (unsigned int i = 0; i < 5; ++i) {
         unsigned short v;
@@ -237,6 +474,23 @@ int CZarnPort::GetZoneInfo(unsigned int node, int* z1, int* z2, int* z3, int* z4
 int CZarnPort::GetResultInfo(unsigned int node, short* rs1, short* rs2, short* rs3, short* rso,
                              unsigned short* ru1, unsigned short* ru2, unsigned short* ru3,
                              unsigned short* ruo) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        if (!Remote(*link, {ZarnOp::resultInfo, node, 0}, o) || o.m_values.size() != 8) {
+            return 0;
+        }
+        short* signedOut[4] = {rs1, rs2, rs3, rso};
+        unsigned short* unsignedOut[4] = {ru1, ru2, ru3, ruo};
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (signedOut[i]) {
+                *signedOut[i] = static_cast<short>(o.m_values[i]);
+            }
+            if (unsignedOut[i]) {
+                *unsignedOut[i] = static_cast<unsigned short>(o.m_values[i + 4]);
+            }
+        }
+        return 1;
+    }
     short* signedOut[4] = {rs1, rs2, rs3, rso};
     unsigned short* unsignedOut[4] = {ru1, ru2, ru3, ruo};
     for (unsigned int i = 0; i < 8; ++i) {
@@ -261,6 +515,19 @@ int CZarnPort::GetResultInfo(unsigned int node, short* rs1, short* rs2, short* r
 }
 
 int CZarnPort::GetPassFailCount(unsigned int node, unsigned int* pass, unsigned int* fail) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        if (!Remote(*link, {ZarnOp::passFailCount, node, 0}, o) || o.m_values.size() != 2) {
+            return 0;
+        }
+        if (pass) {
+            *pass = static_cast<unsigned int>(o.m_values[0]);
+        }
+        if (fail) {
+            *fail = static_cast<unsigned int>(o.m_values[1]);
+        }
+        return 1;
+    }
     const auto nodeByte = static_cast<unsigned char>(node);
     if (!TransmitPacket(kReqPassFail, nodeByte, 0, 0)) {
         return 0;
@@ -286,14 +553,25 @@ int CZarnPort::GetPassFailCount(unsigned int node, unsigned int* pass, unsigned 
 }
 
 int CZarnPort::ResetBatchBuffer(unsigned int node) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        return Remote(*link, {ZarnOp::resetBatch, node, 0}, o);
+    }
     return OrderWithAck(kReqResetBatch, node, 0);
 }
 
 int CZarnPort::NewReference(unsigned int node) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        return Remote(*link, {ZarnOp::newReference, node, 0}, o);
+    }
     return OrderWithAck(kReqNewReference, node, 0);
 }
 
 int CZarnPort::DownloadForceCurve(unsigned char node, tagPOINT* points) {
+    if (CZarndLink* link = Link()) {
+        return RemoteCurve(*link, {ZarnOp::forceCurve, node, 0}, points);
+    }
     if (!TransmitPacket(kReqForceCurve, node, 0, 0)) {
         return 0;
     }
@@ -301,6 +579,9 @@ int CZarnPort::DownloadForceCurve(unsigned char node, tagPOINT* points) {
 }
 
 int CZarnPort::DownloadReference(unsigned char node, tagPOINT* points) {
+    if (CZarndLink* link = Link()) {
+        return RemoteCurve(*link, {ZarnOp::reference, node, 0}, points);
+    }
     if (!TransmitPacket(kReqReference, node, 0, 0)) {
         return 0;
     }
@@ -341,6 +622,21 @@ int CZarnPort::DownloadCurve(unsigned char node, tagPOINT* points) {
 
 int CZarnPort::DownloadBatchBuffer(unsigned char node, tagPOINT* points, unsigned short* count,
                                    CStats& stats, unsigned int capacity) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        const int ok = Remote(*link, {ZarnOp::batch, node, capacity}, o);
+        // As on a local port, what came before a failure is there to see.
+        const std::size_t n = std::min<std::size_t>(o.m_points.size(), capacity);
+        for (std::size_t i = 0; i < n; ++i) {
+            points[i].x = static_cast<int>(i);
+            points[i].y = o.m_points[i];
+            stats.m_nBatchMax = std::max(stats.m_nBatchMax, o.m_points[i]);
+        }
+        if (count) {
+            *count = static_cast<unsigned short>(n);
+        }
+        return ok;
+    }
     if (!TransmitPacket(kReqBatch, node, 0, 0)) {
         return 0;
     }
@@ -384,6 +680,18 @@ int CZarnPort::DownloadBatchBuffer(unsigned char node, tagPOINT* points, unsigne
 }
 
 int CZarnPort::GetStatistics(unsigned int node, CStats& stats) {
+    if (CZarndLink* link = Link()) {
+        CZarnOutcome o;
+        if (!Remote(*link, {ZarnOp::statistics, node, 0}, o)) {
+            return 0;
+        }
+        const int nNodeID = stats.m_nNodeID;
+        const unsigned short nBatchMax = stats.m_nBatchMax;
+        stats = o.m_stats;
+        stats.m_nNodeID = nNodeID;
+        stats.m_nBatchMax = nBatchMax;
+        return 1;
+    }
     const auto nodeByte = static_cast<unsigned char>(node);
     if (!TransmitPacket(kReqStatistics, nodeByte, 0, 0)) {
         return 0;

@@ -3,6 +3,7 @@
 #include "base/Export.h"
 #include "network/Point.h"
 #include "network/Stats.h"
+#include "network/ZarnCall.h"
 #include "network/ZarnError.h"
 #include "network/ZarnPacket.h"
 #include "network/ZarnRequest.h"
@@ -14,6 +15,11 @@
 // The analyser network: one controller (node 0) and many analysers on one shared line. Every
 // request is one packet to one node, read back from the line's echo before the reply is
 // awaited. Results are 1 for success and 0 for failure; GetLastError tells why a request failed.
+class CZarndLink;
+
+// A port named "zarnd://PATH" reaches the line through the line service: each request member
+// is then one call the service runs on its own port, with the same results and failure reasons
+// (and ZarnError::refused where the service does not let this user change an analyser).
 class LINTARO_API CZarnPort : public CSerialPort {
 public:
     static constexpr unsigned long kRxTimeout = 1200;
@@ -23,6 +29,9 @@ public:
 
     CZarnPort(char const* port, unsigned long baud, unsigned char parity, unsigned char stop);
     ~CZarnPort() override;
+
+    // Opens the port by its name, the line service's socket included.
+    int SetCommPort() override;
 
     void SetMaxNodeID(int node) { m_nMaxNodeID = node; }
     int GetMaxNodeID() const { return m_nMaxNodeID; }
@@ -66,8 +75,13 @@ public:
     // out, and if it ChangesAnalyser(), the operator has to know. Empty otherwise; the next
     // request clears it.
     const std::optional<CZarnRequest>& GetCarriedRequest() const { return m_carried; }
-    // The reason for people: ZarnErrorText, naming the carried request where there was one.
+    // The reason for people: ZarnErrorText, naming the carried request where there was one
+    // (or, for a refusal, who was refused and why).
     std::string GetLastErrorText() const;
+
+    // Runs a call as the member it names would, and gathers its outputs and failure reason;
+    // what the line service does for its clients. The port's own last error is the outcome's.
+    int Perform(const CZarnCall& call, CZarnOutcome& outcome);
 
 protected:
     unsigned char csum_of(COAXNWKPACKET* packet);
@@ -95,8 +109,16 @@ protected:
     int m_nMaxNodeID;
     ZarnError m_lastError = ZarnError::none;
     std::optional<CZarnRequest> m_carried;
+    std::string m_strErrorDetail;
 
 private:
+    // The line service behind the port, when it is open on one.
+    CZarndLink* Link() const;
+    // Runs the call through the service; 1 or 0 with the outcome's failure reason.
+    int Remote(CZarndLink& link, const CZarnCall& call, CZarnOutcome& outcome);
+    int RemoteWord(CZarndLink& link, const CZarnCall& call, unsigned short* value);
+    int RemoteCurve(CZarndLink& link, const CZarnCall& call, tagPOINT* points);
+
     // Receives one whole packet and validates it; sets the failure reason.
     int ReceiveWhole(COAXNWKPACKET* packet, unsigned char node);
     int OrderWithAck(unsigned char code, unsigned int node, std::uint16_t value);

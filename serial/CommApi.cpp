@@ -163,6 +163,10 @@ HANDLE OpenCommDevice(const char* name) {
     return p;
 }
 
+CSerialDevice* GetCommDevice(HANDLE h) {
+    return Lookup(h);
+}
+
 int CloseHandle(HANDLE h) {
     CSerialDevice* p = Lookup(h);
     if (!p) {

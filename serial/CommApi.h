@@ -115,6 +115,9 @@ LINTARO_API int IsCommDeviceLost(HANDLE h);
 // not lost or the reason is not known.
 LINTARO_API unsigned long GetCommDeviceLostReason(HANDLE h);
 
+// The device behind an open handle, for a port that knows its kind; null for any other handle.
+LINTARO_API CSerialDevice* GetCommDevice(HANDLE h);
+
 // The device path a port name stands for.
 LINTARO_API std::string CommDevicePath(const std::string& name);
 

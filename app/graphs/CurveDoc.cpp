@@ -6,13 +6,13 @@
 #include "app/framework/View.h"
 #include "app/graphs/GraphFormat.h"
 #include "app/history/HistoryRecorder.h"
-#include "app/network/Press.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
 #include "base/Archive.h"
 #include "network/ZarnPort.h"
 #include "records/CurveFile.h"
 #include "records/CurveRecord.h"
+#include "records/Press.h"
 #include "records/TimeText.h"
 
 #include <algorithm>

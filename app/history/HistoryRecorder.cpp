@@ -1,9 +1,8 @@
 #include "app/history/HistoryRecorder.h"
 
-#include "app/network/Press.h"
-#include "network/ZarnCodes.h"
 #include "network/ZarnPort.h"
 #include "network/ZarnRequest.h"
+#include "records/Press.h"
 
 #include <QPointer>
 
@@ -74,13 +73,7 @@ bool CHistoryRecorder::WaitIdle(int nTimeoutMs) const {
 }
 
 CHistoryStation CHistoryRecorder::StationOf(const CPress& press) {
-    CHistoryStation station;
-    station.m_nNodeID = press.GetNodeID();
-    station.m_strName = press.GetName();
-    station.m_strTerminalType = press.GetTerminalType();
-    station.m_strWireType = press.GetWireType();
-    station.m_strSerialNo = press.GetSerialNo();
-    return station;
+    return CHistoryStation::Of(press);
 }
 
 CHistoryStation CHistoryRecorder::StationOf(int nNodeID, const std::string& strFallbackName) const {
@@ -139,46 +132,7 @@ CLineWorker::Step CHistoryRecorder::ChangeStep(const CHistoryStation& station,
 }
 
 bool CHistoryRecorder::NoiseChange(const CZarnRequest& carried, CHistoryChange& change) {
-    using namespace ZarnCode;
-    using P = CHistoryChange::Parameter;
-    bool bValue = true;
-    switch (carried.m_nCode) {
-    case kSetBLO:
-        change.m_parameter = P::blo;
-        break;
-    case kSetTFactor:
-        change.m_parameter = P::tfactor;
-        break;
-    case kSetDFactor:
-        change.m_parameter = P::dfactor;
-        break;
-    case kSetSFactor:
-        change.m_parameter = P::sfactor;
-        break;
-    case kSetTeachCycles:
-        change.m_parameter = P::teachCycles;
-        break;
-    case kReqResetBatch:
-        change.m_parameter = P::resetBatch;
-        bValue = false;
-        break;
-    case kReqNewReference:
-        change.m_parameter = P::newReference;
-        bValue = false;
-        break;
-    default:
-        return false;
-    }
-    change.m_nBefore.reset();
-    change.m_nAfter.reset();
-    if (bValue) {
-        change.m_nAfter = carried.m_nData;
-    }
-    // Nobody ordered it and nothing acknowledged it; whether the analyser obeyed is unknown.
-    change.m_bOk = false;
-    change.m_strError = "made by noise on the line from another request (\"" + carried.Describe() +
-                        "\"); the analyser may have carried it out";
-    return true;
+    return CHistoryChange::FromNoise(carried, change);
 }
 
 std::string CHistoryRecorder::ShortText(const CHistoryStatus& status) {

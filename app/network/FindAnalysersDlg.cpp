@@ -1,9 +1,9 @@
 #include "app/network/FindAnalysersDlg.h"
 
 #include "app/framework/MessageService.h"
-#include "app/network/Press.h"
 #include "app/network/QuorvelDoc.h"
 #include "network/ZarnPort.h"
+#include "records/Press.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -1,8 +1,8 @@
 #include "app/network/GroupRun.h"
 
 #include "app/framework/MessageService.h"
-#include "app/network/Press.h"
 #include "network/ZarnPort.h"
+#include "records/Press.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/network/Geometry.h"
-#include "app/network/StationFile.h"
+#include "records/Geometry.h"
+#include "records/StationFile.h"
 
 #include <vector>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/network/Press.h"
 #include "history/HistoryChange.h"
 #include "network/LineWorker.h"
+#include "records/Press.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/framework/Document.h"
-#include "app/network/StationFile.h"
+#include "records/StationFile.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,8 @@
 #include "app/network/StationStatus.h"
 
-#include "app/network/Press.h"
 #include "app/stats/StatsFormat.h"
+#include "records/Press.h"
+#include "records/StationAlarm.h"
 
 void CStationStatus::NoteAnswer(int nNodeID, bool bAnswered, Time when) {
     Entry& entry = m_entries[nNodeID];
@@ -26,12 +27,7 @@ const CStationStatus::Entry* CStationStatus::Find(int nNodeID) const {
 }
 
 bool CStationStatus::IsAlarm(const CStats& stats) const {
-    const int nTotal = CStatsFormat::Total(stats);
-    if (nTotal <= 0) {
-        return false;
-    }
-    const double dBad = CStatsFormat::Percent(stats.m_nBad, nTotal);
-    return stats.m_fCpk < m_thresholds.dCpk || dBad > m_thresholds.dBadPercent;
+    return CStationAlarm{m_thresholds.dCpk, m_thresholds.dBadPercent}.IsAlarm(stats);
 }
 
 CStationStatus::State CStationStatus::GetState(int nNodeID) const {

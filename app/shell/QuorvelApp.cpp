@@ -14,7 +14,6 @@
 #include "app/history/HistorySettings.h"
 #include "app/history/HistorySettingsDlg.h"
 #include "app/network/FindAnalysersDlg.h"
-#include "app/network/Press.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/StationMonitor.h"
 #include "app/shell/AboutBox.h"
@@ -29,6 +28,7 @@
 #include "app/shell/SerialPortDlg.h"
 #include "app/shell/StartupSplash.h"
 #include "network/ZarnPort.h"
+#include "records/Press.h"
 #include "serial/MessageBox.h"
 
 #include <QApplication>

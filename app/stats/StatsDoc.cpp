@@ -1,11 +1,11 @@
 #include "app/stats/StatsDoc.h"
 
 #include "app/framework/UpdateHints.h"
-#include "app/network/Press.h"
 #include "app/stats/StatsListFile.h"
 #include "app/stats/StatsView.h"
 #include "base/Archive.h"
 #include "base/FileIO.h"
+#include "records/Press.h"
 
 #include <filesystem>
 #include <system_error>

@@ -9,7 +9,6 @@
 #include "app/graphs/ExportFile.h"
 #include "app/history/HistoryRecorder.h"
 #include "app/historyview/HistoryDoc.h"
-#include "app/network/Press.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/StationMonitor.h"
 #include "app/shell/QuorvelApp.h"
@@ -18,6 +17,7 @@
 #include "app/stats/StatsFormat.h"
 #include "network/ZarnPort.h"
 #include "records/CsvWriter.h"
+#include "records/Press.h"
 #include "records/RecordExport.h"
 
 #include <QHeaderView>

@@ -2,10 +2,10 @@
 // station file, the statistics list and the settings are always either the old or the new file,
 // and whatever a kill leaves behind is gone after the next start.
 #include "app/framework/SettingsStore.h"
-#include "app/network/StationFile.h"
 #include "app/stats/StatsListFile.h"
 #include "base/Archive.h"
 #include "base/FileIO.h"
+#include "records/StationFile.h"
 #include "tests/app/TempConfig.h"
 #include "testsupport/ChildProcess.h"
 

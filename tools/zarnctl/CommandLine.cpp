@@ -474,7 +474,8 @@ Options:
   --port NAME   the serial port (default COM1); COMn is /dev/ttyS(n-1), a path is used
                 as given; socket://HOST:PORT is a device server's raw TCP port and
                 rfc2217://HOST:PORT one that speaks Telnet with the COM-port control
-                (RFC 2217); HOST may be a name, an IPv4 or an [IPv6] address
+                (RFC 2217); HOST may be a name, an IPv4 or an [IPv6] address;
+                zarnd://PATH is the socket of a line service (zarnd) that shares its line
   --json        print one JSON document on standard output instead of text
   --yes         do not ask before reset and reference; needed when standard input is
                 not a terminal

@@ -2,9 +2,9 @@
 #include "app/framework/StringTable.h"
 #include "app/graphs/BatchDoc.h"
 #include "app/graphs/CurveDoc.h"
-#include "app/network/Press.h"
 #include "app/network/QuorvelDoc.h"
 #include "base/Archive.h"
+#include "records/Press.h"
 #include "tests/app/TempConfig.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "app/network/PressProperties.h"
-#include "app/network/StationFile.h"
+#include "records/StationFile.h"
 
 #include "network/ZarnPort.h"
 #include "sim/ZarnSimulator.h"

@@ -1,5 +1,4 @@
 #include "app/framework/MDIFrameWnd.h"
-#include "app/network/Press.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
@@ -7,6 +6,7 @@
 #include "app/stats/StatsFrame.h"
 #include "app/stats/StatsView.h"
 #include "base/FileIO.h"
+#include "records/Press.h"
 #include "sim/ZarnSimulator.h"
 #include "tests/app/CsvTestSupport.h"
 #include "tests/app/SimulatedAppTest.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/network/Geometry.h"
 #include "base/Object.h"
+#include "records/Geometry.h"
 
 #include <cstdint>
 #include <string>

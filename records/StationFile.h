@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/network/Press.h"
+#include "records/Press.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "app/network/StationFile.h"
+#include "records/StationFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/network/StationFile.h"
+#include "records/StationFile.h"
 
 #include "base/Archive.h"
 #include "base/FileIO.h"

@@ -1,4 +1,4 @@
-#include "app/network/Press.h"
+#include "records/Press.h"
 
 #include "base/Archive.h"
 #include "base/CodePage.h"
