@@ -344,6 +344,16 @@ void CMDIFrameWnd::SetMessageText(const std::string& strText) {
     }
 }
 
+void CMDIFrameWnd::ShowConfirmation(const std::string& strText, int nMs) {
+    SetMessageText(strText);
+    const QString text = QString::fromStdString(strText);
+    QTimer::singleShot(nMs, this, [this, text] {
+        if (m_pMessagePane != nullptr && m_pMessagePane->text() == text) {
+            SetMessageText(CStringTable::Load(AFX_IDS_IDLEMESSAGE));
+        }
+    });
+}
+
 std::string CMDIFrameWnd::GetMessageText() const {
     return m_pMessagePane != nullptr ? m_pMessagePane->text().toStdString() : std::string();
 }

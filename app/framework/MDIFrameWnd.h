@@ -60,6 +60,9 @@ public:
     bool CreateStatusBar(const std::vector<UINT>& indicators);
     void SetMessageText(const std::string& strText);
     std::string GetMessageText() const;
+    // A short confirmation in the message pane: the idle prompt returns after nMs unless
+    // something else was written there meanwhile.
+    void ShowConfirmation(const std::string& strText, int nMs = 5000);
     // The text an indicator pane shows now (empty while its key is off).
     std::string GetIndicatorText(UINT nID) const;
 

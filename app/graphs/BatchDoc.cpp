@@ -45,9 +45,7 @@ void CBatchDoc::OnPressRemoved(CPress* pPress) {
 }
 
 void CBatchDoc::Reload(CLineJob job) {
-    CQuorvelApp* pApp = GetQuorvelApp();
-    CLineClient* pLine = pApp != nullptr ? pApp->m_pLine : nullptr;
-    if (!m_bCanReload || m_bDownloading) {
+    if (!m_bCanReload || m_download.IsRunning()) {
         job.Finish();
         return;
     }
@@ -55,22 +53,6 @@ void CBatchDoc::Reload(CLineJob job) {
         m_strStation = m_pPress->GetName();
         m_nNodeID = m_pPress->GetNodeID();
     }
-    m_job = std::move(job);
-    if (pLine == nullptr) {
-        CDownload none;
-        OnDownloaded(CLineClient::Result::Of(CLineClient::Outcome::failed, ZarnError::portClosed),
-                     none);
-        return;
-    }
-    m_pOperation = m_job.pOperation;
-    if (m_pOperation == nullptr) {
-        m_pOperation = pLine->BeginOperation(CGraphFormat::Format(
-            "Downloading batch buffer: %s (node %d)", m_strStation.c_str(), m_nNodeID));
-    }
-    if (CView* pView = GetFirstView(); pView != nullptr && m_bHasData) {
-        m_pOperation->AddBusyWindow(pView);
-    }
-    m_bDownloading = true;
     auto data = std::make_shared<CDownload>();
     data->stats = m_stats;
     const auto node = static_cast<unsigned int>(m_nNodeID);
@@ -85,21 +67,16 @@ void CBatchDoc::Reload(CLineJob job) {
                                             &data->nCount, data->stats, kCapacity) != 0;
         },
     };
-    pLine->Post(
-        &m_lineContext, std::move(steps),
-        [this, data](const CLineClient::Result& result) { OnDownloaded(result, *data); },
-        m_pOperation);
+    m_download.Start(std::move(job),
+                     CGraphFormat::Format("Downloading batch buffer: %s (node %d)",
+                                          m_strStation.c_str(), m_nNodeID),
+                     m_bHasData ? GetFirstView() : nullptr, std::move(steps),
+                     [this, data](const CLineClient::Result& result, CLineJob& done) {
+                         OnDownloaded(result, *data, done);
+                     });
 }
 
-void CBatchDoc::OnDownloaded(const CLineClient::Result& result, CDownload& data) {
-    m_bDownloading = false;
-    // Whoever waits (a group) goes on when this job ends, at the end of this function: after the
-    // outcome and its message, and whether or not the window is still there.
-    CLineJob job = std::move(m_job);
-    if (m_pOperation != nullptr && m_pOperation != job.pOperation) {
-        m_pOperation->End();
-    }
-    m_pOperation.reset();
+void CBatchDoc::OnDownloaded(const CLineClient::Result& result, CDownload& data, CLineJob& job) {
     // The statistics were read whatever became of the batch after them.
     if (data.bStatsRead) {
         RecordInHistory(data, false);
@@ -114,8 +91,9 @@ void CBatchDoc::OnDownloaded(const CLineClient::Result& result, CDownload& data)
     m_stats = data.stats;
     if (result.outcome != CLineClient::Outcome::done) {
         m_nCount = 0;
-        AfxMessageBox(CStringTable::Format1(IDS_BATCH_DOWNLOAD_FAILED, m_strStation),
-                      MB_OK | MB_ICONSTOP);
+        AfxMessageBox(
+            LineFailureText(result, CStringTable::Format1(IDS_BATCH_DOWNLOAD_FAILED, m_strStation)),
+            MB_OK | MB_ICONSTOP);
         UpdateAllViews(nullptr, HINT_CLOSE);
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/framework/Document.h"
+#include "app/graphs/PressDownload.h"
 #include "app/network/PressWatcher.h"
 #include "app/shell/PressDocument.h"
 #include "network/Point.h"
@@ -25,7 +26,7 @@ public:
 
     void SetPress(CPress* pPress, CLineJob job) override;
     void Reload(CLineJob job) override;
-    bool IsDownloading() const { return m_bDownloading; }
+    bool IsDownloading() const { return m_download.IsRunning(); }
     // A station deleted from the layout: its last name and node ID are kept for reloads.
     void OnPressRemoved(CPress* pPress) override;
 
@@ -54,15 +55,12 @@ public:
 
 private:
     struct CDownload;
-    void OnDownloaded(const CLineClient::Result& result, CDownload& data);
+    void OnDownloaded(const CLineClient::Result& result, CDownload& data, CLineJob& job);
     // The statistics read with a download, or the batch downloaded, into the history.
     void RecordInHistory(const CDownload& data, bool bBatch) const;
 
     // The station's name and node ID as last read from it.
     std::string m_strStation;
     int m_nNodeID = 0;
-    bool m_bDownloading = false;
-    CLineJob m_job;
-    std::shared_ptr<CLineOperation> m_pOperation;
-    QObject m_lineContext; // results for a document that is gone are dropped with it
+    CPressDownload m_download;
 };

@@ -11,7 +11,7 @@ std::string CCompareCurve::Legend() const {
 }
 
 bool CCompareCurve::SameAs(const CCompareCurve& other) const {
-    if (strSource != other.strSource || points.size() != other.points.size()) {
+    if (nNodeID != other.nNodeID || points.size() != other.points.size()) {
         return false;
     }
     for (std::size_t i = 0; i < points.size(); ++i) {

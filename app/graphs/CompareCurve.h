@@ -15,6 +15,7 @@ struct CCompareCurve {
 
     // "Station (Node n) time"; the time left out when it is not known.
     std::string Legend() const;
-    // The same curve from the same place (added twice by the operator).
+    // The same curve: the same analyser's same samples, from whichever place (a window, its
+    // file, its record in the history).
     bool SameAs(const CCompareCurve& other) const;
 };

@@ -4,6 +4,7 @@
 #include "app/shell/QuorvelApp.h"
 #include "base/Archive.h"
 #include "base/FileIO.h"
+#include "records/TimeText.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -89,7 +90,7 @@ bool CCompareDoc::AddFile(const std::string& strPath, bool& bFull) {
     if (curve.strTime.empty()) {
         // A title of its own: the file's time is the best there is.
         const QDateTime modified = QFileInfo(QString::fromStdString(strPath)).lastModified();
-        curve.strTime = QLocale().toString(modified, QLocale::ShortFormat).toStdString();
+        curve.strTime = modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
     }
     bFull = AddCurve(std::move(curve)) == Added::full;
     return true;
@@ -111,10 +112,12 @@ CCompareCurve CCompareDoc::FromCurveDoc(const CCurveDoc& doc) {
     CCompareCurve curve;
     curve.strStation = doc.m_strStation;
     curve.nNodeID = doc.m_nNodeID;
-    curve.strTime = TimeFromTitle(doc.GetTitle());
-    if (curve.strTime.empty()) {
+    if (doc.m_nTimeMs != 0) {
+        curve.strTime = CTimeText::FormatLocal(doc.m_nTimeMs);
+    } else {
         // A saved curve's window is named after its file; its download title went with it.
-        curve.strTime = TimeFromTitle(doc.m_strSavedTitle);
+        std::string title = TimeFromTitle(doc.GetTitle());
+        curve.strTime = IsoTime(title.empty() ? TimeFromTitle(doc.m_strSavedTitle) : title);
     }
     curve.strSource = doc.GetTitle();
     const std::size_t n =
@@ -122,6 +125,19 @@ CCompareCurve CCompareDoc::FromCurveDoc(const CCurveDoc& doc) {
     curve.points.assign(doc.m_pForce.begin(),
                         doc.m_pForce.begin() + static_cast<std::ptrdiff_t>(n));
     return curve;
+}
+
+std::string CCompareDoc::IsoTime(const std::string& strLocaleTime) {
+    QDateTime when =
+        QLocale::system().toDateTime(QString::fromStdString(strLocaleTime), QLocale::ShortFormat);
+    if (!when.isValid()) {
+        return strLocaleTime; // not the program's own: as the title gives it
+    }
+    // A two-digit year is of this century.
+    if (when.date().year() < 1970) {
+        when = when.addYears(100);
+    }
+    return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
 }
 
 std::string CCompareDoc::TimeFromTitle(const std::string& strTitle) {

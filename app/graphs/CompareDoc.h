@@ -37,6 +37,9 @@ public:
     // The time in a curve title "Downloaded Curve - name (Node - n) (time)"; empty for any
     // other title.
     static std::string TimeFromTitle(const std::string& strTitle);
+    // A time as a title writes it (the desktop's short format) in the one way the compare
+    // window writes times, "YYYY-MM-DD hh:mm:ss"; text it cannot read is kept as it is.
+    static std::string IsoTime(const std::string& strLocaleTime);
 
 private:
     std::vector<CCompareCurve> m_curves;

@@ -133,11 +133,22 @@ void CCompareView::OnAddHistory() {
     if (pDoc == nullptr) {
         return;
     }
+    int nAgain = 0;
     for (CCompareCurve& curve : CCurveHistory::Pick(this)) {
-        if (pDoc->AddCurve(std::move(curve)) == CCompareDoc::Added::full) {
+        const CCompareDoc::Added added = pDoc->AddCurve(std::move(curve));
+        if (added == CCompareDoc::Added::full) {
             AfxMessageBox(IDS_COMPARE_FULL, MB_OK | MB_ICONINFORMATION);
             return;
         }
+        nAgain += added == CCompareDoc::Added::duplicate ? 1 : 0;
+    }
+    // A curve compared already is not added twice; the operator is told without a message.
+    CQuorvelApp* pApp = GetQuorvelApp();
+    if (nAgain != 0 && pApp != nullptr && pApp->m_pMainWnd != nullptr) {
+        pApp->m_pMainWnd->ShowConfirmation(
+            nAgain == 1 ? std::string("The curve is compared already; it was not added again.")
+                        : std::to_string(nAgain) +
+                              " curves are compared already; they were not added again.");
     }
 }
 

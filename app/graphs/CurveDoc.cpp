@@ -75,30 +75,13 @@ void CCurveDoc::SetPress(CPress* pPress, CLineJob job) {
 }
 
 void CCurveDoc::Reload(CLineJob job) {
-    CQuorvelApp* pApp = GetQuorvelApp();
-    CLineClient* pLine = pApp != nullptr ? pApp->m_pLine : nullptr;
-    if (!m_bCanReload || m_bDownloading) {
+    if (!m_bCanReload || m_download.IsRunning()) {
         job.Finish();
         return;
     }
     // The title changes before the first request, so a failed download has renamed it too.
     SetTitle(CGraphFormat::Format("Downloaded Curve - %s (Node - %d) (%s)", m_strStation.c_str(),
                                   m_nNodeID, CGraphFormat::DateTimeNow().c_str()));
-    m_job = std::move(job);
-    if (pLine == nullptr) {
-        OnDownloaded(CLineClient::Result::Of(CLineClient::Outcome::failed, ZarnError::portClosed),
-                     CDownload{});
-        return;
-    }
-    m_pOperation = m_job.pOperation;
-    if (m_pOperation == nullptr) {
-        m_pOperation = pLine->BeginOperation(CGraphFormat::Format(
-            "Downloading force curve: %s (node %d)", m_strStation.c_str(), m_nNodeID));
-    }
-    if (CView* pView = GetFirstView(); pView != nullptr && m_bHasData) {
-        m_pOperation->AddBusyWindow(pView);
-    }
-    m_bDownloading = true;
     auto data = std::make_shared<CDownload>();
     const auto node = static_cast<unsigned char>(m_nNodeID);
     const auto nNode = static_cast<unsigned int>(m_nNodeID);
@@ -124,21 +107,18 @@ void CCurveDoc::Reload(CLineJob job) {
             return port.GetPassFailCount(nNode, &data->nPass, &data->nFail) != 0;
         },
     };
-    pLine->Post(
-        &m_lineContext, std::move(steps),
-        [this, data](const CLineClient::Result& result) { OnDownloaded(result, *data); },
-        m_pOperation);
+    // A window shown already is busy meanwhile; a new one is not yet there to show it.
+    m_download.Start(std::move(job),
+                     CGraphFormat::Format("Downloading force curve: %s (node %d)",
+                                          m_strStation.c_str(), m_nNodeID),
+                     m_bHasData ? GetFirstView() : nullptr, std::move(steps),
+                     [this, data](const CLineClient::Result& result, CLineJob& done) {
+                         OnDownloaded(result, *data, done);
+                     });
 }
 
-void CCurveDoc::OnDownloaded(const CLineClient::Result& result, const CDownload& data) {
-    m_bDownloading = false;
-    // Whoever waits (a group) goes on when this job ends, at the end of this function: after the
-    // outcome and its message, and whether or not the window is still there.
-    CLineJob job = std::move(m_job);
-    if (m_pOperation != nullptr && m_pOperation != job.pOperation) {
-        m_pOperation->End();
-    }
-    m_pOperation.reset();
+void CCurveDoc::OnDownloaded(const CLineClient::Result& result, const CDownload& data,
+                             CLineJob& job) {
     if (result.outcome == CLineClient::Outcome::done) {
         m_pForce = data.force;
         m_pReference = data.reference;
@@ -164,13 +144,13 @@ void CCurveDoc::OnDownloaded(const CLineClient::Result& result, const CDownload&
         return;
     }
     // The curve itself, or what belongs to it, could not be read.
-    AfxMessageBox(CStringTable::Format1(result.nStepsDone == 0 ? IDS_CURVE_DOWNLOAD_FAILED
-                                                               : IDS_CURVE_ACCESS_PROBLEM,
-                                        m_strStation),
+    AfxMessageBox(LineFailureText(result, CStringTable::Format1(result.nStepsDone == 0
+                                                                    ? IDS_CURVE_DOWNLOAD_FAILED
+                                                                    : IDS_CURVE_ACCESS_PROBLEM,
+                                                                m_strStation)),
                   MB_OK | MB_ICONSTOP);
     UpdateAllViews(nullptr, HINT_CLOSE);
 }
-
 void CCurveDoc::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
         m_strSavedTitle = GetTitle();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/framework/Document.h"
+#include "app/graphs/PressDownload.h"
 #include "app/shell/PressDocument.h"
 #include "network/Point.h"
 #include "records/CurveRecord.h"
@@ -26,7 +27,7 @@ public:
     void SetPress(CPress* pPress, CLineJob job) override;
     void Reload(CLineJob job) override;
     // A download is on its way.
-    bool IsDownloading() const { return m_bDownloading; }
+    bool IsDownloading() const { return m_download.IsRunning(); }
 
     void Serialize(CArchive& ar) override;
     bool OnOpenDocument(const std::string& strPathName) override;
@@ -57,10 +58,7 @@ private:
     struct CDownload;
     // The download's outcome, on the window thread: the data taken over, or the message of
     // the request that failed and the window closed.
-    void OnDownloaded(const CLineClient::Result& result, const CDownload& data);
+    void OnDownloaded(const CLineClient::Result& result, const CDownload& data, CLineJob& job);
 
-    bool m_bDownloading = false;
-    CLineJob m_job;
-    std::shared_ptr<CLineOperation> m_pOperation;
-    QObject m_lineContext; // results for a document that is gone are dropped with it
+    CPressDownload m_download;
 };

@@ -2,11 +2,14 @@
 
 #include "app/framework/MDIChildWnd.h"
 #include "app/framework/MDIFrameWnd.h"
+#include "app/graphs/AxisScale.h"
 #include "app/graphs/CurveDoc.h"
 #include "app/graphs/GraphPaint.h"
 #include "app/shell/QuorvelApp.h"
+#include "app/shell/Registry.h"
 #include "app/shell/Resource.h"
 #include "records/RecordExport.h"
+#include "records/TimeText.h"
 
 #include <QPaintEngine>
 #include <QPainter>
@@ -49,6 +52,111 @@ CCurveView::CCurveView() {
     MapCommand(
         ID_CURVE_ZOOM_OUT, [this] { OnZoomOut(); },
         [this](CCmdUI& ui) { ui.Enable(m_nRangeX != kFullRangeX); });
+    MapCommand(
+        ID_CURVE_AXES, [this] { SetAxesShown(!m_bShowAxes); },
+        [this](CCmdUI& ui) { ui.SetCheck(m_bShowAxes ? 1 : 0); });
+    DWORD axes = 1;
+    if (ReadRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "CurveAxes", &axes)) {
+        m_bShowAxes = axes != 0;
+    }
+}
+
+void CCurveView::SetAxesShown(bool bShow) {
+    m_bShowAxes = bShow;
+    WriteRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "CurveAxes", bShow ? 1 : 0);
+    update();
+}
+
+std::string CCurveView::Caption(const CCurveDoc& doc) {
+    std::string text = doc.m_strStation.empty() ? std::string("Curve") : doc.m_strStation;
+    text += " (node " + std::to_string(doc.m_nNodeID) + ")";
+    if (doc.m_nTimeMs != 0) {
+        text += ", " + CTimeText::FormatLocal(doc.m_nTimeMs);
+    }
+    return text;
+}
+
+void CCurveView::DrawOverlay(QPainter* pDC, const QRect& area, const CGraphMapping& mapping,
+                             const QFont& font) {
+    CCurveDoc* pDoc = GetDocument();
+    pDC->save();
+    pDC->resetTransform();
+    pDC->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    QFont small = font;
+    small.setPixelSize(std::max(area.height() / 40, 9));
+    pDC->setFont(small);
+    const QFontMetrics metrics(small);
+    const int h = metrics.height();
+    const int tick = std::max(h / 3, 3);
+    const double line = std::max(h / 12.0, 1.0);
+    QPen pen(Qt::black);
+    pen.setWidthF(line);
+    pDC->setPen(pen);
+    const int left = area.left();
+    const int right = area.left() + area.width() - 1;
+    const int bottom = area.top() + area.height() - 1;
+    if (m_bShowAxes) {
+        // Force on the right edge (the results stand on the left), stroke along the bottom.
+        const int yLow = m_nOriginY;
+        const int yHigh = m_nOriginY + m_nRangeY;
+        const int forceSteps = std::max(area.height() / (h * 3), 1);
+        const double forceStep = CAxisScale::Step(yLow, yHigh, forceSteps);
+        for (double f : CAxisScale::Ticks(yLow, yHigh, forceSteps)) {
+            const int y = mapping.ToDevice(0, static_cast<int>(std::lround(f))).y();
+            if (y < area.top() + h || y > bottom - h) {
+                continue;
+            }
+            pDC->drawLine(right - tick, y, right, y);
+            pDC->drawText(QRect(right - tick - 200, y - h / 2, 200 - 2, h),
+                          Qt::AlignRight | Qt::AlignVCenter,
+                          QString::fromStdString(CAxisScale::Label(f, forceStep)));
+        }
+        const int xLow = m_nOriginX;
+        const int xHigh = m_nOriginX + m_nRangeX - 1;
+        const int widest = metrics.horizontalAdvance(QStringLiteral("0000"));
+        const int strokeSteps = std::max(area.width() / (widest * 2), 1);
+        const double strokeStep = std::max(CAxisScale::Step(xLow, xHigh, strokeSteps), 1.0);
+        for (double s : CAxisScale::Ticks(xLow, xHigh, strokeSteps)) {
+            const int x = mapping.ToDevice(static_cast<int>(std::lround(s)), 0).x();
+            if (x < left + widest || x > right - widest * 2) {
+                continue;
+            }
+            pDC->drawLine(x, bottom - tick, x, bottom);
+            pDC->drawText(QRect(x - widest, bottom - tick - h, widest * 2, h), Qt::AlignCenter,
+                          QString::fromStdString(CAxisScale::Label(s, strokeStep)));
+        }
+        pDC->drawText(QRect(left, bottom - tick - h * 2, right - left - widest, h),
+                      Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Stroke (samples)"));
+        pDC->drawText(QRect(right - 200 - tick, area.top() + 2, 200, h),
+                      Qt::AlignRight | Qt::AlignTop, QStringLiteral("Force"));
+
+        // The legend in the upper right, under the force title.
+        const QString names[] = {QStringLiteral("Reference"), QStringLiteral("Last crimp")};
+        const QColor colours[] = {QColor(255, 0, 0), Qt::black};
+        const int text =
+            std::max(metrics.horizontalAdvance(names[0]), metrics.horizontalAdvance(names[1]));
+        const int boxWidth = h * 3 + text;
+        const QRect box(right - tick - h * 4 - boxWidth, area.top() + h + 6, boxWidth, h * 2 + 6);
+        pDC->setBrush(QColor(255, 255, 255, 200));
+        pDC->setPen(QPen(QColor(90, 90, 90), line));
+        pDC->drawRect(box);
+        for (int i = 0; i < 2; ++i) {
+            const int y = box.top() + 3 + h * i + h / 2;
+            QPen curve(colours[i]);
+            curve.setWidthF(line * 2);
+            pDC->setPen(curve);
+            pDC->drawLine(box.left() + h / 3, y, box.left() + h * 2 - h / 3, y);
+            pDC->setPen(pen);
+            pDC->drawText(QRect(box.left() + h * 2, y - h / 2, text + h, h),
+                          Qt::AlignLeft | Qt::AlignVCenter, names[i]);
+        }
+    }
+    if (m_bExporting && pDoc != nullptr) {
+        pDC->setPen(pen);
+        pDC->drawText(QRect(left, area.top() + 2, area.width(), h), Qt::AlignHCenter | Qt::AlignTop,
+                      QString::fromStdString(Caption(*pDoc)));
+    }
+    pDC->restore();
 }
 
 CCurveDoc* CCurveView::GetDocument() const {
@@ -128,6 +236,7 @@ void CCurveView::OnDraw(QPainter* pDC) {
     CGraphPaint::SetPen(pDC, Qt::black, Qt::SolidLine);
     pDC->drawPolyline(force);
     pDC->restore();
+    DrawOverlay(pDC, area, mapping, m_lfLabels);
 }
 
 void CCurveView::OpenContextMenu(QPoint point) {
@@ -166,7 +275,9 @@ void CCurveView::UpdateCursor() {
 void CCurveView::OnFileExport() {
     CCurveDoc* pDoc = GetDocument();
     if (pDoc != nullptr && pDoc->m_bHasData) {
+        m_bExporting = true;
         CExportFile::AskAndWriteGraph(this, pDoc->GetTitle(), [pDoc] { return Csv(*pDoc); });
+        m_bExporting = false;
     }
 }
 
@@ -180,7 +291,12 @@ std::string CCurveView::Csv(const CCurveDoc& doc) {
 bool CCurveView::Export(const std::string& strPath, CExportFile::Format format,
                         std::string* pReason) {
     CCurveDoc* pDoc = GetDocument();
-    return pDoc != nullptr && pDoc->m_bHasData &&
-           CExportFile::WriteGraph(
-               strPath, format, this, [pDoc] { return Csv(*pDoc); }, pReason);
+    if (pDoc == nullptr || !pDoc->m_bHasData) {
+        return false;
+    }
+    m_bExporting = true;
+    const bool bOk = CExportFile::WriteGraph(
+        strPath, format, this, [pDoc] { return Csv(*pDoc); }, pReason);
+    m_bExporting = false;
+    return bOk;
 }

@@ -116,17 +116,28 @@ CLineWorker::Step CHistoryRecorder::ChangeStep(const CHistoryStation& station,
                                                CHistoryChange::Parameter parameter,
                                                CLineWorker::Step order) {
     // The user is the one who gave the order, taken now rather than on the line's thread.
-    const std::string user = CHistoryStore::CurrentUser();
-    return [this, station, parameter, user, order = std::move(order)](CZarnPort& port) {
+    CHistoryChange change;
+    change.m_parameter = parameter;
+    change.m_strUser = CHistoryStore::CurrentUser();
+    return RecordedStep(
+        std::move(change), std::move(order),
+        [this, station](const CHistoryChange& done) { RecordChange(station, done); });
+}
+
+CLineWorker::Step
+CHistoryRecorder::RecordedStep(CHistoryChange change, CLineWorker::Step order,
+                               std::function<void(const CHistoryChange&)> record) {
+    return [change = std::move(change), order = std::move(order),
+            record = std::move(record)](CZarnPort& port) {
         const bool bOk = order(port);
-        CHistoryChange change;
-        change.m_parameter = parameter;
-        change.m_bOk = bOk;
-        change.m_strUser = user;
-        if (!bOk) {
-            change.m_strError = port.GetLastErrorText();
+        if (record) {
+            CHistoryChange done = change;
+            done.m_bOk = bOk;
+            if (!bOk) {
+                done.m_strError = port.GetLastErrorText();
+            }
+            record(done);
         }
-        RecordChange(station, change);
         return bOk;
     };
 }

@@ -58,6 +58,11 @@ public:
     // that asked.
     CLineWorker::Step ChangeStep(const CHistoryStation& station,
                                  CHistoryChange::Parameter parameter, CLineWorker::Step order);
+    // The one way an order that changes an analyser is given and recorded: the step runs the
+    // order, completes the change with its outcome (the port's error when it failed) and hands
+    // it to record on the line's thread. Without record nothing is recorded.
+    static CLineWorker::Step RecordedStep(CHistoryChange change, CLineWorker::Step order,
+                                          std::function<void(const CHistoryChange&)> record);
     // The change a request made by noise on the line stands for: not acknowledged, with why.
     // False for a request that changes nothing.
     static bool NoiseChange(const CZarnRequest& carried, CHistoryChange& change);

@@ -12,6 +12,8 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <limits>
+#include <utility>
 
 struct CHistoryDoc::CResult {
     std::string strError;
@@ -58,6 +60,7 @@ void CHistoryDoc::SetStations(std::vector<Station> stations) {
 
 void CHistoryDoc::SetRange(const CHistoryRange& range) {
     m_range = range;
+    m_bFitRange = false;
 }
 
 bool CHistoryDoc::IsEmpty() const {
@@ -76,18 +79,25 @@ void CHistoryDoc::Refresh() {
             });
     }
     m_range.Resolve(CTimeText::NowUtcMs());
-    const CHistoryRange range = m_range;
+    CHistoryRange range = m_range;
+    if (m_bFitRange) {
+        range.m_span = CHistoryRange::Span::year;
+        range.Resolve(CTimeText::NowUtcMs());
+    }
     const std::vector<Station> stations = m_stations;
     const std::string workstation =
         IsPlantDatabase(target) ? CHistoryStore::DefaultWorkstation() : std::string();
+    // Fitting the range looks at a year by the hour, to tell records of the last day apart.
+    const std::int64_t nBucketMs =
+        m_bFitRange ? CHistoryRange::kHour : CHistoryRange::BucketMs(range.LengthMs());
     const unsigned nGeneration = ++m_nGeneration;
     m_state = State::loading;
     UpdateAllViews(nullptr);
-    m_pWorker->Post([this, nGeneration, range, stations,
+    m_pWorker->Post([this, nGeneration, range, stations, nBucketMs,
                      workstation](CHistoryQuery* pQuery,
                                   const std::string& strError) -> std::function<void()> {
         auto pResult = std::make_shared<CResult>();
-        pResult->nBucketMs = CHistoryRange::BucketMs(range.LengthMs());
+        pResult->nBucketMs = nBucketMs;
         if (pQuery == nullptr) {
             pResult->strError = strError;
         }
@@ -127,6 +137,28 @@ void CHistoryDoc::Refresh() {
 void CHistoryDoc::OnResult(unsigned nGeneration, const CResult& result) {
     // An answer to an older question: the newer one is on its way.
     if (nGeneration != m_nGeneration) {
+        return;
+    }
+    if (std::exchange(m_bFitRange, false) && result.strError.empty()) {
+        // The shortest span that holds every record of the year; the window shows that.
+        std::int64_t oldest = std::numeric_limits<std::int64_t>::max();
+        for (const auto& chart : result.charts) {
+            for (const CChartBucket& bucket : chart) {
+                if (bucket.m_nReadings > 0) {
+                    oldest = std::min(oldest, bucket.m_nStartMs);
+                }
+            }
+        }
+        for (const CHistoryChangeEntry& change : result.changes) {
+            oldest = std::min(oldest, change.m_nTimeMs);
+        }
+        const std::int64_t now = CTimeText::NowUtcMs();
+        const CHistoryRange::Span span = oldest == std::numeric_limits<std::int64_t>::max()
+                                             ? CHistoryRange::Span::week
+                                             : CHistoryRange::FittingSpan(oldest, now);
+        // The range chosen is asked again, in buckets of its own size.
+        m_range.m_span = span;
+        Refresh();
         return;
     }
     m_strError = result.strError;

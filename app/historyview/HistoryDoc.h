@@ -31,6 +31,7 @@ public:
 
     void SetStations(std::vector<Station> stations);
     const std::vector<Station>& GetStations() const { return m_stations; }
+    // A range chosen by the operator; until then the window's range fits the records.
     void SetRange(const CHistoryRange& range);
     const CHistoryRange& GetRange() const { return m_range; }
     // Asks the history again for the stations and the range (a fixed span ends now).
@@ -61,6 +62,8 @@ private:
     std::vector<CHistoryChangeEntry> m_changes;
     std::int64_t m_nBucketMs = 0;
     unsigned m_nGeneration = 0;
+    // The first question looks a year back, to choose the shortest span holding every record.
+    bool m_bFitRange = true;
     QObject m_context; // results for a document that is gone are dropped with it
     std::unique_ptr<CHistoryWorker> m_pWorker;
 };

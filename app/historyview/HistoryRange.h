@@ -27,4 +27,9 @@ public:
     // The smallest of 1, 5, 15, 30 minutes, 1, 3, 6, 12 hours, 1, 2, 7 days that splits the
     // range into at most kMaxBuckets (a week's steps for anything longer).
     static std::int64_t BucketMs(std::int64_t lengthMs);
+    // The shortest fixed span up to nowMs that holds a record of oldestMs.
+    static Span FittingSpan(std::int64_t oldestMs, std::int64_t nowMs);
+    // The step between the time axis's ticks: round hours up to two days (at most 12 ticks),
+    // every day up to a fortnight, round numbers of days beyond.
+    static std::int64_t TickStepMs(std::int64_t lengthMs);
 };

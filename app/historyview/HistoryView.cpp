@@ -103,6 +103,30 @@ QString LocalTime(std::int64_t ms) {
     return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+// The time axis's ends: the range moved out to whole steps of local time (whole hours of the
+// day, or midnights).
+std::pair<std::int64_t, std::int64_t> AxisEnds(std::int64_t fromMs, std::int64_t toMs,
+                                               std::int64_t stepMs) {
+    auto floorLocal = [stepMs](std::int64_t ms) {
+        const QDateTime at = QDateTime::fromMSecsSinceEpoch(ms);
+        const QDateTime midnight(at.date(), QTime(0, 0));
+        if (stepMs >= CHistoryRange::kDay) {
+            const qint64 days = stepMs / CHistoryRange::kDay;
+            return midnight.addDays(-(at.date().toJulianDay() % days)).toMSecsSinceEpoch();
+        }
+        const std::int64_t into = ms - midnight.toMSecsSinceEpoch();
+        return midnight.toMSecsSinceEpoch() + into / stepMs * stepMs;
+    };
+    const std::int64_t from = floorLocal(fromMs);
+    std::int64_t to = floorLocal(toMs);
+    if (to < toMs) {
+        to += stepMs;
+    }
+    // Whole steps from one end to the other, whatever the clock changes did.
+    to = from + std::max<std::int64_t>((to - from + stepMs / 2) / stepMs, 1) * stepMs;
+    return {from, to};
+}
+
 } // namespace
 
 CHistoryView::CHistoryView() {
@@ -172,7 +196,7 @@ CHistoryView::CHistoryView() {
         pChart->setBackgroundRoundness(0);
         auto* pView = new QChartView(pChart, m_pChartArea);
         pView->setRenderHint(QPainter::Antialiasing);
-        pView->setMinimumSize(260, 200);
+        pView->setMinimumSize(120, 90);
         m_charts[static_cast<std::size_t>(i)] = pView;
         pGrid->addWidget(pView, i / 2, i % 2);
     }
@@ -202,6 +226,10 @@ CHistoryView::CHistoryView() {
     pSplitter->setStretchFactor(0, 4);
     pSplitter->setStretchFactor(1, 1);
 
+    // The window fits any slot Tile and Cascade give it: what does not fit is cut off rather
+    // than the window pushed out of the workspace.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(6, 6, 6, 6);
     pLayout->addLayout(pBar);
@@ -219,16 +247,42 @@ QChart* CHistoryView::GetChart(Chart chart) const {
 
 void CHistoryView::OnInitialUpdate() {
     CView::OnInitialUpdate();
-    const QDateTime now = QDateTime::currentDateTime();
-    m_pTo->setDateTime(now);
-    m_pFrom->setDateTime(now.addDays(-7));
+    ShowRange();
     ShowStatus();
-    // Four charts and a list need room: most of the main window's client area.
+    // Four charts and a list need room: most of the workspace, never more than it.
     if (CMDIChildWnd* pFrame = GetParentFrame()) {
-        const QWidget* pArea = pFrame->mdiArea();
-        const QSize room = pArea != nullptr ? pArea->size() : QSize(1000, 720);
-        pFrame->resize(std::max(room.width() * 9 / 10, 640), std::max(room.height() * 9 / 10, 480));
+        const QMdiArea* pArea = pFrame->mdiArea();
+        const QSize room = pArea != nullptr ? pArea->viewport()->size() : QSize(1000, 720);
+        const QSize size(std::min(std::max(room.width() * 9 / 10, 640), room.width()),
+                         std::min(std::max(room.height() * 9 / 10, 480), room.height()));
+        pFrame->resize(size);
+        if (pFrame->x() + size.width() > room.width() ||
+            pFrame->y() + size.height() > room.height()) {
+            pFrame->move(std::clamp(pFrame->x(), 0, std::max(room.width() - size.width(), 0)),
+                         std::clamp(pFrame->y(), 0, std::max(room.height() - size.height(), 0)));
+        }
     }
+}
+
+void CHistoryView::ShowRange() {
+    // The range in force, also while the fields are greyed for a fixed span.
+    CHistoryDoc* pDoc = GetDocument();
+    if (pDoc == nullptr) {
+        return;
+    }
+    const CHistoryRange& range = pDoc->GetRange();
+    const int nCustom = static_cast<int>(CHistoryRange::Span::custom);
+    if (m_pSpan->currentIndex() == nCustom && range.m_span != CHistoryRange::Span::custom) {
+        return; // the operator is typing a range of his own
+    }
+    m_pSpan->setCurrentIndex(static_cast<int>(range.m_span));
+    if (range.m_nToMs > range.m_nFromMs) {
+        m_pFrom->setDateTime(QDateTime::fromMSecsSinceEpoch(range.m_nFromMs));
+        m_pTo->setDateTime(QDateTime::fromMSecsSinceEpoch(range.m_nToMs));
+    }
+    const bool bCustom = range.m_span == CHistoryRange::Span::custom;
+    m_pFrom->setEnabled(bCustom);
+    m_pTo->setEnabled(bCustom);
 }
 
 void CHistoryView::ChooseSpan(int nIndex) {
@@ -256,6 +310,7 @@ void CHistoryView::ApplyRangeFromControls() {
 }
 
 void CHistoryView::OnUpdate(CView*, long, CObject*) {
+    ShowRange();
     ShowStatus();
     CHistoryDoc* pDoc = GetDocument();
     if (pDoc != nullptr && pDoc->GetState() != CHistoryDoc::State::loading) {
@@ -299,11 +354,14 @@ void CHistoryView::ShowCharts() {
     }
     const CHistoryRange& range = pDoc->GetRange();
     const double dThreshold = CpkThreshold();
-    // The time axis names days over a long range, hours over a day.
+    // The time axis names hours over a day or two, days beyond; its ticks fall on round hours
+    // or on midnights, its ends moved out to the ticks around the range.
     const std::int64_t length = range.LengthMs();
-    const QString format = length <= 2 * CHistoryRange::kDay    ? QStringLiteral("HH:mm")
-                           : length <= 60 * CHistoryRange::kDay ? QStringLiteral("dd MMM")
-                                                                : QStringLiteral("MMM yyyy");
+    const std::int64_t step = CHistoryRange::TickStepMs(length);
+    const QString format =
+        step < CHistoryRange::kDay ? QStringLiteral("HH:mm") : QStringLiteral("dd MMM");
+    const auto [axisFrom, axisTo] = AxisEnds(range.m_nFromMs, range.m_nToMs, step);
+    const int nTicks = static_cast<int>((axisTo - axisFrom) / step) + 1;
     const auto& charts = pDoc->GetCharts();
     m_pAlarm = nullptr;
     for (int c = 0; c < kCharts; ++c) {
@@ -316,9 +374,9 @@ void CHistoryView::ShowCharts() {
         auto* pTime = new QDateTimeAxis;
         pTime->setFormat(format);
         pTime->setTitleText(QStringLiteral("Local time"));
-        pTime->setTickCount(6);
-        pTime->setRange(QDateTime::fromMSecsSinceEpoch(range.m_nFromMs),
-                        QDateTime::fromMSecsSinceEpoch(range.m_nToMs));
+        pTime->setTickCount(std::clamp(nTicks, 2, 64));
+        pTime->setRange(QDateTime::fromMSecsSinceEpoch(axisFrom),
+                        QDateTime::fromMSecsSinceEpoch(axisTo));
         auto* pValues = new QValueAxis;
         pValues->setTitleText(QString::fromLatin1(kChartTexts[c].pszAxis));
         pChart->addAxis(pTime, Qt::AlignBottom);
@@ -386,7 +444,10 @@ void CHistoryView::ShowChanges() {
         pItem->setText(0, LocalTime(entry.m_nTimeMs));
         pItem->setText(1, QString::fromStdString(entry.m_station.m_strName));
         pItem->setText(2, QString::fromLatin1(ParameterText(change.m_parameter)));
-        pItem->setText(3, ValueText(change.m_parameter, change.m_nBefore));
+        // A value sent without a reading before it: said so rather than left blank.
+        pItem->setText(3, !change.m_nBefore && change.m_nAfter
+                              ? QStringLiteral("unknown")
+                              : ValueText(change.m_parameter, change.m_nBefore));
         pItem->setText(4, ValueText(change.m_parameter, change.m_nAfter));
         pItem->setText(5, change.m_bOk ? QStringLiteral("ok") : QStringLiteral("failed"));
         pItem->setText(6, QString::fromStdString(change.m_strUser));

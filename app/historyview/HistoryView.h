@@ -21,6 +21,9 @@ class QTreeWidget;
 class CHistoryView : public CView {
     Q_OBJECT
 public:
+    // The smallest the window's contents may be; Tile and Cascade never go below it.
+    static constexpr int kMinimumWidth = 160;
+    static constexpr int kMinimumHeight = 90;
     enum Chart { chartBad, chartMean, chartCp, chartCpk, kCharts };
 
     CHistoryView();
@@ -38,12 +41,17 @@ public:
     // What the window shows, for the tests.
     QChart* GetChart(Chart chart) const;
     QTreeWidget* GetChangeList() const { return m_pChanges; }
+    QComboBox* GetSpanBox() const { return m_pSpan; }
+    QDateTimeEdit* GetFromEdit() const { return m_pFrom; }
+    QDateTimeEdit* GetToEdit() const { return m_pTo; }
     std::string GetStatusText() const;
     // The alarm line of the Cpk chart.
     QLineSeries* GetCpkAlarmLine() const { return m_pAlarm; }
 
 private:
     void ApplyRangeFromControls();
+    // The span and the from/to fields as the document's range stands.
+    void ShowRange();
     void ShowCharts();
     void ShowChanges();
     void ShowStatus();

@@ -38,14 +38,17 @@ void CGroupRun::Next() {
             ++m_nNext;
             if (result.outcome != CLineClient::Outcome::done || m_pOperation->IsCancelled() ||
                 (m_stillThere && !m_stillThere(pPress))) {
-                if (result.outcome == CLineClient::Outcome::failed ||
-                    result.outcome == CLineClient::Outcome::lineDown) {
+                if (result.outcome == CLineClient::Outcome::lineDown) {
+                    m_strLostLine = m_line.FailureText(result, {});
+                    m_lost.push_back(Label(*pPress));
+                } else if (result.outcome == CLineClient::Outcome::failed) {
                     m_silent.push_back(Label(*pPress));
                 }
                 Next(); // silent, cancelled or gone: on to the next, or the end
                 return;
             }
             std::string label = Label(*pPress);
+            m_nCurrentNode = pPress->GetNodeID();
             m_action(pPress,
                      CLineJob(m_pOperation, [self = QPointer<CGroupRun>(this), label](bool bOk) {
                          if (self == nullptr) {
@@ -53,6 +56,7 @@ void CGroupRun::Next() {
                          }
                          if (bOk) {
                              ++self->m_nDone;
+                             self->m_doneNodes.push_back(self->m_nCurrentNode);
                          } else {
                              self->m_failed.push_back(label);
                          }
@@ -69,11 +73,18 @@ std::string CGroupRun::Label(const CPress& press) {
 void CGroupRun::Finish() {
     const bool bCancelled = m_pOperation->IsCancelled();
     m_pOperation->End();
-    if (!m_silent.empty() || !m_failed.empty()) {
+    std::string text = m_strTitle + (bCancelled ? " (cancelled): " : ": ") +
+                       std::to_string(m_nDone) + " of " + std::to_string(m_stations.size()) +
+                       " stations done.";
+    if (m_onEnded) {
+        const bool bAll = !bCancelled && m_nDone == m_stations.size();
+        m_onEnded(m_doneNodes, bAll ? text : std::string());
+    }
+    if (!m_silent.empty() || !m_failed.empty() || !m_lost.empty()) {
         // One summary of what was left out, after the messages of the stations themselves.
-        std::string text = m_strTitle + (bCancelled ? " (cancelled): " : ": ") +
-                           std::to_string(m_nDone) + " of " + std::to_string(m_stations.size()) +
-                           " stations done.";
+        if (!m_strLostLine.empty()) {
+            text += "\n\n" + m_strLostLine;
+        }
         auto list = [&text](const char* pszHeading, const std::vector<std::string>& names) {
             if (names.empty()) {
                 return;
@@ -85,6 +96,7 @@ void CGroupRun::Finish() {
         };
         list("Did not answer:", m_silent);
         list("Failed:", m_failed);
+        list("Not asked, the line was lost:", m_lost);
         m_line.ShowInTurn(&m_line, [text] { AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION); });
     }
     deleteLater();

@@ -29,6 +29,10 @@ public:
               StillThere stillThere, Action action, QWidget* pBusy);
 
     void Start();
+    // Told at the end, before any summary: the node IDs of the stations the command was done
+    // on, and the confirmation for the status bar when it was done on every station.
+    using Ended = std::function<void(const std::vector<int>& nodes, const std::string& strDone)>;
+    void SetOnEnded(Ended fn) { m_onEnded = std::move(fn); }
 
 private:
     void Next();
@@ -45,4 +49,9 @@ private:
     std::vector<std::string> m_silent; // did not answer
     std::vector<std::string> m_failed; // answered, but the command failed
     std::size_t m_nDone = 0;
+    std::vector<int> m_doneNodes;
+    int m_nCurrentNode = 0; // the station the command runs on now
+    Ended m_onEnded;
+    std::vector<std::string> m_lost; // not asked: the line was lost
+    std::string m_strLostLine;
 };

@@ -1,5 +1,6 @@
 #include "app/network/PressProperties.h"
 
+#include "app/history/HistoryRecorder.h"
 #include "network/ZarnPort.h"
 
 #include <chrono>
@@ -272,6 +273,8 @@ bool CPressProperties::WriteLimits(const Fields& fields) {
         m_readT = bOk ? std::optional<std::int64_t>(t) : std::nullopt;
         if (!bOk) {
             m_host.Message(kIdsParamWriteFailed, {}, Icon::stop);
+        } else {
+            m_host.Confirm("Limits set on " + m_press.GetName());
         }
         m_host.Refresh();
     });
@@ -283,21 +286,21 @@ CLineWorker::Step CPressProperties::SetStep(const CHost::ChangeSink& record, uns
                                             unsigned short value,
                                             CHistoryChange::Parameter parameter,
                                             std::optional<std::int64_t> before) {
-    return [record, node, set, value, parameter, before](CZarnPort& port) {
-        const bool bOk = (port.*set)(node, value) != 0;
-        if (record) {
-            CHistoryChange change;
-            change.m_parameter = parameter;
-            change.m_nBefore = before;
-            change.m_nAfter = value;
-            change.m_bOk = bOk;
-            if (!bOk) {
-                change.m_strError = port.GetLastErrorText();
-            }
-            record(node, change);
-        }
-        return bOk;
-    };
+    CHistoryChange change;
+    change.m_parameter = parameter;
+    change.m_nBefore = before;
+    change.m_nAfter = value;
+    // A value sent as it was read is no change; one sent without a reading before it is
+    // recorded with its value before unknown.
+    const bool bChange = !before || *before != static_cast<std::int64_t>(value);
+    std::function<void(const CHistoryChange&)> sink;
+    if (record && bChange) {
+        sink = [record, node](const CHistoryChange& done) { record(node, done); };
+    }
+    return CHistoryRecorder::RecordedStep(
+        std::move(change),
+        [node, set, value](CZarnPort& port) { return (port.*set)(node, value) != 0; },
+        std::move(sink));
 }
 
 void CPressProperties::ReadProductionThen(Request request, std::function<void()> then) {

@@ -59,6 +59,8 @@ public:
         virtual ChangeSink MakeChangeSink() { return {}; }
         // A button's work is over: every value shown, the controls set for the state.
         virtual void Refresh() = 0;
+        // A short word that a change was made, where it needs no message to close.
+        virtual void Confirm(const std::string& strText) { (void)strText; }
     };
 
     using FindPressFn = std::function<const CPress*(int nNodeID)>;

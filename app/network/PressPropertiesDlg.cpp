@@ -1,5 +1,6 @@
 #include "app/network/PressPropertiesDlg.h"
 
+#include "app/framework/MDIFrameWnd.h"
 #include "app/framework/MessageService.h"
 #include "app/framework/Resources.h"
 #include "app/framework/StringTable.h"
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -276,7 +278,10 @@ void CPressPropertiesDlg::Run(CPressProperties::Request request,
             --m_running[request];
             EnableAnalyserControls();
             if (result.outcome != CLineClient::Outcome::cancelled) {
+                m_strLostLine = m_pLine->FailureText(result, {});
+                m_bLostLineTold = false;
                 done(result.outcome == CLineClient::Outcome::done);
+                m_strLostLine.clear();
             }
         },
         pOperation);
@@ -413,11 +418,25 @@ void CPressPropertiesDlg::EnableAnalyserControls() {
 
 void CPressPropertiesDlg::Message(unsigned nStringID, const std::string& strArg,
                                   CPressProperties::Icon icon) {
-    AfxMessageBox(CStringTable::Format1(nStringID, strArg), MB_OK | IconFlag(icon));
+    MessageText(CStringTable::Format1(nStringID, strArg), icon);
 }
 
 void CPressPropertiesDlg::MessageText(const std::string& text, CPressProperties::Icon icon) {
+    if (!m_strLostLine.empty()) {
+        // One message for the lost line, whatever the button would have said.
+        if (!std::exchange(m_bLostLineTold, true)) {
+            AfxMessageBox(m_strLostLine, MB_OK | MB_ICONSTOP);
+        }
+        return;
+    }
     AfxMessageBox(text, MB_OK | IconFlag(icon));
+}
+
+void CPressPropertiesDlg::Confirm(const std::string& strText) {
+    CQuorvelApp* pApp = GetQuorvelApp();
+    if (pApp != nullptr && pApp->m_pMainWnd != nullptr) {
+        pApp->m_pMainWnd->ShowConfirmation(strText);
+    }
 }
 
 std::string CPressPropertiesDlg::String(unsigned nStringID) {

@@ -10,6 +10,7 @@
 #include "app/network/PressPropertiesDlg.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/StationMonitor.h"
+#include "app/shell/PressCollector.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Registry.h"
 #include "app/shell/Resource.h"
@@ -56,6 +57,26 @@ CLineClient::Step OrderStep(const CPress& press, int nCode, int (CZarnPort::*ord
                                std::move(step));
 }
 
+// A command carried out: a confirmation in the status bar, and the statistics rows of the
+// stations it changed read again.
+void ConfirmAndReread(const std::string& strDone, const std::vector<int>& nodes) {
+    CQuorvelApp* app = GetQuorvelApp();
+    if (app == nullptr) {
+        return;
+    }
+    if (!strDone.empty() && app->m_pMainWnd != nullptr) {
+        app->m_pMainWnd->ShowConfirmation(strDone);
+    }
+    if (nodes.empty() || app->m_pStatsTemplate == nullptr) {
+        return;
+    }
+    for (CDocument* pDoc : app->m_pStatsTemplate->GetDocuments()) {
+        if (auto* pCollector = dynamic_cast<CPressCollector*>(pDoc)) {
+            pCollector->Reread(nodes);
+        }
+    }
+}
+
 } // namespace
 
 CQuorvelView::CQuorvelView() {
@@ -95,6 +116,13 @@ CQuorvelView::CQuorvelView() {
     MapCommand(ID_ADD_NEW_PRESS, [this] { OnAddNewPress(); });
     MapCommand(ID_DELETE_PRESS, [this] { OnDeletePress(); });
     MapCommand(ID_SET_BACKGROUND, [this] { OnSetBackground(); });
+    MapCommand(
+        ID_VIEW_LEGEND, [this] { SetLegendShown(!m_bShowLegend); },
+        [this](CCmdUI& ui) { ui.SetCheck(m_bShowLegend ? 1 : 0); });
+    DWORD legend = 1;
+    if (ReadRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "StatusLegend", &legend)) {
+        m_bShowLegend = legend != 0;
+    }
 }
 
 CQuorvelView::~CQuorvelView() = default;
@@ -236,6 +264,17 @@ void CQuorvelView::DrawBadge(QPainter* pDC, QPoint centre, CStationStatus::State
         pDC->drawPoint(QPointF(centre.x(), centre.y() + 3.5));
         break;
     }
+    case CStationStatus::State::lineLost: { // a blue diamond with a broken bar
+        const QPointF points[] = {
+            QPointF(centre.x(), centre.y() - 6.5), QPointF(centre.x() + 6.5, centre.y()),
+            QPointF(centre.x(), centre.y() + 6.5), QPointF(centre.x() - 6.5, centre.y())};
+        pDC->setBrush(QColor(0, 114, 178));
+        pDC->drawPolygon(points, 4);
+        pDC->setPen(QPen(Qt::white, 1.5));
+        pDC->drawLine(QPointF(centre.x() - 3.5, centre.y()), QPointF(centre.x() - 1, centre.y()));
+        pDC->drawLine(QPointF(centre.x() + 1, centre.y()), QPointF(centre.x() + 3.5, centre.y()));
+        break;
+    }
     default: // not yet known: a hollow grey ring
         pDC->setPen(QPen(QColor(120, 120, 120), 2));
         pDC->setBrush(Qt::white);
@@ -245,35 +284,101 @@ void CQuorvelView::DrawBadge(QPainter* pDC, QPoint centre, CStationStatus::State
     pDC->restore();
 }
 
+QRect CQuorvelView::PlaceLegend(QSize view, QSize legend, const std::vector<QRect>& stations) {
+    constexpr int kMargin = 4;
+    const int right = view.width() - legend.width() - kMargin;
+    const int bottom = view.height() - legend.height() - kMargin;
+    // Lower left first, where it always stood; then the other corners.
+    const QPoint corners[] = {
+        {kMargin, bottom}, {right, bottom}, {right, kMargin}, {kMargin, kMargin}};
+    for (const QPoint& corner : corners) {
+        const QRect box(corner, legend);
+        if (box.left() < 0 || box.top() < 0) {
+            continue;
+        }
+        if (std::none_of(stations.begin(), stations.end(),
+                         [&box](const QRect& station) { return station.intersects(box); })) {
+            return box;
+        }
+    }
+    return {};
+}
+
+std::vector<QRect> CQuorvelView::StationAreas() const {
+    std::vector<QRect> areas;
+    CQuorvelDoc* doc = GetDocument();
+    if (doc == nullptr) {
+        return areas;
+    }
+    const QFontMetrics metrics(m_labelFont);
+    const QPoint scroll = GetScrollPosition();
+    for (const auto& press : doc->GetPresses()) {
+        const CRect rect = press->GetRect().Offset(-scroll.x(), -scroll.y());
+        const QString name = QString::fromStdString(press->GetName());
+        const int width = metrics.horizontalAdvance(name);
+        const CPoint at = LabelPosition(rect, width, metrics.height());
+        // The icon with its badge, and the name above it.
+        areas.push_back(QRect(rect.left, rect.top, kIconSize + 2, kIconSize)
+                            .united(QRect(at.x, at.y, width, metrics.height()))
+                            .adjusted(-2, -2, 2, 2));
+    }
+    return areas;
+}
+
 void CQuorvelView::paintEvent(QPaintEvent* pEvent) {
     CScrollView::paintEvent(pEvent);
-    if (Status() == nullptr) {
+    m_legendBox = QRect();
+    if (Status() == nullptr || !m_bShowLegend) {
         return;
     }
-    // The legend stays in the window's lower left corner, over the layout.
+    // The legend stands over the layout in a corner where it covers no station: a column, or
+    // where that finds no room, two rows or one. With no room anywhere it is left out.
     QPainter painter(this);
     painter.setFont(m_labelFont);
     const QFontMetrics metrics(m_labelFont);
     static const CStationStatus::State s_states[] = {
         CStationStatus::State::answering, CStationStatus::State::alarm,
-        CStationStatus::State::silent, CStationStatus::State::unknown};
+        CStationStatus::State::silent, CStationStatus::State::lineLost,
+        CStationStatus::State::unknown};
+    const int nStates = static_cast<int>(std::size(s_states));
     const int row = std::max(metrics.height(), 14);
     int width = 0;
     for (CStationStatus::State state : s_states) {
         width = std::max(width, metrics.horizontalAdvance(CStationStatus::StateName(state)));
     }
-    const QSize view = GetViewportSize();
-    const QRect box(4, view.height() - 4 - row * 4 - 6, width + 30, row * 4 + 6);
+    const int entry = width + 30;
+    const std::vector<QRect> stations = StationAreas();
+    QRect box;
+    int nRows = nStates;
+    for (int rows : {nStates, 2, 1}) {
+        const int columns = (nStates + rows - 1) / rows;
+        box = PlaceLegend(GetViewportSize(), QSize(entry * columns, row * rows + 6), stations);
+        if (!box.isNull()) {
+            nRows = rows;
+            break;
+        }
+    }
+    if (box.isNull()) {
+        return;
+    }
+    m_legendBox = box;
     painter.setPen(QColor(160, 160, 160));
     painter.setBrush(QColor(255, 255, 255, 220));
     painter.drawRect(box);
-    for (int i = 0; i < 4; ++i) {
-        const int y = box.top() + 3 + row * i;
-        DrawBadge(&painter, QPoint(box.left() + 12, y + row / 2), s_states[i]);
+    for (int i = 0; i < nStates; ++i) {
+        const int x = box.left() + entry * (i / nRows);
+        const int y = box.top() + 3 + row * (i % nRows);
+        DrawBadge(&painter, QPoint(x + 12, y + row / 2), s_states[i]);
         painter.setPen(Qt::black);
-        painter.drawText(QPoint(box.left() + 24, y + (row + metrics.ascent()) / 2 - 1),
+        painter.drawText(QPoint(x + 24, y + (row + metrics.ascent()) / 2 - 1),
                          QString::fromLatin1(CStationStatus::StateName(s_states[i])));
     }
+}
+
+void CQuorvelView::SetLegendShown(bool bShow) {
+    m_bShowLegend = bShow;
+    WriteRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "StatusLegend", bShow ? 1 : 0);
+    update();
 }
 
 CPress* CQuorvelView::HitTestPress(QPoint point, bool bUpdate) {
@@ -469,6 +574,12 @@ void CQuorvelView::RunOnGroup(int nCode) {
                                [press](const auto& p) { return p.get() == press; });
         },
         std::move(action), this);
+    // Success is said briefly where the operator looks, without a message to close; what a
+    // reset or new reference changed shows in the statistics at once.
+    const bool bChanges = nCode == opReset || nCode == opNewReference;
+    run->SetOnEnded([bChanges](const std::vector<int>& nodes, const std::string& strDone) {
+        ConfirmAndReread(strDone, bChanges ? nodes : std::vector<int>{});
+    });
     run->Start();
 }
 
@@ -567,11 +678,17 @@ void CQuorvelView::ConfirmAndOrder(UINT nQuestion, int nGroupCode, const char* p
     }
     app->m_pLine->Post(
         this, {OrderStep(*press, nGroupCode, order)},
-        [op, nFailure](const CLineClient::Result& result) {
+        [op, nFailure, nNodeID = press->GetNodeID(),
+         strDone = std::string(pszWhat) + ": " + press->GetName() +
+                   " done."](const CLineClient::Result& result) {
             op->End();
+            if (result.outcome == CLineClient::Outcome::done) {
+                ConfirmAndReread(strDone, {nNodeID});
+            }
             if (result.outcome != CLineClient::Outcome::done &&
                 result.outcome != CLineClient::Outcome::cancelled) {
-                AfxMessageBox(nFailure, MB_OK | MB_ICONSTOP);
+                AfxMessageBox(LineFailureText(result, CStringTable::Load(nFailure)),
+                              MB_OK | MB_ICONSTOP);
             }
         },
         op);

@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <functional>
 #include <string>
 #include <vector>
@@ -65,6 +66,17 @@ public:
     void OnDeletePress();
     void OnSetBackground();
 
+    // The badges' legend, shown unless the operator hid it (View menu; kept in the settings).
+    bool IsLegendShown() const { return m_bShowLegend; }
+    void SetLegendShown(bool bShow);
+    // Where the legend was last drawn in the window; empty when it was left out.
+    QRect GetLegendBox() const { return m_legendBox; }
+    // The first corner of the window (lower left, lower right, upper right, upper left) where a
+    // legend of that size covers none of the stations' areas; empty when there is none.
+    static QRect PlaceLegend(QSize view, QSize legend, const std::vector<QRect>& stations);
+    // Each station's icon, badge and name in window coordinates.
+    std::vector<QRect> StationAreas() const;
+
     // Asks for a background picture in the folder given; empty when the operator cancels.
     // Tests replace it.
     static std::function<std::string(const std::string& strFolder)> s_chooseBackground;
@@ -106,4 +118,6 @@ private:
     QPoint m_bandOrigin;
     bool m_bBanding = false;
     UINT m_nLastMenu = 0;
+    bool m_bShowLegend = true;
+    QRect m_legendBox;
 };

@@ -2,42 +2,49 @@
 
 #include "app/network/QuorvelDoc.h"
 #include "app/shell/LineClient.h"
-#include "app/shell/Registry.h"
+#include "app/shell/Preferences.h"
 #include "network/ZarnPort.h"
 
 #include <algorithm>
-#include <cstdlib>
-
-namespace {
-
-double ReadThreshold(const char* pszName, double dDefault) {
-    std::string text;
-    if (!ReadRegString(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, pszName, text) || text.empty()) {
-        return dDefault;
-    }
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    return end != nullptr && *end == '\0' && value >= 0 && value < 1e6 ? value : dDefault;
-}
-
-} // namespace
 
 CStationMonitor::CStationMonitor(CLineClient& line, QObject* pParent)
     : QObject(pParent), m_line(line) {
     connect(&m_timer, &QTimer::timeout, this, &CStationMonitor::SweepStep);
+    connect(&line, &CLineClient::LineStateChanged, this, &CStationMonitor::OnLineState);
+    if (line.GetState() == CLineWorker::LineState::lost) {
+        m_status.NoteLineLost(std::chrono::system_clock::now());
+    }
     LoadSettings();
 }
 
-void CStationMonitor::LoadSettings() {
-    DWORD seconds = kDefaultSweepSeconds;
-    if (!ReadRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "SweepPeriod", &seconds)) {
-        seconds = kDefaultSweepSeconds;
+void CStationMonitor::OnLineState(CLineWorker::LineState state) {
+    const auto now = std::chrono::system_clock::now();
+    if (state == CLineWorker::LineState::lost) {
+        m_nCatchUp = 0;
+        m_status.NoteLineLost(now);
+    } else if (m_status.IsLineLost()) {
+        m_status.NoteLineBack(now);
+        CQuorvelDoc* pDoc = m_findDoc ? m_findDoc() : nullptr;
+        if (m_nSweepSeconds != 0 && pDoc != nullptr) {
+            m_nCatchUp = pDoc->GetPresses().size();
+            m_nNext = 0;
+            SweepStep();
+        }
     }
+    emit Changed();
+}
+
+void CStationMonitor::LoadSettings() {
+    const CPreferences prefs = CPreferences::Load();
     CStationStatus::Thresholds thresholds;
-    thresholds.dCpk = ReadThreshold("CpkAlarm", thresholds.dCpk);
-    thresholds.dBadPercent = ReadThreshold("BadAlarm", thresholds.dBadPercent);
+    thresholds.dCpk = prefs.m_dCpkAlarm;
+    thresholds.dBadPercent = prefs.m_dBadAlarm;
+    thresholds.nMinCrimps = prefs.m_nMinCrimps;
     m_status.SetThresholds(thresholds);
-    SetSweepSeconds(static_cast<unsigned>(std::min<DWORD>(seconds, 24 * 3600)));
+    if (prefs.m_nSweepSeconds != m_nSweepSeconds || !m_timer.isActive()) {
+        SetSweepSeconds(prefs.m_nSweepSeconds);
+    }
+    emit Changed();
 }
 
 void CStationMonitor::SetSweepSeconds(unsigned nSeconds) {
@@ -89,6 +96,9 @@ void CStationMonitor::SweepStep() {
             m_status.NoteAnswer(nNodeID, result.outcome == CLineClient::Outcome::done,
                                 std::chrono::system_clock::now());
             emit Changed();
+            if (m_nCatchUp > 0 && --m_nCatchUp > 0) {
+                SweepStep();
+            }
         },
         nullptr);
 }

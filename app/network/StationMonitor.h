@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/network/StationStatus.h"
+#include "network/LineWorker.h"
 
 #include <QObject>
 #include <QTimer>
@@ -30,7 +31,7 @@ public:
     CStationStatus& GetStatus() { return m_status; }
     const CStationStatus& GetStatus() const { return m_status; }
 
-    // Settings: the sweep period and the alarm thresholds ("CpkAlarm", "BadAlarm").
+    // The preferences: the sweep period, the alarm thresholds and the fewest crimps rated.
     void LoadSettings();
     unsigned GetSweepSeconds() const { return m_nSweepSeconds; }
     void SetSweepSeconds(unsigned nSeconds);
@@ -44,6 +45,9 @@ signals:
 
 private:
     void Restart();
+    // The line was lost or came back: every badge says so at once, and on its return each
+    // station is asked again straight away rather than at its turn of the sweep.
+    void OnLineState(CLineWorker::LineState state);
 
     CLineClient& m_line;
     std::function<CQuorvelDoc*()> m_findDoc;
@@ -52,4 +56,5 @@ private:
     unsigned m_nSweepSeconds = kDefaultSweepSeconds;
     std::size_t m_nNext = 0;
     bool m_bAsking = false;
+    std::size_t m_nCatchUp = 0; // stations still to ask at once after the line came back
 };

@@ -27,12 +27,30 @@ const CStationStatus::Entry* CStationStatus::Find(int nNodeID) const {
 }
 
 bool CStationStatus::IsAlarm(const CStats& stats) const {
-    return CStationAlarm{m_thresholds.dCpk, m_thresholds.dBadPercent}.IsAlarm(stats);
+    return CStationAlarm{m_thresholds.dCpk, m_thresholds.dBadPercent, m_thresholds.nMinCrimps}
+        .IsAlarm(stats);
+}
+
+void CStationStatus::NoteLineLost(Time when) {
+    if (!m_bLineLost) {
+        m_bLineLost = true;
+        m_lostSince = when;
+    }
+}
+
+void CStationStatus::NoteLineBack(Time when) {
+    if (m_bLineLost) {
+        m_bLineLost = false;
+        m_backAt = when;
+    }
 }
 
 CStationStatus::State CStationStatus::GetState(int nNodeID) const {
+    if (m_bLineLost) {
+        return State::lineLost;
+    }
     const Entry* entry = Find(nNodeID);
-    if (entry == nullptr) {
+    if (entry == nullptr || entry->askedAt < m_backAt) {
         return State::unknown;
     }
     if (!entry->bAnswering) {
@@ -49,6 +67,8 @@ const char* CStationStatus::StateName(State state) {
         return "Not answering";
     case State::alarm:
         return "Alarm";
+    case State::lineLost:
+        return "Line lost";
     default:
         return "Not yet known";
     }
@@ -56,17 +76,33 @@ const char* CStationStatus::StateName(State state) {
 
 std::string CStationStatus::Describe(const CPress& press) const {
     const int nNodeID = press.GetNodeID();
-    std::string text = press.GetName() + "\nNode " + std::to_string(nNodeID) +
-                       "\nTerminal: " + press.GetTerminalType() + "\nWire: " + press.GetWireType() +
-                       "\n" + StateName(GetState(nNodeID));
+    std::string text = press.GetName() + "\nNode " + std::to_string(nNodeID);
+    // A line with nothing after its heading says nothing.
+    if (!press.GetTerminalType().empty()) {
+        text += "\nTerminal: " + press.GetTerminalType();
+    }
+    if (!press.GetWireType().empty()) {
+        text += "\nWire: " + press.GetWireType();
+    }
     const Entry* entry = Find(nNodeID);
+    std::string reading;
     if (entry != nullptr && entry->bHasReading) {
         const CStats& s = entry->reading;
         const int nTotal = CStatsFormat::Total(s);
-        text += "\nLast reading " + CStatsFormat::FormatTime(entry->readAt) + ": " +
-                std::to_string(s.m_nGood) + " good, " + std::to_string(s.m_nBad) + " bad (" +
-                CStatsFormat::FormatPercent(CStatsFormat::Percent(s.m_nBad, nTotal)) + "), Cp " +
-                CStatsFormat::FormatValue(s.m_fCp) + ", Cpk " + CStatsFormat::FormatValue(s.m_fCpk);
+        reading = CStatsFormat::FormatTime(entry->readAt) + ": " + std::to_string(s.m_nGood) +
+                  " good, " + std::to_string(s.m_nBad) + " bad (" +
+                  CStatsFormat::FormatPercent(CStatsFormat::Percent(s.m_nBad, nTotal)) + "), Cp " +
+                  CStatsFormat::FormatValue(s.m_fCp) + ", Cpk " +
+                  CStatsFormat::FormatValue(s.m_fCpk);
+    }
+    if (m_bLineLost) {
+        // What was last learnt is history now: said as such, on the same line.
+        return text + "\nLine lost since " + CStatsFormat::FormatTime(m_lostSince) +
+               (reading.empty() ? "; no reading yet" : "; last reading " + reading);
+    }
+    text += std::string("\n") + StateName(GetState(nNodeID));
+    if (!reading.empty()) {
+        text += "\nLast reading " + reading;
     }
     return text;
 }

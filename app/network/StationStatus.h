@@ -15,13 +15,16 @@ class CStationStatus {
 public:
     using Time = std::chrono::system_clock::time_point;
 
-    enum class State { unknown, answering, silent, alarm };
+    enum class State { unknown, answering, silent, alarm, lineLost };
 
     // An analyser is in alarm when its Cpk is below dCpk or its share of bad crimps above
     // dBadPercent (a batch without crimps is never in alarm).
+    // Cp and Cpk say little of a few crimps: below nMinCrimps they are neither coloured nor
+    // raise an alarm.
     struct Thresholds {
         double dCpk = 1.33;
         double dBadPercent = 2.0;
+        unsigned nMinCrimps = 25;
     };
 
     struct Entry {
@@ -40,6 +43,12 @@ public:
     // The outcome of a statistics request: the record, or null when the analyser was silent.
     void NoteReading(int nNodeID, const CStats* pStats, Time when);
 
+    // While the line is lost nothing is known of any analyser; once it is back, each one's
+    // state is known again from its first answer.
+    void NoteLineLost(Time when);
+    void NoteLineBack(Time when);
+    bool IsLineLost() const { return m_bLineLost; }
+
     State GetState(int nNodeID) const;
     const Entry* Find(int nNodeID) const;
     bool IsAlarm(const CStats& stats) const;
@@ -51,4 +60,7 @@ public:
 private:
     Thresholds m_thresholds;
     std::map<int, Entry> m_entries;
+    bool m_bLineLost = false;
+    Time m_lostSince{};
+    Time m_backAt{}; // answers before this came before the line was lost
 };

@@ -257,9 +257,22 @@ void CLineClient::OpenPort(const std::string& strName, std::function<void(bool)>
 }
 
 void CLineClient::OnLineState(CLineWorker::LineState state, const std::string& strName) {
+    const bool bChanged = state != m_lineState;
     m_lineState = state;
     m_strLineName = strName;
     emit StatusChanged();
+    if (bChanged) {
+        emit LineStateChanged(state);
+    }
+}
+
+std::string CLineClient::GetLostLineText() const {
+    const auto period = CLineWorker::Options{}.reconnectPeriod;
+    const long long nMs = period.count();
+    const std::string every =
+        nMs % 1000 == 0 ? std::to_string(nMs / 1000) + " s" : std::to_string(nMs) + " ms";
+    return "The line is lost (" + GetPortName() +
+           "). Requests fail until it is back; the program reopens it every " + every + ".";
 }
 
 QString CLineClient::GetStatusText() const {

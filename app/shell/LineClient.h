@@ -131,11 +131,20 @@ public:
 
     // What the status bar says about the line, empty when it has nothing to say.
     QString GetStatusText() const;
+    // The message of a request that failed because the line is lost: no advice about the
+    // analyser helps then.
+    std::string GetLostLineText() const;
+    // A failed request's message: the lost line's where that is why, else the request's own.
+    std::string FailureText(const Result& result, const std::string& strOwn) const {
+        return result.outcome == Outcome::lineDown ? GetLostLineText() : strOwn;
+    }
     // Nothing queued, running or waiting to be handed over; for tests and the benchmark.
     bool IsIdle() const;
 
 signals:
     void StatusChanged();
+    // The line was lost, or opened again.
+    void LineStateChanged(CLineWorker::LineState state);
 
 private:
     friend class CLineOperation;

@@ -6,10 +6,12 @@
 #include "app/shell/StartupSplash.h"
 #include "app/shell/WindowPlacement.h"
 
+#include <QCursor>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolTip>
 
 CMainFrame::CMainFrame() {
     setObjectName(QStringLiteral("MainFrame"));
@@ -82,8 +84,32 @@ void CMainFrame::ShowHistoryStatus(const QString& strText, const QString& strDet
         return;
     }
     m_pHistoryStatus->setText(strText);
-    m_pHistoryStatus->setToolTip(strDetail);
+    const QString tip = WrapText(strDetail, kToolTipWidth);
+    m_pHistoryStatus->setToolTip(tip);
+    // A tip on show tells the same as the pane beside it, not what was true when it opened.
+    if (QToolTip::isVisible() && m_pHistoryStatus->underMouse()) {
+        QToolTip::showText(QCursor::pos(), tip, m_pHistoryStatus);
+    }
     m_pHistoryStatus->setStyleSheet(bProblem ? QStringLiteral("color: #a00000") : QString());
+}
+
+QString CMainFrame::WrapText(const QString& strText, int nWidth) {
+    // Each part of a status ("; ") on a line of its own, and long parts broken between words.
+    QStringList lines;
+    for (const QString& part : strText.split(QStringLiteral("; "), Qt::SkipEmptyParts)) {
+        QString line;
+        for (const QString& word : part.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (!line.isEmpty() && line.size() + 1 + word.size() > nWidth) {
+                lines << line;
+                line.clear();
+            }
+            line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+        }
+        if (!line.isEmpty()) {
+            lines << line;
+        }
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 void CMainFrame::OnDestroy() {

@@ -29,6 +29,10 @@ public:
     // marked when something is wrong.
     void ShowHistoryStatus(const QString& strText, const QString& strDetail, bool bProblem);
     QLabel* GetHistoryStatusPane() const { return m_pHistoryStatus; }
+    // A long text broken into lines of at most nWidth characters (a word longer stands alone),
+    // each of its "; "-separated parts starting a line.
+    static QString WrapText(const QString& strText, int nWidth);
+    static constexpr int kToolTipWidth = 60;
     QPushButton* GetCancelButton() const { return m_pCancel; }
 
 signals:

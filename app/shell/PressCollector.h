@@ -21,4 +21,6 @@ public:
         (void)find;
         return {};
     }
+    // Reads the listed ones of these stations again at once (a command changed them).
+    virtual void Reread(const std::vector<int>& nodes) { (void)nodes; }
 };

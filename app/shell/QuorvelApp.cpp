@@ -20,6 +20,7 @@
 #include "app/shell/HelpWnd.h"
 #include "app/shell/LineClient.h"
 #include "app/shell/MainFrame.h"
+#include "app/shell/PreferencesDlg.h"
 #include "app/shell/PressCollector.h"
 #include "app/shell/PressDocument.h"
 #include "app/shell/Registry.h"
@@ -98,6 +99,7 @@ CQuorvelApp::CQuorvelApp(const CCommandLineInfo& cmdInfo, const std::string& str
         ID_COMPARE_CURVES, [this] { OnCompareCurves(); },
         [this](CCmdUI& ui) { ui.Enable(m_pCompareTemplate != nullptr); });
     MapCommand(ID_HELP, [this] { OnHelp(); });
+    MapCommand(ID_PREFERENCES, [this] { CPreferencesDlg::Run(m_pMainWnd); });
     MapCommand(
         ID_CANCEL_LINE, [this] { OnCancelLine(); },
         [this](CCmdUI& ui) { ui.Enable(m_pLine != nullptr && m_pLine->HasOperations()); });
@@ -544,4 +546,12 @@ void CQuorvelApp::OnStatisticsWindow() {
     if (m_pStatsFrame != nullptr) {
         m_pStatsFrame->ShowWindow(m_bStatsVisible ? SW_SHOW : SW_HIDE);
     }
+}
+
+std::string LineFailureText(const CLineWorker::Result& result, const std::string& strOwn) {
+    CQuorvelApp* pApp = GetQuorvelApp();
+    if (pApp == nullptr || pApp->m_pLine == nullptr) {
+        return strOwn;
+    }
+    return pApp->m_pLine->FailureText(result, strOwn);
 }

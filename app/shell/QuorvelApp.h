@@ -3,6 +3,7 @@
 #include "app/framework/DocTemplate.h"
 #include "app/framework/WinApp.h"
 #include "app/shell/CommandLineInfo.h"
+#include "network/LineWorker.h"
 
 #include <chrono>
 #include <memory>
@@ -118,3 +119,7 @@ private:
 
 // The application object, as every window reaches it.
 CQuorvelApp* GetQuorvelApp();
+
+// The message of a request to the line that failed: the lost line's own where that is why,
+// else strOwn (the request's message with its advice about the analyser).
+std::string LineFailureText(const CLineWorker::Result& result, const std::string& strOwn);

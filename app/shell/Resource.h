@@ -92,6 +92,12 @@ constexpr UINT ID_FILE_EXPORT = 32860;
 constexpr UINT ID_HISTORY_WINDOW = 32861;
 constexpr UINT ID_HISTORY_EXPORT_PNG = 32862;
 constexpr UINT ID_HISTORY_REFRESH = 32863;
+// The layout's legend of the badges, on and off.
+constexpr UINT ID_VIEW_LEGEND = 32870;
+// The curve window's axes and legend, on and off.
+constexpr UINT ID_CURVE_AXES = 32871;
+// The Preferences dialog.
+constexpr UINT ID_PREFERENCES = 32872;
 
 // Message and status strings.
 constexpr UINT IDP_OLE_INIT_FAILED = 100;

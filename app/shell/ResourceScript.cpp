@@ -89,6 +89,11 @@ void RegisterStrings() {
                             "stations\nHistory"},
         {ID_HISTORY_EXPORT_PNG, "Saves the history charts as a PNG picture"},
         {ID_HISTORY_REFRESH, "Reads the history again for the chosen time range\nRefresh"},
+        {ID_VIEW_LEGEND, "Shows or hides the legend of the station badges\nStatus Legend"},
+        {ID_CURVE_AXES, "Shows or hides the curve's force and stroke axes and its legend\n"
+                        "Axes and Legend"},
+        {ID_PREFERENCES, "Sets the sweep period, the alarm thresholds and the fewest crimps "
+                         "for Cp and Cpk colours\nPreferences"},
 
         // Messages.
         {IDP_OLE_INIT_FAILED,
@@ -164,6 +169,7 @@ Item ViewPopup() {
                            Item::Separator(),
                            Item::Command(ID_SERIAL_PORT_SETTING, "Serial &Port Setting..."),
                            Item::Command(ID_HISTORY_SETTINGS, "&History Settings..."),
+                           Item::Command(ID_PREFERENCES, "P&references..."),
                        });
 }
 
@@ -273,6 +279,10 @@ void RegisterMenus() {
     networkWindow.insert(networkWindow.end(), arrange.begin(), arrange.end());
     networkWindow.push_back(Item::Separator());
     networkWindow.push_back(CompareItem());
+    // The layout's View menu also switches the badges' legend on and off.
+    Item networkView = ViewPopup();
+    networkView.popup.push_back(Item::Separator());
+    networkView.popup.push_back(Item::Command(ID_VIEW_LEGEND, "Status &Legend"));
     CResources::AddMenu(IDR_NETWORKTYPE,
                         {
                             Item::Popup("&File",
@@ -281,14 +291,18 @@ void RegisterMenus() {
                                             Item::Separator(),
                                             Item::Command(ID_APP_EXIT, "E&xit"),
                                         }),
-                            ViewPopup(),
+                            networkView,
                             Item::Popup("&Window", networkWindow),
                             HelpPopup(),
                         });
 
-    CResources::AddMenu(IDR_CURVETYPE,
-                        {DataFilePopup(), ViewPopup(),
-                         DataWindowPopup("&Reload Curve Data\tF5", true), HelpPopup()});
+    // The curve window's View menu also switches its axes and legend on and off.
+    Item curveView = ViewPopup();
+    curveView.popup.push_back(Item::Separator());
+    curveView.popup.push_back(Item::Command(ID_CURVE_AXES, "&Axes and Legend"));
+    CResources::AddMenu(
+        IDR_CURVETYPE,
+        {DataFilePopup(), curveView, DataWindowPopup("&Reload Curve Data\tF5", true), HelpPopup()});
     // The batch window's View menu also switches its control chart on and off.
     Item batchView = ViewPopup();
     batchView.popup.push_back(Item::Separator());

@@ -43,6 +43,15 @@ std::vector<int> CStatsDoc::Restore(const std::function<CPress*(int)>& find) {
     return missing;
 }
 
+void CStatsDoc::Reread(const std::vector<int>& nodes) {
+    for (CView* pView : GetViews()) {
+        if (auto* pStatsView = dynamic_cast<CStatsView*>(pView)) {
+            pStatsView->RereadRows(nodes);
+            return;
+        }
+    }
+}
+
 bool CStatsDoc::OnOpenDocument(const std::string& strPathName) {
     // Only a missing file is made; one that exists but cannot be read is left alone.
     std::error_code error;

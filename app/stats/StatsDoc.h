@@ -26,6 +26,7 @@ public:
     // Hands the station to the views, which add it (reporting problems with bReport).
     BOOL AddPress(CPress* pPress, BOOL bReport, CLineJob job) override;
     std::vector<int> Restore(const std::function<CPress*(int nNodeID)>& find) override;
+    void Reread(const std::vector<int>& nodes) override;
 
     // Makes the list file in the current folder when it is missing, then reads the path. A
     // damaged file is reported and the window starts with an empty list all the same.

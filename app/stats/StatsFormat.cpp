@@ -88,3 +88,50 @@ std::string CStatsFormat::FormatTime(std::chrono::system_clock::time_point when)
     std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
     return buf;
 }
+
+int CStatsFormat::CompareNatural(const std::string& a, const std::string& b) {
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (digit(a[i]) && digit(b[j])) {
+            // Two numbers: leading zeros aside, the longer is the larger, else digit by digit.
+            while (i < a.size() && a[i] == '0' && i + 1 < a.size() && digit(a[i + 1])) {
+                ++i;
+            }
+            while (j < b.size() && b[j] == '0' && j + 1 < b.size() && digit(b[j + 1])) {
+                ++j;
+            }
+            std::size_t ei = i;
+            std::size_t ej = j;
+            while (ei < a.size() && digit(a[ei])) {
+                ++ei;
+            }
+            while (ej < b.size() && digit(b[ej])) {
+                ++ej;
+            }
+            if (ei - i != ej - j) {
+                return ei - i < ej - j ? -1 : 1;
+            }
+            const int c = a.compare(i, ei - i, b, j, ej - j);
+            if (c != 0) {
+                return c < 0 ? -1 : 1;
+            }
+            i = ei;
+            j = ej;
+            continue;
+        }
+        const char ca = lower(a[i]);
+        const char cb = lower(b[j]);
+        if (ca != cb) {
+            return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb) ? -1 : 1;
+        }
+        ++i;
+        ++j;
+    }
+    if (i < a.size() || j < b.size()) {
+        return i < a.size() ? 1 : -1;
+    }
+    return 0;
+}

@@ -30,6 +30,9 @@ public:
 
     // The texts of columns 1 to 11 (Good to Cpk), in column order.
     static std::array<std::string, kValueColumns> FormatRow(const CStats& stats);
+    // Names in the order people expect: runs of digits by their numbers ("Station 2" before
+    // "Station 10"), letters without regard to case. Negative, zero or positive.
+    static int CompareNatural(const std::string& a, const std::string& b);
     // A reading's time in local time, "YYYY-MM-DD hh:mm:ss"; "never" for none.
     static std::string FormatTime(std::chrono::system_clock::time_point when);
 };

@@ -12,6 +12,7 @@
 #include "app/network/QuorvelDoc.h"
 #include "app/network/StationMonitor.h"
 #include "app/shell/QuorvelApp.h"
+#include "app/shell/Registry.h"
 #include "app/shell/Resource.h"
 #include "app/stats/StatsDoc.h"
 #include "app/stats/StatsFormat.h"
@@ -35,21 +36,26 @@ namespace {
 
 constexpr int kImageSize = 16;
 
-// Sorts the value columns by their numbers ("10.0%" after "9.5%"), the station column by name.
+// Sorts the value columns by their numbers ("10.0%" after "9.5%"), the station column by name
+// as people read it ("Station 2" before "Station 10"); equal values by station.
 class CStatsItem : public QTreeWidgetItem {
 public:
     using QTreeWidgetItem::QTreeWidgetItem;
     bool operator<(const QTreeWidgetItem& other) const override {
         const int column = treeWidget() != nullptr ? treeWidget()->sortColumn() : 0;
+        const int byName =
+            CStatsFormat::CompareNatural(text(0).toStdString(), other.text(0).toStdString());
         if (column <= 0) {
-            return text(0).compare(other.text(0), Qt::CaseInsensitive) < 0;
+            return byName < 0;
         }
         auto number = [column](const QTreeWidgetItem& item) {
             QString t = item.text(column);
             t.remove(QLatin1Char('%'));
             return t.toDouble();
         };
-        return number(*this) < number(other);
+        const double a = number(*this);
+        const double b = number(other);
+        return a != b ? a < b : byName < 0;
     }
 };
 
@@ -104,7 +110,8 @@ CStatsView::CStatsView() {
     // A click on a heading sorts by that column (again: the other way round); the list file
     // and the polling keep the order in which the rows were added.
     m_pList->header()->setSectionsClickable(true);
-    connect(m_pList->header(), &QHeaderView::sectionClicked, this, &CStatsView::SortBy);
+    connect(m_pList->header(), &QHeaderView::sectionClicked, this,
+            qOverload<int>(&CStatsView::SortBy));
     m_pList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_pList, &QWidget::customContextMenuRequested, this, &CStatsView::OpenContextMenu);
     auto* pLayout = new QVBoxLayout(this);
@@ -134,6 +141,14 @@ void CStatsView::OnInitialUpdate() {
     }
     m_pList->setColumnCount(CStatsFormat::kColumns);
     m_pList->setHeaderLabels(headings);
+    // The order chosen last time, if any.
+    DWORD nColumn = 0;
+    DWORD nOrder = 0;
+    if (ReadRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "StatsSortColumn", &nColumn) &&
+        nColumn < static_cast<DWORD>(CStatsFormat::kColumns)) {
+        ReadRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "StatsSortOrder", &nOrder);
+        SortBy(static_cast<int>(nColumn), nOrder != 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
+    }
     m_pList->header()->setDefaultAlignment(Qt::AlignCenter);
     m_pList->header()->setStretchLastSection(false);
     for (int i = 0; i < CStatsFormat::kColumns; ++i) {
@@ -231,8 +246,9 @@ void CStatsView::AddStation(const std::string& strName, int nNodeID, bool bRepor
                 UpdateRow(rows.GetCount() - 1);
             }
         } else if (result.outcome != CLineClient::Outcome::cancelled && bReport) {
-            AfxMessageBox(CStringTable::Format1(IDS_STATS_DOWNLOAD_FAILED, strName),
-                          MB_OK | MB_ICONSTOP);
+            AfxMessageBox(
+                LineFailureText(result, CStringTable::Format1(IDS_STATS_DOWNLOAD_FAILED, strName)),
+                MB_OK | MB_ICONSTOP);
         }
         job->Finish();
     };
@@ -294,11 +310,21 @@ void CStatsView::UpdateRow(int nRow) {
         pItem->setForeground(i, brush);
         pItem->setToolTip(i, tip);
     }
-    // Cp and Cpk at a glance: red below 1, amber below the alarm threshold, green above.
-    const double dThreshold = CpkThreshold();
+    // Cp and Cpk at a glance: red below 1, amber below the alarm threshold, green above; plain
+    // while the batch has too few crimps for them to mean much.
+    const CStationStatus::Thresholds thresholds = Thresholds();
+    const int nCrimps = CStatsFormat::Total(*pStats);
+    const bool bEnough = nCrimps >= 0 && static_cast<unsigned>(nCrimps) >= thresholds.nMinCrimps;
     for (const auto& [nColumn, fValue] : {std::pair<int, float>{kCpColumn, pStats->m_fCp},
                                           std::pair<int, float>{kCpkColumn, pStats->m_fCpk}}) {
-        const CapabilityBand band = Band(fValue, dThreshold);
+        if (!bEnough) {
+            pItem->setBackground(nColumn, QBrush());
+            pItem->setData(nColumn, Qt::UserRole, static_cast<int>(bandUnrated));
+            const QString few = QStringLiteral("Too few crimps (%1)").arg(nCrimps);
+            pItem->setToolTip(nColumn, tip.isEmpty() ? few : tip + QLatin1Char('\n') + few);
+            continue;
+        }
+        const CapabilityBand band = Band(fValue, thresholds.dCpk);
         pItem->setBackground(nColumn, band == bandLow        ? QColor(250, 190, 180)
                                       : band == bandMarginal ? QColor(255, 225, 150)
                                                              : QColor(195, 235, 200));
@@ -316,18 +342,37 @@ CStatsView::CapabilityBand CStatsView::Band(double dValue, double dThreshold) {
     return dValue < dThreshold ? bandMarginal : bandCapable;
 }
 
-double CStatsView::CpkThreshold() {
+CStationStatus::Thresholds CStatsView::Thresholds() {
     CQuorvelApp* pApp = GetQuorvelApp();
     return pApp != nullptr && pApp->m_pMonitor != nullptr
-               ? pApp->m_pMonitor->GetStatus().GetThresholds().dCpk
-               : CStationStatus::Thresholds{}.dCpk;
+               ? pApp->m_pMonitor->GetStatus().GetThresholds()
+               : CStationStatus::Thresholds{};
+}
+
+void CStatsView::UpdateAllRows() {
+    CStatsDoc* pDoc = GetDocument();
+    for (int i = 0; pDoc != nullptr && i < pDoc->GetRows().GetCount(); ++i) {
+        UpdateRow(i);
+    }
 }
 
 void CStatsView::SortBy(int nColumn) {
-    m_sortOrder = nColumn == m_nSortColumn && m_sortOrder == Qt::AscendingOrder
-                      ? Qt::DescendingOrder
-                      : Qt::AscendingOrder;
+    SortBy(nColumn, nColumn == m_nSortColumn && m_sortOrder == Qt::AscendingOrder
+                        ? Qt::DescendingOrder
+                        : Qt::AscendingOrder);
+}
+
+void CStatsView::SortBy(int nColumn, Qt::SortOrder order) {
+    if (nColumn < 0 || nColumn >= CStatsFormat::kColumns) {
+        return;
+    }
+    m_sortOrder = order;
     m_nSortColumn = nColumn;
+    // The choice outlives the program.
+    WriteRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "StatsSortColumn",
+                  static_cast<DWORD>(nColumn));
+    WriteRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "StatsSortOrder",
+                  order == Qt::DescendingOrder ? 1 : 0);
     m_pList->header()->setSortIndicatorShown(true);
     m_pList->header()->setSortIndicator(nColumn, m_sortOrder);
     m_pList->sortItems(nColumn, m_sortOrder);
@@ -366,26 +411,39 @@ void CStatsView::RestoreRows(const std::vector<std::pair<std::string, int>>& sta
         rows.EndPoll(nNodeID, nullptr, CStatsList::Time{});
         AddItem(strName, nNodeID);
         UpdateRow(rows.GetCount() - 1);
-        CLineClient* pLine = Line();
-        if (pLine == nullptr) {
-            continue;
-        }
-        auto pStats = std::make_shared<CStats>(none);
-        const int node = nNodeID;
-        pLine->Post(
-            this, {Statistics(static_cast<unsigned int>(node), pStats)},
-            [this, node, pStats](const CLineClient::Result& result) {
-                const bool ok = result.outcome == CLineClient::Outcome::done;
-                NoteReading(node, ok ? pStats.get() : nullptr, result);
-                CStatsDoc* pStatsDoc = GetDocument();
-                if (ok && pStatsDoc != nullptr) {
-                    const int nRow = pStatsDoc->GetRows().EndPoll(node, pStats.get(),
-                                                                  std::chrono::system_clock::now());
-                    UpdateRow(nRow);
-                }
-            },
-            nullptr);
+        ReadRow(nNodeID);
     }
+}
+
+void CStatsView::RereadRows(const std::vector<int>& nodes) {
+    CStatsDoc* pDoc = GetDocument();
+    for (int nNodeID : nodes) {
+        if (pDoc != nullptr && pDoc->GetRows().Find(nNodeID) >= 0) {
+            ReadRow(nNodeID);
+        }
+    }
+}
+
+void CStatsView::ReadRow(int nNodeID) {
+    CLineClient* pLine = Line();
+    if (pLine == nullptr) {
+        return;
+    }
+    auto pStats = std::make_shared<CStats>();
+    pStats->m_nNodeID = nNodeID;
+    pLine->Post(
+        this, {Statistics(static_cast<unsigned int>(nNodeID), pStats)},
+        [this, nNodeID, pStats](const CLineClient::Result& result) {
+            const bool ok = result.outcome == CLineClient::Outcome::done;
+            NoteReading(nNodeID, ok ? pStats.get() : nullptr, result);
+            CStatsDoc* pStatsDoc = GetDocument();
+            // A failure leaves the row to the polling, which marks it stale in its turn.
+            if (ok && pStatsDoc != nullptr) {
+                UpdateRow(pStatsDoc->GetRows().EndPoll(nNodeID, pStats.get(),
+                                                       std::chrono::system_clock::now()));
+            }
+        },
+        nullptr);
 }
 
 void CStatsView::OpenContextMenu(QPoint point) {

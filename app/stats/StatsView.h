@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/framework/View.h"
+#include "app/network/StationStatus.h"
 #include "app/shell/LineClient.h"
 
 #include <QIcon>
@@ -36,17 +37,27 @@ public:
     // Rows of the list file at start: added quietly in this order, stale where the analyser
     // does not answer.
     void RestoreRows(const std::vector<std::pair<std::string, int>>& stations);
+    // Reads these nodes' rows again now, behind the operator's back; nodes not listed are
+    // left alone.
+    void RereadRows(const std::vector<int>& nodes);
     // Removes the node's row (asking first with bAsk); false when there is none or No.
     bool RemoveRow(int nNodeID, bool bAsk);
-    // Sorts the table by a column; again by the same one, the other way round.
+    // Sorts the table by a column; again by the same one, the other way round. The choice is
+    // kept in the settings and restored when the window opens.
     void SortBy(int nColumn);
-    // Where a Cp or Cpk value stands: below 1, below the alarm threshold, or above.
-    enum CapabilityBand { bandLow, bandMarginal, bandCapable };
+    void SortBy(int nColumn, Qt::SortOrder order);
+    int GetSortColumn() const { return m_nSortColumn; }
+    Qt::SortOrder GetSortOrder() const { return m_sortOrder; }
+    // Where a Cp or Cpk value stands: below 1, below the alarm threshold, or above; unrated
+    // below the fewest crimps that count.
+    enum CapabilityBand { bandLow, bandMarginal, bandCapable, bandUnrated };
     static CapabilityBand Band(double dValue, double dThreshold);
     static constexpr int kCpColumn = 10;
     static constexpr int kCpkColumn = 11;
     // Writes the row's value columns from its record, greyed while the row is stale.
     void UpdateRow(int nRow);
+    // Every row again, after the thresholds changed.
+    void UpdateAllRows();
     // The polling step of timer nIDEvent: asks the next row's analyser behind the operator's
     // back, unless the last step is still on its way.
     void OnTimer(int nIDEvent);
@@ -71,9 +82,11 @@ protected:
 private:
     void AddStation(const std::string& strName, int nNodeID, bool bReport, CLineJob job);
     void AddItem(const std::string& strName, int nNodeID);
+    // One reading of the node's row behind the operator's back; only a success is shown.
+    void ReadRow(int nNodeID);
     QTreeWidgetItem* ItemOf(int nNodeID) const;
     void OpenContextMenu(QPoint point);
-    static double CpkThreshold();
+    static CStationStatus::Thresholds Thresholds();
 
     int m_nSortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;

@@ -3,6 +3,7 @@
 #include "app/history/HistoryRecorder.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/QuorvelView.h"
+#include "app/network/StationMonitor.h"
 #include "app/shell/LineClient.h"
 #include "app/shell/MainFrame.h"
 #include "app/shell/QuorvelApp.h"
@@ -171,6 +172,13 @@ TEST_F(ProgramLine, ALostLineIsSaidFailsAtOnceAndComesBackByItsName) {
     m_app->AddToStatistics(m_doc->FindPress(2), TRUE);
     ASSERT_TRUE(Idle());
     ASSERT_EQ(stats->GetRows().GetCount(), 2);
+    const CStationStatus& status = m_app->m_pMonitor->GetStatus();
+    // What a reading says: it answers, in alarm or not.
+    auto known = [&status](int node) {
+        return status.GetState(node) == CStationStatus::State::answering ||
+               status.GetState(node) == CStationStatus::State::alarm;
+    };
+    ASSERT_TRUE(known(1));
 
     m_pSim.reset(); // the device server goes away
     statsView->OnTimer(statsView->m_nTimerID);
@@ -178,27 +186,53 @@ TEST_F(ProgramLine, ALostLineIsSaidFailsAtOnceAndComesBackByItsName) {
     ASSERT_TRUE(Idle());
     EXPECT_EQ(StatusText().toStdString(), "Line lost: " + m_strLink + ", reconnecting");
     EXPECT_TRUE(stats->GetRows().IsStale(0));
+    // No badge claims an answer while nothing can answer; the tool tip says since when.
+    for (int node : {1, 2, 3}) {
+        EXPECT_EQ(status.GetState(node), CStationStatus::State::lineLost) << node;
+    }
+    const std::string tip = status.Describe(*m_doc->FindPress(1));
+    EXPECT_NE(tip.find("\nLine lost since "), std::string::npos) << tip;
+    EXPECT_NE(tip.find("; last reading "), std::string::npos) << tip;
+    EXPECT_EQ(tip.find("Answering"), std::string::npos) << tip;
+    EXPECT_EQ(tip.find("Alarm"), std::string::npos) << tip;
 
-    // Meanwhile a request fails with its own message, without waiting out a time-out.
+    // Meanwhile a request fails at once, saying why, without advice about the analyser.
+    const std::string lost = "The line is lost (" + m_strLink +
+                             "). Requests fail until it is back; the program reopens it every 2 s.";
     QElapsedTimer clock;
     clock.start();
     m_app->OpenCurveWindow(m_doc->FindPress(3));
     ASSERT_TRUE(Idle());
     EXPECT_LT(clock.elapsed(), 1000);
-    ASSERT_EQ(m_messages.Count(), 1u);
-    EXPECT_NE(m_messages.Messages()[0].strText.find("curve download for Station 3 FAILED"),
-              std::string::npos);
+    m_app->AddToStatistics(m_doc->FindPress(3), TRUE);
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(m_messages.Count(), 2u);
+    EXPECT_EQ(m_messages.Messages()[0].strText, lost);
+    EXPECT_EQ(m_messages.Messages()[1].strText, lost);
+    // A group says it once in its summary, and names the stations it could not ask.
+    Group({1, 2});
+    m_view->RunOnGroup(0);
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(m_messages.Count(), 3u);
+    EXPECT_EQ(m_messages.Messages()[2].strText,
+              "Group reset: 0 of 2 stations done.\n\n" + lost +
+                  "\n\nNot asked, the line was lost:\n    Station 1 (node 1)\n    Station 2 "
+                  "(node 2)");
 
     // The same link name again: the program finds it by itself and polling goes on.
     ASSERT_NO_FATAL_FAILURE(StartSim(false));
     ASSERT_TRUE(WaitUntil([&] { return m_app->m_pLine->GetState() == LineState::open; }, 10000));
     EXPECT_TRUE(WaitUntil([&] { return StatusText().isEmpty(); }));
+    EXPECT_EQ(status.GetState(1), CStationStatus::State::unknown);
     for (int i = 0; i < 2; ++i) {
         statsView->OnTimer(statsView->m_nTimerID);
         ASSERT_TRUE(Idle());
     }
     EXPECT_FALSE(stats->GetRows().IsStale(0));
     EXPECT_FALSE(stats->GetRows().IsStale(1));
+    // The badges come back with the first answers.
+    EXPECT_TRUE(known(1));
+    EXPECT_TRUE(known(2));
 }
 
 TEST_F(ProgramLine, SerialPortSettingsWithTheSameNameReopensADeadPort) {

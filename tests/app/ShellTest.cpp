@@ -1,5 +1,6 @@
 #include "app/framework/Resources.h"
 #include "app/framework/StringTable.h"
+#include "app/shell/MainFrame.h"
 #include "app/shell/Registry.h"
 #include "app/shell/Resource.h"
 #include "app/shell/SerialPortDlg.h"
@@ -225,6 +226,28 @@ TEST_F(ShellTest, AcceleratorTablesMatchKeysExactly) {
     ASSERT_NE(batch, nullptr);
     EXPECT_EQ(CResources::MatchAccelerator(*batch, Qt::Key_Escape, 0), ID_BATCH_ZOOM_OUT);
     EXPECT_EQ(CResources::MatchAccelerator(*batch, Qt::Key_F5, 0), ID_REFRESH_DATA);
+}
+
+} // namespace
+
+namespace {
+
+// The history status's tool tip: each part on a line of its own, no line wider than the tip
+// allows, and nothing of the text lost.
+TEST(HistoryStatusTip, WrapsAtAReadableWidth) {
+    const QString detail = QStringLiteral(
+        "History: the plant database cannot be reached (could not connect to server: Connection "
+        "refused Is the server running on host \"db.plant\" and accepting TCP/IP connections on "
+        "port 5432?); 12 records waiting in the local file");
+    const QString tip = CMainFrame::WrapText(detail, CMainFrame::kToolTipWidth);
+    const QStringList lines = tip.split(QLatin1Char('\n'));
+    EXPECT_GE(lines.size(), 4);
+    for (const QString& line : lines) {
+        EXPECT_LE(line.size(), CMainFrame::kToolTipWidth) << line.toStdString();
+    }
+    EXPECT_EQ(lines.last(), QStringLiteral("12 records waiting in the local file"));
+    EXPECT_EQ(QString(tip).replace(QLatin1Char('\n'), QLatin1Char(' ')),
+              QString(detail).replace(QStringLiteral("; "), QStringLiteral(" ")));
 }
 
 } // namespace

@@ -259,7 +259,8 @@ TEST_F(StartupTest, TheMenuBarsFollowTheActiveWindow) {
     main->UpdateMenu(view);
     EXPECT_EQ(Texts(view->actions()),
               (std::vector<std::string>{"&Toolbar", "&Status Bar", "S&tatistics Window", "-",
-                                        "Serial &Port Setting...", "&History Settings..."}));
+                                        "Serial &Port Setting...", "&History Settings...",
+                                        "P&references...", "-", "Status &Legend"}));
     EXPECT_TRUE(view->actions().at(0)->isChecked());
     EXPECT_TRUE(view->actions().at(2)->isChecked());
     EXPECT_TRUE(view->actions().at(4)->isEnabled());

@@ -1,3 +1,6 @@
+#include "app/framework/FrameworkIds.h"
+#include "app/framework/MDIChildWnd.h"
+#include "app/framework/MDIFrameWnd.h"
 #include "app/graphs/HistoryCurvePicker.h"
 #include "app/historyview/HistoryDoc.h"
 #include "app/historyview/HistoryRange.h"
@@ -13,7 +16,10 @@
 #include <gtest/gtest.h>
 
 #include <QChart>
+#include <QComboBox>
+#include <QDateTimeEdit>
 #include <QLineSeries>
+#include <QMdiArea>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -89,6 +95,56 @@ TEST(HistoryRangeTest, ChartsKeepToAFewHundredPointsWhateverTheRange) {
     range.m_nToMs = 1000;
     range.Resolve(0);
     EXPECT_EQ(range.LengthMs(), 4000);
+}
+
+TEST(HistoryRangeTest, TicksFallOnRoundHoursOrEveryDayAndTheSpanFitsTheRecords) {
+    constexpr std::int64_t kDay = CHistoryRange::kDay;
+    EXPECT_EQ(CHistoryRange::TickStepMs(kDay), 2 * kHour);
+    EXPECT_EQ(CHistoryRange::TickStepMs(7 * kDay), kDay);
+    EXPECT_EQ(CHistoryRange::TickStepMs(14 * kDay), kDay);
+    EXPECT_EQ(CHistoryRange::TickStepMs(30 * kDay), 5 * kDay);
+    EXPECT_EQ(CHistoryRange::TickStepMs(365 * kDay), 60 * kDay);
+    const std::int64_t now = 1000 * kDay;
+    EXPECT_EQ(CHistoryRange::FittingSpan(now - 5 * kHour, now), CHistoryRange::Span::day);
+    EXPECT_EQ(CHistoryRange::FittingSpan(now - 2 * kDay, now), CHistoryRange::Span::week);
+    EXPECT_EQ(CHistoryRange::FittingSpan(now - 20 * kDay, now), CHistoryRange::Span::month);
+    EXPECT_EQ(CHistoryRange::FittingSpan(now - 200 * kDay, now), CHistoryRange::Span::year);
+}
+
+TEST_F(HistoryWindow, OpensInsideTheWorkspaceOnARangeThatFitsItsRecords) {
+    ASSERT_NO_FATAL_FAILURE(Seed(Path("history.db")));
+    WriteRegString(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "HistoryTarget", Path("history.db"));
+    ASSERT_NO_FATAL_FAILURE(StartApp());
+    m_app->m_pMainWnd->resize(700, 500);
+    QCoreApplication::processEvents();
+    CHistoryDoc* doc = CHistoryDoc::OpenFor({{"Station 3", 3}});
+    ASSERT_NE(doc, nullptr);
+    auto* view = dynamic_cast<CHistoryView*>(doc->GetFirstView());
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(WaitAnswered(doc));
+
+    // Every record is younger than a day: the last 24 hours, shown in the greyed fields.
+    EXPECT_EQ(doc->GetRange().m_span, CHistoryRange::Span::day);
+    EXPECT_EQ(view->GetSpanBox()->currentIndex(), static_cast<int>(CHistoryRange::Span::day));
+    EXPECT_FALSE(view->GetFromEdit()->isEnabled());
+    const std::int64_t shown = view->GetToEdit()->dateTime().toMSecsSinceEpoch() -
+                               view->GetFromEdit()->dateTime().toMSecsSinceEpoch();
+    EXPECT_NEAR(static_cast<double>(shown), static_cast<double>(CHistoryRange::kDay), 60e3 * 2);
+
+    // The window stands inside the workspace, and a tile keeps it in its slot.
+    CMDIChildWnd* frame = view->GetParentFrame();
+    QMdiArea* area = frame->mdiArea();
+    const QRect client(QPoint(0, 0), area->viewport()->size());
+    EXPECT_TRUE(client.contains(frame->geometry())) << frame->geometry().width();
+    ASSERT_TRUE(m_app->m_pMainWnd->SendCommand(ID_WINDOW_TILE_HORZ));
+    QCoreApplication::processEvents();
+    const QRect tiled(QPoint(0, 0), area->viewport()->size());
+    EXPECT_TRUE(tiled.contains(frame->geometry()))
+        << frame->geometry().x() << "," << frame->geometry().y() << " " << frame->geometry().width()
+        << "x" << frame->geometry().height() << " in " << tiled.width() << "x" << tiled.height();
+    const QSize minimum = frame->minimumSize().expandedTo(frame->minimumSizeHint());
+    EXPECT_LE(minimum.width(), client.width() / 2);
+    EXPECT_LE(minimum.height(), client.height() / 2);
 }
 
 TEST_F(HistoryWindow, ChartsTheRecordedReadingsAndListsTheChanges) {

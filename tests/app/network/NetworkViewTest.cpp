@@ -213,7 +213,8 @@ TEST_F(NetworkView, ToolTipsNameTheStationAndWhatIsKnownOfIt) {
         EXPECT_TRUE(over.isAccepted());
         return QToolTip::text().toStdString();
     };
-    EXPECT_EQ(tip(60, 60), "Station 1\nNode 1\nTerminal: \nWire: \nNot yet known");
+    // Headings with nothing after them are left out.
+    EXPECT_EQ(tip(60, 60), "Station 1\nNode 1\nNot yet known");
     // The sweep asks the stations in turn, one each step: one answers, one is silent.
     s_sim->SetFault(2, SimFault::silent);
     CStationMonitor* monitor = m_app->m_pMonitor;
@@ -382,6 +383,34 @@ TEST_F(NetworkView, GroupCommandsSkipASilentStationAndSayWhichAtTheEnd) {
     EXPECT_EQ(State(1).nNewReferences, n1 + 1);
     EXPECT_EQ(State(3).nNewReferences, n3 + 1);
     EXPECT_EQ(m_messages.Count(), 4u);
+}
+
+TEST_F(NetworkView, AGroupCommandDoneEverywhereIsConfirmedInTheStatusBarAndItsRowsAreRead) {
+    auto* stats = static_cast<CStatsDoc*>(m_app->m_pStatsTemplate->GetDocuments().front());
+    for (int node : {1, 2, 3}) {
+        m_app->AddToStatistics(m_doc->FindPress(node), TRUE);
+    }
+    ASSERT_TRUE(WaitForLine());
+    ASSERT_EQ(stats->GetRows().GetCount(), 3);
+    std::vector<CStatsList::Time> before;
+    for (int row = 0; row < 3; ++row) {
+        before.push_back(stats->GetRows().GetReadingTime(row));
+    }
+    Band(At(40, 40), At(200, 70)); // stations 1, 2 and 3
+    ASSERT_EQ(m_view->GetGroupCount(), 3u);
+    m_messages.Clear();
+    m_view->OnResetBatch(); // answered Yes
+    ASSERT_TRUE(WaitForLine());
+    // The question only: success needs no message to close.
+    EXPECT_EQ(m_messages.Count(), 1u);
+    EXPECT_EQ(m_app->m_pMainWnd->GetMessageText(), "Group reset: 3 of 3 stations done.");
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_GT(stats->GetRows().GetReadingTime(row), before[static_cast<std::size_t>(row)]);
+    }
+    // It goes after a few seconds.
+    EXPECT_TRUE(WaitUntil(
+        [&] { return m_app->m_pMainWnd->GetMessageText() != "Group reset: 3 of 3 stations done."; },
+        10000));
 }
 
 TEST_F(NetworkView, GroupDownloadsAndStatisticsReachOnlyTheAnsweringStations) {

@@ -45,6 +45,12 @@ public:
     }
     void ShowReadings() override { ++m_nReadingsShown; }
     void Refresh() override { ++m_nRefreshed; }
+    ChangeSink MakeChangeSink() override {
+        return [this](unsigned node, const CHistoryChange& change) {
+            m_changes.emplace_back(node, change);
+        };
+    }
+    void Confirm(const std::string& strText) override { m_confirmed.push_back(strText); }
 
     std::vector<unsigned> Ids() const {
         std::vector<unsigned> ids;
@@ -59,6 +65,8 @@ public:
     int m_nReadingsShown = 0;
     int m_nRefreshed = 0;
     CPressProperties::Field m_focus = CPressProperties::Field::none;
+    std::vector<std::pair<unsigned, CHistoryChange>> m_changes;
+    std::vector<std::string> m_confirmed;
 };
 
 class PressProperties : public ::testing::Test {
@@ -191,6 +199,46 @@ TEST_F(PressProperties, FactorWritesAreTruncatedHundredths) {
     s_sim->SetFault(2, SimFault::silent);
     dlg->WriteLimits(f);
     EXPECT_EQ(m_host.Ids(), std::vector<unsigned>{1010});
+}
+
+TEST_F(PressProperties, SetRecordsOnlyRealChangesAndEveryValueWhenNoneWereRead) {
+    // Factors whose hundredths survive the trip through the fields (a value such as 1.14
+    // comes back truncated to 113, a change of its own).
+    SimAnalyserState state = State(2);
+    state.nBLO = 100;
+    state.nDFactor = 300;
+    state.nSFactor = 250;
+    state.nTFactor = 100;
+    s_sim->SetState(2, state);
+    auto dlg = Dialog(1);
+    dlg->Open();
+    CPressProperties::Fields f = dlg->ShowValues();
+    ASSERT_EQ(f.strBLO, "100");
+    f.strBLO = "140";
+    ASSERT_TRUE(dlg->WriteLimits(f));
+    // All four are sent; only the BLO changed, and only it is recorded.
+    EXPECT_EQ(State(2).nBLO, 140);
+    ASSERT_EQ(m_host.m_changes.size(), 1u);
+    EXPECT_EQ(m_host.m_changes[0].first, 2u);
+    EXPECT_EQ(m_host.m_changes[0].second.m_parameter, CHistoryChange::Parameter::blo);
+    EXPECT_EQ(m_host.m_changes[0].second.m_nBefore, 100);
+    EXPECT_EQ(m_host.m_changes[0].second.m_nAfter, 140);
+    EXPECT_EQ(m_host.m_confirmed, std::vector<std::string>{"Limits set on Crimp 2"});
+    // The same values again change nothing.
+    ASSERT_TRUE(dlg->WriteLimits(f));
+    EXPECT_EQ(m_host.m_changes.size(), 1u);
+
+    // Nothing read before: every value sent is recorded, its value before unknown.
+    m_host.m_changes.clear();
+    auto unread = Dialog(0);
+    ASSERT_TRUE(unread->WriteLimits(unread->ShowValues()));
+    ASSERT_EQ(m_host.m_changes.size(), 4u);
+    for (const auto& [node, change] : m_host.m_changes) {
+        EXPECT_EQ(node, 1u);
+        EXPECT_FALSE(change.m_nBefore.has_value());
+        EXPECT_TRUE(change.m_nAfter.has_value());
+        EXPECT_TRUE(change.m_bOk);
+    }
 }
 
 TEST_F(PressProperties, FactorArrowsTestTheBoundBeforeTheStep) {

@@ -1,8 +1,10 @@
 #include "app/framework/MDIFrameWnd.h"
 #include "app/network/QuorvelDoc.h"
+#include "app/shell/PreferencesDlg.h"
 #include "app/shell/QuorvelApp.h"
 #include "app/shell/Resource.h"
 #include "app/stats/StatsDoc.h"
+#include "app/stats/StatsFormat.h"
 #include "app/stats/StatsFrame.h"
 #include "app/stats/StatsView.h"
 #include "base/FileIO.h"
@@ -347,6 +349,55 @@ TEST_F(StatsWindow, HeadingsSortTheTableAndCpkCellsShowTheirBand) {
     EXPECT_TRUE(m_view->RemoveRow(3, true));
     EXPECT_EQ(m_stats->GetRows().GetNodeIDs(), (std::vector<std::int32_t>{1, 2}));
     EXPECT_EQ(m_messages.Messages()[0].nType, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
+}
+
+TEST_F(StatsWindow, NamesSortNaturallyAndTheChosenOrderComesBack) {
+    EXPECT_LT(CStatsFormat::CompareNatural("Station 2", "Station 10"), 0);
+    EXPECT_LT(CStatsFormat::CompareNatural("press", "Press 1"), 0);
+    EXPECT_EQ(CStatsFormat::CompareNatural("St 007", "st 7"), 0);
+    Start();
+    for (int node : {10, 2, 11, 1}) {
+        Add(node);
+    }
+    m_view->SortBy(0);
+    EXPECT_EQ(Names(),
+              (std::vector<std::string>{"Station 1", "Station 2", "Station 10", "Station 11"}));
+    m_view->SortBy(0);
+    ASSERT_EQ(m_view->GetSortOrder(), Qt::DescendingOrder);
+    Exit();
+
+    // The next start sorts the same way, the rows added in any order.
+    Start();
+    ASSERT_TRUE(WaitForLine());
+    EXPECT_EQ(m_view->GetSortColumn(), 0);
+    EXPECT_EQ(m_view->GetSortOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(Names(),
+              (std::vector<std::string>{"Station 11", "Station 10", "Station 2", "Station 1"}));
+}
+
+TEST_F(StatsWindow, CpAndCpkAreColouredOnlyFromTheFewestCrimpsThatCount) {
+    SetBatch(1, 23); // 24 crimps: one too few
+    SetBatch(2, 24); // 25: enough
+    Start();
+    Add(1);
+    Add(2);
+    ASSERT_EQ(Names(), (std::vector<std::string>{"Station 1", "Station 2"}));
+    for (int column : {CStatsView::kCpColumn, CStatsView::kCpkColumn}) {
+        QTreeWidgetItem* few = m_list->topLevelItem(0);
+        EXPECT_EQ(few->data(column, Qt::UserRole).toInt(), CStatsView::bandUnrated);
+        EXPECT_EQ(few->background(column).style(), Qt::NoBrush);
+        EXPECT_EQ(few->toolTip(column).toStdString(), "Too few crimps (24)");
+        QTreeWidgetItem* enough = m_list->topLevelItem(1);
+        EXPECT_EQ(enough->data(column, Qt::UserRole).toInt(), CStatsView::bandLow);
+        EXPECT_NE(enough->background(column).style(), Qt::NoBrush);
+        EXPECT_TRUE(enough->toolTip(column).isEmpty());
+    }
+    // A lower minimum from the preferences rates the first row at once.
+    CPreferences prefs = CPreferences::Load();
+    prefs.m_nMinCrimps = 20;
+    CPreferencesDlg::Apply(prefs);
+    EXPECT_EQ(m_list->topLevelItem(0)->data(CStatsView::kCpkColumn, Qt::UserRole).toInt(),
+              CStatsView::bandLow);
 }
 
 TEST_F(StatsWindow, ADamagedListFileIsReportedAndReplaced) {
