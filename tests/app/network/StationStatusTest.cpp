@@ -1,6 +1,6 @@
 #include "app/network/StationStatus.h"
-#include "app/network/Press.h"
 #include "app/network/QuorvelView.h"
+#include "records/Press.h"
 
 #include <gtest/gtest.h>
 
