@@ -107,6 +107,18 @@ check_packages() {
         sleep 0.05
     done
     zarnctl --port "$line" ping 3 || status=1
+    # The packaged service shares that line: a client asks through its socket.
+    /usr/sbin/zarnd --version | grep -qxF "zarnd $version" || { echo "zarnd --version" >&2; status=1; }
+    /usr/sbin/zarnd --port "$line" --nodes 3 --poll 0 --sweep 0 --socket "$work/line.sock" \
+        --history "$work/service.db" 2>"$work/zarnd.log" &
+    local service=$!
+    for _ in $(seq 100); do
+        [ -S "$work/line.sock" ] && break
+        sleep 0.05
+    done
+    zarnctl --port "zarnd://$work/line.sock" ping 3 || { cat "$work/zarnd.log" >&2; status=1; }
+    kill "$service"
+    wait "$service" 2>/dev/null || true
     cmake -S examples -B "$work/cmake" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$work/cmake" >/dev/null
     # shellcheck disable=SC2046
@@ -189,13 +201,30 @@ test)
         echo "clang++ not found: the fuzzers did not run" >&2
     fi
     ;;
+service)
+    # The line service on a simulated line of twelve analysers, in the foreground until Ctrl-C;
+    # clients reach the line through its socket.
+    install_packages
+    build build "zarnd zarnsim zarnctl" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_BUILD_TESTS=OFF \
+        -DQUORVEL_BUILD_BENCH=OFF
+    demo="${TMPDIR:-/tmp}/zarnd-demo"
+    mkdir -p "$demo"
+    build/bin/zarnsim --nodes 1-12 --link "$demo/line" >"$demo/zarnsim.out" &
+    sim=$!
+    trap 'kill $sim 2>/dev/null || true' EXIT
+    for _ in $(seq 50); do [ -s "$demo/zarnsim.out" ] && break; sleep 0.1; done
+    echo "Clients: build/bin/zarnctl --port zarnd://$demo/line.sock stats 1-12"
+    echo "         build/bin/quorvel --port zarnd://$demo/line.sock"
+    build/bin/zarnd --port "$demo/line" --nodes 1-12 --poll 10 --socket "$demo/line.sock" \
+        --history "$demo/history.db"
+    ;;
 package)
     install_packages
     make_packages
     ls -l dist
     ;;
 *)
-    echo "usage: $0 run|test|package" >&2
+    echo "usage: $0 run|test|package|service" >&2
     exit 2
     ;;
 esac

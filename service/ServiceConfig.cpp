@@ -5,6 +5,7 @@
 #include "sim/NodeList.h"
 
 #include <CLI/CLI.hpp>
+#include <quorvel/Version.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -84,6 +85,8 @@ int CServiceConfig::Parse(int argc, const char* const* argv, std::string& messag
     app.add_option("--mqtt-password-file", m_strMqttPasswordFile,
                    "The broker account's password, in a file only the service may read");
     app.add_flag("--check-config", m_bCheckOnly, "Check the options and exit (0 when valid)");
+    bool bVersion = false;
+    app.add_flag("--version", bVersion, "Print the version and exit");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -92,6 +95,10 @@ int CServiceConfig::Parse(int argc, const char* const* argv, std::string& messag
     } catch (const CLI::ParseError& e) {
         message = e.what();
         return 2;
+    }
+    if (bVersion) {
+        message = std::string("zarnd ") + kQuorvelVersion + "\n";
+        return 0;
     }
     if (auto* config = app.get_config_ptr(); config != nullptr && config->count() > 0) {
         m_strConfigFile = config->as<std::string>();
