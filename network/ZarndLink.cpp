@@ -1,5 +1,7 @@
 #include "network/ZarndLink.h"
 
+#include "serial/CommApi.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -56,8 +58,14 @@ std::unique_ptr<CSerialDevice> CZarndLink::Connect(const std::string& name) {
         return nullptr;
     }
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        const int error = errno;
+        int error = errno;
         ::close(fd);
+        // Said as what they mean for a service, not for a serial device.
+        if (error == EACCES || error == EPERM) {
+            error = static_cast<int>(lintaro::ERROR_SERVICE_ACCESS);
+        } else if (error == ENOENT || error == ECONNREFUSED) {
+            error = static_cast<int>(lintaro::ERROR_SERVICE_ABSENT);
+        }
         errno = error;
         return nullptr;
     }

@@ -108,6 +108,12 @@ std::string DescribeOpenError(unsigned long code) {
         return "the device server sent an overlong Telnet subnegotiation";
     case ERROR_NEGOTIATION_STORM:
         return "the device server keeps negotiating Telnet options";
+    case ERROR_SERVICE_ACCESS:
+        // The socket is the zarn group's; membership counts from the next login.
+        return "Permission denied: the line service is for the members of its group (zarn); "
+               "ask to be added and log in again";
+    case ERROR_SERVICE_ABSENT:
+        return "the line service is not running (no socket at that path)";
     case 0:
         return "the port could not be opened";
     default:

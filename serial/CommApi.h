@@ -88,6 +88,8 @@ constexpr unsigned long ERROR_LINE_SETTINGS = 11005;      // the server did not 
 constexpr unsigned long ERROR_RECEIVE_OVERRUN = 11006;     // more line data than the port holds
 constexpr unsigned long ERROR_LONG_SUBNEGOTIATION = 11007; // a Telnet subnegotiation too long
 constexpr unsigned long ERROR_NEGOTIATION_STORM = 11008;   // Telnet option negotiation without end
+constexpr unsigned long ERROR_SERVICE_ACCESS = 11009;      // the line service's socket refused us
+constexpr unsigned long ERROR_SERVICE_ABSENT = 11010;      // no line service on that socket
 
 // Opens a serial device by port name, exclusively: "COMn" is /dev/ttyS(n-1),
 // "socket://HOST:PORT" a raw TCP connection to a device server, "rfc2217://HOST:PORT" a Telnet

@@ -189,6 +189,12 @@ TEST_F(ZarndSharing, OnlyEngineersChangeAnalysersAndTheirChangesAreRecorded) {
     EXPECT_TRUE(changes[0].m_change.m_bOk);
     EXPECT_EQ(changes[0].m_station.m_nNodeID, 2);
     EXPECT_EQ(StopService(), 0);
+
+    // With the service gone its clients hear that, not a serial device's advice.
+    const ProgramResult gone = Zarnctl({}, {"ping", "2"});
+    EXPECT_EQ(gone.nExit, 3);
+    EXPECT_NE(gone.strErr.find("the line service is not running"), std::string::npos)
+        << gone.strErr;
 }
 
 } // namespace
