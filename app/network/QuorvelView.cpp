@@ -438,6 +438,7 @@ void CQuorvelView::RunOnGroup(int nCode) {
                 this, {OrderStep(*press, nCode, order)},
                 [pJob](const CLineClient::Result& result) {
                     pJob->bOk = result.outcome == CLineClient::Outcome::done;
+                    pJob->bCancelled = result.outcome == CLineClient::Outcome::cancelled;
                     pJob->Finish();
                 },
                 pJob->pOperation);
@@ -461,14 +462,7 @@ void CQuorvelView::RunOnGroup(int nCode) {
         break;
     }
     // A copy: opening windows may not change which stations are worked on.
-    auto* run = new CGroupRun(
-        *line, doc->GetGroup(), s_titles[nCode],
-        [doc](const CPress* press) {
-            const auto& presses = doc->GetPresses();
-            return std::any_of(presses.begin(), presses.end(),
-                               [press](const auto& p) { return p.get() == press; });
-        },
-        std::move(action), this);
+    auto* run = new CGroupRun(*line, doc->GetGroup(), s_titles[nCode], std::move(action), this);
     run->Start();
 }
 

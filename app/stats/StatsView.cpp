@@ -230,7 +230,9 @@ void CStatsView::AddStation(const std::string& strName, int nNodeID, bool bRepor
                 AddItem(strName, nNodeID);
                 UpdateRow(rows.GetCount() - 1);
             }
-        } else if (result.outcome != CLineClient::Outcome::cancelled && bReport) {
+        } else if (result.outcome == CLineClient::Outcome::cancelled) {
+            job->bCancelled = true;
+        } else if (bReport) {
             AfxMessageBox(CStringTable::Format1(IDS_STATS_DOWNLOAD_FAILED, strName),
                           MB_OK | MB_ICONSTOP);
         }
