@@ -189,7 +189,7 @@ test)
         -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WERROR=ON -DQUORVEL_TSAN=ON -DQUORVEL_BUILD_BENCH=OFF
     TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp" \
         ctest --test-dir build-tsan --output-on-failure -j2 --timeout 600 \
-        -R '^(LineWorkerTest|ProgramLine|ProgramNoise|NetworkView|StatsWindow|GraphWindows)\.'
+        -R '^(LineWorkerTest|ProgramLine|ProgramNoise|ProgramFindAnalysers|NetworkView|StatsWindow|GraphWindows)\.'
     # Then every loader and frame reader under libFuzzer for a short while, built with clang.
     if command -v clang++ >/dev/null; then
         build build-fuzz fuzzers -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \

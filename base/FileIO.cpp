@@ -255,7 +255,33 @@ bool IsTemporaryFileName(const std::string& name) {
     return true;
 }
 
-int RemoveStaleTemporaryFiles(const std::string& folder) {
+bool IsEarlierTemporaryFileName(const std::string& name, const std::vector<std::string>& targets) {
+    if (name.size() < kSuffixLength + 2 || name[name.size() - kSuffixLength - 1] != '.') {
+        return false;
+    }
+    bool lower = true;
+    bool upper = true;
+    for (std::size_t i = name.size() - kSuffixLength; i < name.size(); ++i) {
+        const char c = name[i];
+        if (!IsSuffixChar(c)) {
+            return false;
+        }
+        lower = lower && c >= 'a' && c <= 'z';
+        upper = upper && c >= 'A' && c <= 'Z';
+    }
+    if (lower || upper) {
+        return false;
+    }
+    const std::size_t base = name.size() - kSuffixLength - 1;
+    for (const std::string& target : targets) {
+        if (!target.empty() && target.size() == base && name.compare(0, base, target) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int RemoveStaleTemporaryFiles(const std::string& folder, const std::vector<std::string>& targets) {
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) {
         return 0;
@@ -264,7 +290,7 @@ int RemoveStaleTemporaryFiles(const std::string& folder) {
     int removed = 0;
     while (const struct dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (!IsTemporaryFileName(name)) {
+        if (!IsTemporaryFileName(name) && !IsEarlierTemporaryFileName(name, targets)) {
             continue;
         }
         const int fd = ::openat(dfd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);

@@ -33,6 +33,15 @@ LINTARO_API bool WriteFileAtomically(const std::string& path, const std::vector<
 // True for a name WriteFileAtomically gives its temporary files (without the folder).
 LINTARO_API bool IsTemporaryFileName(const std::string& name);
 
-// Removes what killed writers left in a folder: regular files with a temporary name that belong
-// to the calling user and that no living writer holds. Returns how many were removed.
-LINTARO_API int RemoveStaleTemporaryFiles(const std::string& folder);
+// True for a name the earlier writer gave its temporary files beside one of the given targets
+// (names without the folder): the target's name, a dot and six letters or digits. That pattern
+// is too loose to recognise on its own, so only the callers' own file names are tried, and six
+// letters all of one case ("backup") are taken for a word someone chose, not a leftover.
+LINTARO_API bool IsEarlierTemporaryFileName(const std::string& name,
+                                            const std::vector<std::string>& targets);
+
+// Removes what killed writers left in a folder: regular files with a temporary name, or the
+// earlier temporary name of one of the targets, that belong to the calling user and that no
+// living writer holds. Returns how many were removed.
+LINTARO_API int RemoveStaleTemporaryFiles(const std::string& folder,
+                                          const std::vector<std::string>& targets = {});

@@ -10,6 +10,7 @@ CLineWorker::CLineWorker(CZarnPort& port, Options options)
 }
 
 CLineWorker::~CLineWorker() {
+    std::vector<Entry> dropped;
     {
         std::lock_guard lock(m_mutex);
         m_bStop = true;
@@ -18,18 +19,30 @@ CLineWorker::~CLineWorker() {
                 if (entry.task.pCancel) {
                     entry.task.pCancel->Cancel();
                 }
+                dropped.push_back(std::move(entry));
             }
             queue->clear();
         }
     }
     m_wake.notify_all();
     m_thread.join();
+    // Whoever waits on a queued task is told it will never run; after the running one, so the
+    // completions keep the order of the queue.
+    for (Entry& entry : dropped) {
+        if (entry.task.onDone) {
+            entry.task.onDone(Result::Of(Outcome::cancelled, ZarnError::none));
+        }
+    }
 }
 
 void CLineWorker::Post(Task task) {
     {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
         if (m_bStop) {
+            lock.unlock();
+            if (task.onDone) {
+                task.onDone(Result::Of(Outcome::cancelled, ZarnError::none));
+            }
             return;
         }
         auto& queue = task.priority == Priority::operatorRequest ? m_operator : m_background;
@@ -48,8 +61,10 @@ void CLineWorker::OpenPort(const std::string& strName, std::function<void(bool)>
         }
     };
     {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
         if (m_bStop) {
+            lock.unlock();
+            task.onDone(Result::Of(Outcome::cancelled, ZarnError::none));
             return;
         }
         m_operator.push_back(Entry{std::move(task), true});

@@ -87,7 +87,8 @@ public:
     // The port must outlive the worker; from now on only the worker touches it.
     CLineWorker(CZarnPort& port, Options options);
     explicit CLineWorker(CZarnPort& port) : CLineWorker(port, Options{}) {}
-    // Cancels what is queued (its completions are not called), waits for the running step.
+    // Waits for the running step, then completes every queued task as cancelled (on the
+    // calling thread). A task posted meanwhile is completed as cancelled at once.
     ~CLineWorker();
     CLineWorker(const CLineWorker&) = delete;
     CLineWorker& operator=(const CLineWorker&) = delete;

@@ -82,6 +82,7 @@ void CBatchDoc::OnDownloaded(const CLineClient::Result& result, CDownload& data,
         RecordInHistory(data, false);
     }
     if (result.outcome == CLineClient::Outcome::cancelled) {
+        job.bCancelled = true;
         if (!m_bHasData) {
             UpdateAllViews(nullptr, HINT_CLOSE);
         }

@@ -136,6 +136,7 @@ void CCurveDoc::OnDownloaded(const CLineClient::Result& result, const CDownload&
         return;
     }
     if (result.outcome == CLineClient::Outcome::cancelled) {
+        job.bCancelled = true;
         // Cancelled by the operator: a window never shown goes quietly, a shown one keeps
         // what it had.
         if (!m_bHasData) {

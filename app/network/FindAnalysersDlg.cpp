@@ -80,6 +80,7 @@ void CFindAnalysersDlg::Start() {
     m_nLast = std::max(m_pFrom->value(), m_pTo->value());
     m_pProgress->setRange(m_nNext - 1, m_nLast);
     m_pProgress->setValue(m_nNext - 1);
+    ++m_nSweep;
     m_pOperation = m_pLine->BeginOperation("Finding analysers");
     m_pStart->setText(QStringLiteral("&Stop"));
     AskNext();
@@ -109,7 +110,10 @@ void CFindAnalysersDlg::AskNext() {
         this, {[node, timeout](CZarnPort& port) {
             return port.RequestACKWithin(static_cast<unsigned char>(node), timeout) != 0;
         }},
-        [this, node](const CLineClient::Result& result) {
+        [this, node, nSweep = m_nSweep](const CLineClient::Result& result) {
+            if (nSweep != m_nSweep || m_pOperation == nullptr) {
+                return; // stopped meanwhile: a new sweep, if any, asks on its own
+            }
             if (result.outcome == CLineClient::Outcome::done) {
                 m_found.push_back(node);
                 const CPress* press = m_pDoc != nullptr ? m_pDoc->FindPress(node) : nullptr;

@@ -51,6 +51,9 @@ private:
     CLineClient* m_pLine;
     QLabel* m_pState = nullptr;
     std::shared_ptr<CLineOperation> m_pOperation;
+    // Counts the sweeps started: an answer of an earlier one, stopped while its request was on
+    // the line, finds another number here and is dropped.
+    unsigned m_nSweep = 0;
     std::vector<int> m_found;
     int m_nNext = 0;
     int m_nLast = 0;

@@ -7,12 +7,23 @@
 #include <QPointer>
 #include <QWidget>
 
-CGroupRun::CGroupRun(CLineClient& line, std::vector<CPress*> stations, std::string strTitle,
-                     StillThere stillThere, Action action, QWidget* pBusy)
-    : QObject(pBusy), m_line(line), m_stations(std::move(stations)),
-      m_strTitle(std::move(strTitle)), m_stillThere(std::move(stillThere)),
-      m_action(std::move(action)), m_pOperation(m_line.BeginOperation(m_strTitle)) {
+CGroupRun::CGroupRun(CLineClient& line, const std::vector<CPress*>& stations, std::string strTitle,
+                     Action action, QWidget* pBusy)
+    : QObject(pBusy), m_line(line), m_strTitle(std::move(strTitle)), m_action(std::move(action)),
+      m_pOperation(m_line.BeginOperation(m_strTitle)) {
+    for (CPress* pPress : stations) {
+        m_stations.push_back({pPress, Label(*pPress)});
+    }
     m_pOperation->AddBusyWindow(pBusy);
+}
+
+void CGroupRun::OnPressRemoved(CPress* pPress) {
+    for (CStation& station : m_stations) {
+        if (station.pPress == pPress) {
+            station.strLabel = Label(*pPress); // as it was last called
+            station.pPress = nullptr;
+        }
+    }
 }
 
 void CGroupRun::Start() {
@@ -21,42 +32,50 @@ void CGroupRun::Start() {
 
 void CGroupRun::Next() {
     while (m_nNext < m_stations.size() && !m_pOperation->IsCancelled() &&
-           !(m_stillThere && m_stillThere(m_stations[m_nNext]))) {
-        ++m_nNext; // deleted from the layout meanwhile
+           m_stations[m_nNext].pPress == nullptr) {
+        m_deleted.push_back(m_stations[m_nNext].strLabel);
+        ++m_nNext;
     }
     if (m_nNext >= m_stations.size() || m_pOperation->IsCancelled()) {
         Finish();
         return;
     }
-    CPress* pPress = m_stations[m_nNext];
-    m_pOperation->SetText(m_strTitle + ": " + std::to_string(m_nNext + 1) + " of " +
+    const std::size_t nIndex = m_nNext;
+    m_pOperation->SetText(m_strTitle + ": " + std::to_string(nIndex + 1) + " of " +
                           std::to_string(m_stations.size()));
-    const auto node = static_cast<unsigned char>(pPress->GetNodeID());
+    const auto node = static_cast<unsigned char>(m_stations[nIndex].pPress->GetNodeID());
     m_line.Post(
         this, {[node](CZarnPort& port) { return port.RequestACK(node) != 0; }},
-        [this, pPress](const CLineClient::Result& result) {
+        [this, nIndex](const CLineClient::Result& result) {
             ++m_nNext;
-            if (result.outcome != CLineClient::Outcome::done || m_pOperation->IsCancelled() ||
-                (m_stillThere && !m_stillThere(pPress))) {
-                if (result.outcome == CLineClient::Outcome::lineDown) {
-                    m_strLostLine = m_line.FailureText(result, {});
-                    m_lost.push_back(Label(*pPress));
-                } else if (result.outcome == CLineClient::Outcome::failed) {
-                    m_silent.push_back(Label(*pPress));
-                }
-                Next(); // silent, cancelled or gone: on to the next, or the end
+            CStation& station = m_stations[nIndex];
+            if (station.pPress == nullptr) {
+                m_deleted.push_back(station.strLabel);
+                Next();
                 return;
             }
-            std::string label = Label(*pPress);
-            m_nCurrentNode = pPress->GetNodeID();
-            m_action(pPress,
-                     CLineJob(m_pOperation, [self = QPointer<CGroupRun>(this), label](bool bOk) {
+            if (result.outcome != CLineClient::Outcome::done || m_pOperation->IsCancelled()) {
+                if (result.outcome == CLineClient::Outcome::lineDown) {
+                    m_strLostLine = m_line.FailureText(result, {});
+                    m_lost.push_back(Label(*station.pPress));
+                } else if (result.outcome == CLineClient::Outcome::failed) {
+                    m_silent.push_back(Label(*station.pPress));
+                }
+                Next(); // silent, cancelled or lost: on to the next, or the end
+                return;
+            }
+            std::string label = Label(*station.pPress);
+            m_nCurrentNode = station.pPress->GetNodeID();
+            m_action(station.pPress, CLineJob(m_pOperation, [self = QPointer<CGroupRun>(this),
+                                                             label](bool bOk, bool bCancelled) {
                          if (self == nullptr) {
                              return;
                          }
                          if (bOk) {
                              ++self->m_nDone;
                              self->m_doneNodes.push_back(self->m_nCurrentNode);
+                         } else if (bCancelled) {
+                             self->m_cancelled.push_back(label);
                          } else {
                              self->m_failed.push_back(label);
                          }
@@ -80,7 +99,8 @@ void CGroupRun::Finish() {
         const bool bAll = !bCancelled && m_nDone == m_stations.size();
         m_onEnded(m_doneNodes, bAll ? text : std::string());
     }
-    if (!m_silent.empty() || !m_failed.empty() || !m_lost.empty()) {
+    if (!m_silent.empty() || !m_failed.empty() || !m_lost.empty() || !m_cancelled.empty() ||
+        !m_deleted.empty()) {
         // One summary of what was left out, after the messages of the stations themselves.
         if (!m_strLostLine.empty()) {
             text += "\n\n" + m_strLostLine;
@@ -97,6 +117,8 @@ void CGroupRun::Finish() {
         list("Did not answer:", m_silent);
         list("Failed:", m_failed);
         list("Not asked, the line was lost:", m_lost);
+        list("Cancelled:", m_cancelled);
+        list("Deleted from the layout:", m_deleted);
         m_line.ShowInTurn(&m_line, [text] { AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION); });
     }
     deleteLater();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/network/PressWatcher.h"
 #include "app/shell/LineClient.h"
 
 #include <QObject>
@@ -16,17 +17,16 @@ class QWidget;
 // station's analyser is asked whether it answers, a silent one is skipped without a word, and
 // the command runs on an answering one. The next station is tried only once the command on
 // this one is over, its messages read. Cancel stops it between two exchanges, and the stations
-// not yet reached with it. When stations were skipped or failed, one summary says which at the
-// end. It deletes itself when it is over.
-class CGroupRun : public QObject {
+// not yet reached with it. A station deleted from the layout meanwhile is let go of at once and
+// skipped. When stations were skipped, failed, cancelled or deleted, one summary says which at
+// the end. It deletes itself when it is over.
+class CGroupRun : public QObject, private CPressWatcher {
 public:
     // The command on one answering station; it ends the job when it is over.
     using Action = std::function<void(CPress* pPress, CLineJob job)>;
-    // Whether a station is still on the layout (one may be deleted while the group runs).
-    using StillThere = std::function<bool(const CPress* pPress)>;
 
-    CGroupRun(CLineClient& line, std::vector<CPress*> stations, std::string strTitle,
-              StillThere stillThere, Action action, QWidget* pBusy);
+    CGroupRun(CLineClient& line, const std::vector<CPress*>& stations, std::string strTitle,
+              Action action, QWidget* pBusy);
 
     void Start();
     // Told at the end, before any summary: the node IDs of the stations the command was done
@@ -35,19 +35,26 @@ public:
     void SetOnEnded(Ended fn) { m_onEnded = std::move(fn); }
 
 private:
+    struct CStation {
+        CPress* pPress; // null once the station is deleted
+        std::string strLabel;
+    };
+
+    void OnPressRemoved(CPress* pPress) override;
     void Next();
     void Finish();
     static std::string Label(const CPress& press);
 
     CLineClient& m_line;
-    std::vector<CPress*> m_stations;
+    std::vector<CStation> m_stations;
     std::string m_strTitle;
-    StillThere m_stillThere;
     Action m_action;
     std::shared_ptr<CLineOperation> m_pOperation;
     std::size_t m_nNext = 0;
-    std::vector<std::string> m_silent; // did not answer
-    std::vector<std::string> m_failed; // answered, but the command failed
+    std::vector<std::string> m_silent;    // did not answer
+    std::vector<std::string> m_failed;    // answered, but the command failed
+    std::vector<std::string> m_cancelled; // the command was under way when cancelled
+    std::vector<std::string> m_deleted;   // deleted from the layout before the command was done
     std::size_t m_nDone = 0;
     std::vector<int> m_doneNodes;
     int m_nCurrentNode = 0; // the station the command runs on now

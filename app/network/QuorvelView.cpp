@@ -543,6 +543,7 @@ void CQuorvelView::RunOnGroup(int nCode) {
                 this, {OrderStep(*press, nCode, order)},
                 [pJob](const CLineClient::Result& result) {
                     pJob->bOk = result.outcome == CLineClient::Outcome::done;
+                    pJob->bCancelled = result.outcome == CLineClient::Outcome::cancelled;
                     pJob->Finish();
                 },
                 pJob->pOperation);
@@ -566,14 +567,7 @@ void CQuorvelView::RunOnGroup(int nCode) {
         break;
     }
     // A copy: opening windows may not change which stations are worked on.
-    auto* run = new CGroupRun(
-        *line, doc->GetGroup(), s_titles[nCode],
-        [doc](const CPress* press) {
-            const auto& presses = doc->GetPresses();
-            return std::any_of(presses.begin(), presses.end(),
-                               [press](const auto& p) { return p.get() == press; });
-        },
-        std::move(action), this);
+    auto* run = new CGroupRun(*line, doc->GetGroup(), s_titles[nCode], std::move(action), this);
     // Success is said briefly where the operator looks, without a message to close; what a
     // reset or new reference changed shows in the statistics at once.
     const bool bChanges = nCode == opReset || nCode == opNewReference;

@@ -17,7 +17,8 @@ void CLineJob::Finish() {
     pOperation.reset();
     if (auto fn = std::exchange(onFinished, nullptr)) {
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [fn, ok = bOk] { fn(ok); }, Qt::QueuedConnection);
+            QCoreApplication::instance(),
+            [fn, ok = bOk, cancelled = bCancelled] { fn(ok, cancelled); }, Qt::QueuedConnection);
     }
 }
 

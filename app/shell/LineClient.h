@@ -54,22 +54,26 @@ private:
 // A job let go of unfinished finishes: nobody waits for ever on a window that has gone.
 struct CLineJob {
     std::shared_ptr<CLineOperation> pOperation;
-    // Told whether the work succeeded (a window shown, a row added, an order obeyed).
-    std::function<void(bool bOk)> onFinished;
+    // Told whether the work succeeded (a window shown, a row added, an order obeyed), and
+    // when it did not, whether the operator's Cancel stopped it.
+    std::function<void(bool bOk, bool bCancelled)> onFinished;
     bool bOk = false;
+    bool bCancelled = false;
 
     CLineJob() = default;
-    CLineJob(std::shared_ptr<CLineOperation> pOp, std::function<void(bool)> fn)
+    CLineJob(std::shared_ptr<CLineOperation> pOp, std::function<void(bool, bool)> fn)
         : pOperation(std::move(pOp)), onFinished(std::move(fn)) {}
     CLineJob(CLineJob&& other) noexcept
         : pOperation(std::move(other.pOperation)),
-          onFinished(std::exchange(other.onFinished, nullptr)), bOk(other.bOk) {}
+          onFinished(std::exchange(other.onFinished, nullptr)), bOk(other.bOk),
+          bCancelled(other.bCancelled) {}
     CLineJob& operator=(CLineJob&& other) noexcept {
         if (this != &other) {
             Finish();
             pOperation = std::move(other.pOperation);
             onFinished = std::exchange(other.onFinished, nullptr);
             bOk = other.bOk;
+            bCancelled = other.bCancelled;
         }
         return *this;
     }

@@ -1,5 +1,7 @@
 #include "app/shell/Registry.h"
 
+#include "app/network/StationFile.h"
+#include "app/stats/StatsDoc.h"
 #include "base/FileIO.h"
 
 CSettingsStore& ProgramSettings() {
@@ -8,8 +10,13 @@ CSettingsStore& ProgramSettings() {
 }
 
 void RemoveLeftoverTemporaries() {
-    RemoveStaleTemporaryFiles(".");
-    RemoveStaleTemporaryFiles(ProgramSettings().GetFolder());
+    RemoveStaleTemporaryFiles(".", {StationFile::kFileName, CStatsDoc::kListFile});
+    std::vector<std::string> settings;
+    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        const std::string path = ProgramSettings().GetFilePath(hive);
+        settings.push_back(path.substr(path.rfind('/') + 1));
+    }
+    RemoveStaleTemporaryFiles(ProgramSettings().GetFolder(), settings);
 }
 
 BOOL ReadRegString(HKEY hive, const std::string& strKey, const std::string& strValue,

@@ -245,7 +245,9 @@ void CStatsView::AddStation(const std::string& strName, int nNodeID, bool bRepor
                 AddItem(strName, nNodeID);
                 UpdateRow(rows.GetCount() - 1);
             }
-        } else if (result.outcome != CLineClient::Outcome::cancelled && bReport) {
+        } else if (result.outcome == CLineClient::Outcome::cancelled) {
+            job->bCancelled = true;
+        } else if (bReport) {
             AfxMessageBox(
                 LineFailureText(result, CStringTable::Format1(IDS_STATS_DOWNLOAD_FAILED, strName)),
                 MB_OK | MB_ICONSTOP);

@@ -184,9 +184,10 @@ TEST_F(KillDuringSave, FilesAreAlwaysOldOrNewAndLeftoversGoAtTheNextStart) {
     int leftovers = 0;
     // What a kill between naming a new file and renaming it would leave, so that the clean-up
     // at start is seen at work even when no kill hits that moment. Anything else a kill leaves
-    // must be gone after the next start just the same.
-    std::vector<std::string> left = {Work("pressinfo.vlm.tmp~Killed"),
-                                     Settings("HKEY_CURRENT_USER.ini.tmp~Killed")};
+    // must be gone after the next start just the same, and so must what the earlier writer left.
+    std::vector<std::string> left = {
+        Work("pressinfo.vlm.tmp~Killed"), Settings("HKEY_CURRENT_USER.ini.tmp~Killed"),
+        Work("statswnd.vlm.Kd4x0Q"), Settings("HKEY_LOCAL_MACHINE.ini.x9Rq2B")};
     for (const std::string& path : left) {
         WriteBytes(path, {1, 2, 3});
     }

@@ -1,6 +1,7 @@
 #include "app/framework/MessageRecorder.h"
 #include "app/graphs/CurveDoc.h"
 #include "app/history/HistoryRecorder.h"
+#include "app/network/FindAnalysersDlg.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/QuorvelView.h"
 #include "app/network/StationMonitor.h"
@@ -13,6 +14,7 @@
 #include "app/stats/StatsView.h"
 #include "history/HistoryQuery.h"
 #include "history/HistoryStore.h"
+#include "network/ZarnPacket.h"
 #include "network/ZarnPort.h"
 #include "sim/ZarnSimulator.h"
 #include "tests/app/ShellTestSupport.h"
@@ -22,11 +24,14 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
+#include <future>
+#include <mutex>
 #include <unistd.h>
 
 namespace {
@@ -250,6 +255,33 @@ TEST_F(ProgramLine, SerialPortSettingsWithTheSameNameReopensADeadPort) {
     EXPECT_EQ(m_messages.Count(), 1u);
 }
 
+TEST_F(ProgramLine, AGroupNamesTheStationsCancelledOrDeletedUnderIt) {
+    ASSERT_NO_FATAL_FAILURE(StartApp(true));
+    // Cancelled while station 1's curve is on the line.
+    Group({1, 2, 3});
+    const unsigned long before = m_pSim->RequestsServed();
+    m_view->RunOnGroup(2);
+    ASSERT_TRUE(WaitUntil([&] { return m_pSim->RequestsServed() >= before + 2; }));
+    m_app->m_pLine->CancelRunning();
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(m_messages.Count(), 1u);
+    EXPECT_EQ(m_messages.Messages()[0].strText,
+              "Group download (cancelled): 0 of 3 stations done.\n\nCancelled:\n    Station 1 "
+              "(node 1)");
+
+    // Station 2 deleted while the group waits for its answer, which never comes.
+    m_pSim->SetFault(2, SimFault::silent);
+    Group({1, 2, 3});
+    m_view->RunOnGroup(0);
+    ASSERT_TRUE(WaitUntil([&] { return StatusText() == "Group reset: 2 of 3"; }));
+    m_doc->RemovePress(m_doc->FindPress(2));
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(m_messages.Count(), 2u);
+    EXPECT_EQ(m_messages.Messages()[1].strText,
+              "Group reset: 2 of 3 stations done.\n\nDeleted from the layout:\n    Station 2 "
+              "(node 2)");
+}
+
 } // namespace
 
 namespace {
@@ -298,6 +330,90 @@ TEST(ProgramNoise, ARequestNoiseTurnedIntoAChangeNamesTheStationThatMayHaveObeye
     EXPECT_EQ(changes[0].m_change.m_parameter, CHistoryChange::Parameter::resetBatch);
     EXPECT_FALSE(changes[0].m_change.m_bOk);
     EXPECT_NE(changes[0].m_change.m_strError.find("noise"), std::string::npos);
+    app.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+namespace {
+
+// Find Analysers on a scripted line where node 9's presence test waits for the test's word
+// before it is answered, or before the device vanishes; no other node answers.
+TEST(ProgramFindAnalysers, AnswersOfAStoppedSweepAreDropped) {
+    using namespace std::chrono_literals;
+    CTempConfig config;
+    CMessageRecorder messages;
+    auto line = CScriptedLine::Create();
+    auto registration = line->Register("FIND-LINE");
+    line->SetEcho(true);
+    std::mutex mutex;
+    std::vector<int> asked;
+    std::promise<void> onLine[2], go[2];
+    std::future<void> onLineFuture[2] = {onLine[0].get_future(), onLine[1].get_future()};
+    std::future<void> goFuture[2] = {go[0].get_future(), go[1].get_future()};
+    int nHeld = 0; // the line's thread only
+    line->SetResponder([&](CScriptedLine& l, const std::vector<std::uint8_t>& bytes) {
+        if (bytes.size() != 8 || bytes[2] != 0x01) {
+            return;
+        }
+        {
+            std::lock_guard lock(mutex);
+            asked.push_back(bytes[1]);
+        }
+        if (bytes[1] != 9 || nHeld >= 2) {
+            return;
+        }
+        const int n = nHeld++;
+        onLine[n].set_value();
+        if (goFuture[n].wait_for(10s) != std::future_status::ready) {
+            return;
+        }
+        if (n == 0) {
+            const COAXNWKPACKET reply = MakeZarnPacket(ZARN_CONTROLLER, ZARN_ACK, 9, 0);
+            const auto* p = reinterpret_cast<const std::uint8_t*>(&reply);
+            l.Feed(std::vector<std::uint8_t>(p, p + sizeof reply));
+        } else {
+            l.Vanish();
+        }
+    });
+    WriteRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "SweepPeriod", 0);
+    CCommandLineInfo info;
+    info.m_bShowSplash = false;
+    auto app = std::make_unique<CQuorvelApp>(info, "FIND-LINE");
+    ASSERT_TRUE(app->InitInstance());
+    auto dialog = std::make_unique<CFindAnalysersDlg>(nullptr, app->m_pLine);
+    dialog->m_pTimeout->setValue(10);
+    auto sweep = [&](int from, int to) {
+        dialog->m_pFrom->setValue(from);
+        dialog->m_pTo->setValue(to);
+        dialog->Start();
+    };
+
+    // Stopped while node 9 is asked, and started again over other nodes before it answers.
+    sweep(9, 9);
+    ASSERT_EQ(onLineFuture[0].wait_for(10s), std::future_status::ready);
+    dialog->Stop();
+    sweep(11, 12);
+    go[0].set_value();
+    ASSERT_TRUE(WaitUntil([&] { return !dialog->IsRunning() && app->m_pLine->IsIdle(); }));
+    EXPECT_TRUE(dialog->GetFound().empty());
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(asked, (std::vector<int>{9, 11, 12}));
+    }
+
+    // Stopped while node 9 is asked, and the line goes down under that request.
+    sweep(9, 9);
+    ASSERT_EQ(onLineFuture[1].wait_for(10s), std::future_status::ready);
+    dialog->Stop();
+    go[1].set_value();
+    ASSERT_TRUE(WaitUntil(
+        [&] { return app->m_pLine->GetState() == LineState::lost && app->m_pLine->IsIdle(); }));
+    EXPECT_FALSE(dialog->IsRunning());
+    EXPECT_TRUE(dialog->GetFound().empty());
+    EXPECT_EQ(messages.Count(), 0u);
+    dialog.reset();
     app.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

@@ -107,6 +107,39 @@ TEST_F(FileIO, OnlyUnheldLeftoversOfOurOwnPatternAreRemoved) {
     EXPECT_EQ(RemoveStaleTemporaryFiles((m_dir / "absent").string()), 0);
 }
 
+TEST_F(FileIO, EarlierLeftoversAreRemovedOnlyBesideTheGivenNames) {
+    const std::vector<std::string> own = {"pressinfo.vlm", "HKEY_CURRENT_USER.ini"};
+    EXPECT_TRUE(IsEarlierTemporaryFileName("pressinfo.vlm.Ab3xYz", own));
+    EXPECT_TRUE(IsEarlierTemporaryFileName("HKEY_CURRENT_USER.ini.q0Z9aa", own));
+    for (const char* name :
+         {"pressinfo.vlm.backup", "pressinfo.vlm.BEFORE", "pressinfo.vlm.Ab3xY",
+          "pressinfo.vlm.Ab3xYz1", "pressinfo.vlm.Ab-xYz", "pressinfo.vlmXAb3xYz",
+          "other.vlm.Ab3xYz", "xpressinfo.vlm.Ab3xYz", ".Ab3xYz"}) {
+        EXPECT_FALSE(IsEarlierTemporaryFileName(name, own)) << name;
+    }
+    EXPECT_FALSE(IsEarlierTemporaryFileName("pressinfo.vlm.Ab3xYz", {}));
+
+    Touch("pressinfo.vlm.Ab3xYz");
+    Touch("HKEY_CURRENT_USER.ini.Held01");
+    Touch("pressinfo.vlm.backup");
+    Touch("other.vlm.Ab3xYz");
+    fs::create_directory(m_dir / "pressinfo.vlm.Dir001");
+    fs::create_symlink(m_dir / "pressinfo.vlm.backup", m_dir / "pressinfo.vlm.Link01");
+    const int held = ::open((m_dir / "HKEY_CURRENT_USER.ini.Held01").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+
+    // Without the names nothing of the earlier pattern goes.
+    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.string()), 0);
+    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.string(), own), 1);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"HKEY_CURRENT_USER.ini.Held01", "other.vlm.Ab3xYz",
+                                                 "pressinfo.vlm.Dir001", "pressinfo.vlm.Link01",
+                                                 "pressinfo.vlm.backup"}));
+    ::close(held);
+    EXPECT_EQ(RemoveStaleTemporaryFiles(m_dir.string(), own), 1);
+    EXPECT_FALSE(fs::exists(m_dir / "HKEY_CURRENT_USER.ini.Held01"));
+}
+
 // Writers killed at random moments: the target is always the old or the new file whole, and
 // whatever a kill leaves is a leftover the clean-up removes, while writes in progress in
 // another process are never disturbed by it.

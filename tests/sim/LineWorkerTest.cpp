@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <future>
 #include <mutex>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -197,6 +198,42 @@ TEST_F(LineWorkerTest, OpeningAnotherPortReportsTheResultAndNamesTheNewPort) {
     ASSERT_EQ(backFuture.wait_for(10s), std::future_status::ready);
     EXPECT_TRUE(backFuture.get());
     EXPECT_EQ(m_pWorker->GetState(), LineState::open);
+}
+
+TEST_F(LineWorkerTest, StoppingCompletesEveryQueuedTaskAsCancelled) {
+    StartWorker();
+    // The first task runs until the worker is being stopped: the stop cancels the queued
+    // task's token, and only then does the first one return.
+    auto queuedToken = std::make_shared<CLineCancel>();
+    std::promise<void> started;
+    CDone running, queued, background;
+    m_pWorker->Post({CLineWorker::Priority::operatorRequest,
+                     {[queuedToken, &started](CZarnPort&) {
+                         started.set_value();
+                         const auto until = std::chrono::steady_clock::now() + 10s;
+                         while (!queuedToken->IsCancelled() &&
+                                std::chrono::steady_clock::now() < until) {
+                             std::this_thread::yield();
+                         }
+                         return queuedToken->IsCancelled();
+                     }},
+                     nullptr,
+                     running.Callback()});
+    m_pWorker->Post(
+        {CLineWorker::Priority::operatorRequest, {Ack(1)}, queuedToken, queued.Callback()});
+    m_pWorker->Post({CLineWorker::Priority::background, {Ack(2)}, nullptr, background.Callback()});
+    ASSERT_EQ(started.get_future().wait_for(10s), std::future_status::ready);
+    m_pWorker.reset();
+
+    // Every completion has been called by the time the worker is gone.
+    for (CDone* done : {&running, &queued, &background}) {
+        ASSERT_EQ(done->future.wait_for(0s), std::future_status::ready);
+    }
+    EXPECT_EQ(running.Get().outcome, Outcome::done);
+    EXPECT_EQ(queued.Get().outcome, Outcome::cancelled);
+    const CLineWorker::Result dropped = background.Get();
+    EXPECT_EQ(dropped.outcome, Outcome::cancelled);
+    EXPECT_EQ(dropped.nStepsDone, 0u);
 }
 
 } // namespace
