@@ -267,6 +267,26 @@ void CLineService::ReloadStations() {
     CServiceLog::Notice("stations reread: " + std::to_string(m_stations.size()) + " stations");
 }
 
+CPassingRecords::CSink CLineService::RecordsSink() {
+    CPassingRecords::CSink sink;
+    sink.stationOf = [this](int nNodeID) { return StationOf(nNodeID); };
+    sink.statistics = [this](const CHistoryStation& station, const CStats& stats, bool bDownload) {
+        m_history.RecordStatistics(station, stats,
+                                   bDownload ? CHistoryStore::Source::download
+                                             : CHistoryStore::Source::poll);
+        if (m_pFeed) {
+            m_pFeed->Reading(station, stats);
+        }
+    };
+    sink.curve = [this](const CHistoryStation& station, const CCurveRecord& curve) {
+        m_history.RecordCurve(station, curve);
+    };
+    sink.batch = [this](const CHistoryStation& station, const CBatchRecord& batch) {
+        m_history.RecordBatch(station, batch);
+    };
+    return sink;
+}
+
 CHistoryStation CLineService::StationOf(int nNodeID) const {
     std::lock_guard lock(m_stationMutex);
     for (const CHistoryStation& station : m_stations) {
@@ -412,6 +432,7 @@ void CLineService::Accept() {
         }
         auto client = std::make_unique<Client>(ZarndMessage::kMaxRequestFrame);
         client->nFd = fd;
+        client->pRecords = std::make_shared<CPassingRecords>(RecordsSink());
         if (!CPeerAccess::Of(fd, m_config.m_strEngineers, client->peer)) {
             ::close(fd);
             continue;
@@ -561,28 +582,31 @@ void CLineService::PostCall(std::uint64_t nKey, Client& client, Request request)
     CLineWorker::Task task;
     task.priority = CLineWorker::Priority::operatorRequest;
     task.pCancel = client.pCancel;
-    task.steps.push_back([this, nKey, request, user, pOutcome](CZarnPort& port) {
-        // The client's own time-out runs from here.
-        Deliver({nKey, ZarndMessage::Frame(ZarndMessage::EncodeStarted(request.nId))});
-        const int ok = port.Perform(request.call, *pOutcome);
-        CHistoryChange change;
-        if (CHistoryChange::ParameterOfCode(request.call.RequestCode(), change.m_parameter)) {
-            if (change.m_parameter != CHistoryChange::Parameter::resetBatch &&
-                change.m_parameter != CHistoryChange::Parameter::newReference) {
-                change.m_nAfter = request.call.m_nValue & 0xFFFF;
+    task.steps.push_back(
+        [this, nKey, request, user, pOutcome, pRecords = client.pRecords](CZarnPort& port) {
+            // The client's own time-out runs from here.
+            Deliver({nKey, ZarndMessage::Frame(ZarndMessage::EncodeStarted(request.nId))});
+            const int ok = port.Perform(request.call, *pOutcome);
+            // What passes through is recorded here, once: the clients record nothing of their own.
+            pRecords->Note(request.call, *pOutcome);
+            CHistoryChange change;
+            if (CHistoryChange::ParameterOfCode(request.call.RequestCode(), change.m_parameter)) {
+                if (change.m_parameter != CHistoryChange::Parameter::resetBatch &&
+                    change.m_parameter != CHistoryChange::Parameter::newReference) {
+                    change.m_nAfter = request.call.m_nValue & 0xFFFF;
+                }
+                change.m_bOk = ok != 0;
+                change.m_strUser = user;
+                if (!ok) {
+                    change.m_strError = port.GetLastErrorText();
+                }
+                RecordChange(StationOf(static_cast<int>(request.call.m_nNodeID)), change);
+                CServiceLog::Notice(user + ": " + CZarnRequest::Name(request.call.RequestCode()) +
+                                    " for node " + std::to_string(request.call.m_nNodeID) +
+                                    (ok ? " done" : " failed: " + port.GetLastErrorText()));
             }
-            change.m_bOk = ok != 0;
-            change.m_strUser = user;
-            if (!ok) {
-                change.m_strError = port.GetLastErrorText();
-            }
-            RecordChange(StationOf(static_cast<int>(request.call.m_nNodeID)), change);
-            CServiceLog::Notice(user + ": " + CZarnRequest::Name(request.call.RequestCode()) +
-                                " for node " + std::to_string(request.call.m_nNodeID) +
-                                (ok ? " done" : " failed: " + port.GetLastErrorText()));
-        }
-        return ok != 0;
-    });
+            return ok != 0;
+        });
     const std::uint32_t nId = request.nId;
     task.onDone = [this, nKey, nId, pOutcome](const CLineWorker::Result& result) {
         if (result.outcome != CLineWorker::Outcome::cancelled) {

@@ -8,6 +8,7 @@
 #include "network/ZarndFrameReader.h"
 #include "records/StationAlarm.h"
 #include "service/MqttFeed.h"
+#include "service/PassingRecords.h"
 #include "service/PeerAccess.h"
 #include "service/ServiceConfig.h"
 
@@ -56,7 +57,8 @@ private:
         std::vector<std::uint8_t> out;
         std::size_t nOutPos = 0;
         std::shared_ptr<CLineCancel> pCancel = std::make_shared<CLineCancel>();
-        bool bBroken = false; // its socket failed under a write: to be dropped
+        std::shared_ptr<CPassingRecords> pRecords; // what it reads, for the history
+        bool bBroken = false;                      // its socket failed under a write: to be dropped
         explicit Client(std::size_t nMaxFrame) : reader(nMaxFrame) {}
     };
     // What the worker's thread hands to the service's.
@@ -96,6 +98,7 @@ private:
     void RecordNoise(const std::optional<CZarnRequest>& carried);
     void Wake();
     CHistoryStation StationOf(int nNodeID) const;
+    CPassingRecords::CSink RecordsSink();
     int NextTimeout(Clock::time_point now) const;
 
     CServiceConfig m_config;

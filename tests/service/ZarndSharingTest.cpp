@@ -80,6 +80,16 @@ TEST_F(ZarndSharing, TwoClientsDownloadWholeCurvesWhileThePollingGoesOn) {
     // The polling went on meanwhile.
     EXPECT_TRUE(WaitFor([&] { return Readings(3).size() >= 2; }, 20000)) << Log();
     EXPECT_EQ(StopService(), 0);
+    // What passed through is in the service's history, each curve once.
+    CHistoryQuery query;
+    ASSERT_TRUE(query.Open(m_strHistory));
+    for (const int node : {1, 2}) {
+        CHistoryFilter filter;
+        filter.m_nNodeID = node;
+        std::vector<CHistoryCurve> curves;
+        ASSERT_TRUE(query.Curves(filter, curves));
+        EXPECT_EQ(curves.size(), 20u) << "node " << node;
+    }
 }
 
 TEST_F(ZarndSharing, ClientsThatDieOrStopReadingCostOthersAtMostOneExchange) {
