@@ -1,6 +1,7 @@
 #include "app/shell/LineClient.h"
 
 #include "network/ZarnPort.h"
+#include "serial/CommApi.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -69,7 +70,7 @@ void CLineOperation::End() {
 }
 
 CLineClient::CLineClient(CZarnPort& port, QObject* pParent)
-    : QObject(pParent), m_nWakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    : QObject(pParent), m_port(port), m_nWakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     if (m_nWakeFd >= 0) {
         m_pWake = new QSocketNotifier(m_nWakeFd, QSocketNotifier::Read, this);
         connect(m_pWake, &QSocketNotifier::activated, this, &CLineClient::DrainInbox);
@@ -250,11 +251,32 @@ void CLineClient::OpenPort(const std::string& strName, std::function<void(bool)>
             [this, nID] { Complete(nID, Result::Of(Outcome::failed, ZarnError::portClosed)); });
         return;
     }
-    m_pWorker->OpenPort(strName, [this, nID](bool bOpened) {
+    ++m_nOpening;
+    m_strOpening = strName;
+    emit StatusChanged();
+    m_pWorker->OpenPort(strName, [this, nID, strName](bool bOpened) {
+        // Still on the line's thread, before its next task: the port is the worker's to read.
+        const std::string strProblem =
+            bOpened ? std::string() : lintaro::DescribeOpenError(m_port.GetOpenError());
         Result result;
         result.outcome = bOpened ? Outcome::done : Outcome::failed;
-        SendHere([this, nID, result] { Complete(nID, result); });
+        SendHere([this, nID, result, strName, strProblem] {
+            OnOpened(result.outcome == Outcome::done, strName, strProblem);
+            Complete(nID, result);
+        });
     });
+}
+
+void CLineClient::OnOpened(bool bOpened, const std::string& strName,
+                           const std::string& strProblem) {
+    --m_nOpening;
+    m_strLineName = strName;
+    m_strOpenProblem = bOpened ? std::string() : strProblem;
+    emit StatusChanged();
+}
+
+std::string CLineClient::GetChosenPortName() const {
+    return m_nOpening > 0 ? m_strOpening : GetPortName();
 }
 
 void CLineClient::OnLineState(CLineWorker::LineState state, const std::string& strName) {
@@ -277,6 +299,9 @@ std::string CLineClient::GetLostLineText() const {
 }
 
 QString CLineClient::GetStatusText() const {
+    if (m_nOpening > 0) {
+        return QStringLiteral("Opening %1...").arg(QString::fromStdString(m_strOpening));
+    }
     if (m_lineState == CLineWorker::LineState::lost) {
         return QStringLiteral("Line lost: %1, reconnecting")
             .arg(QString::fromStdString(m_strLineName));
@@ -286,7 +311,26 @@ QString CLineClient::GetStatusText() const {
             return QString::fromStdString(pOperation->GetText());
         }
     }
-    return m_operations.empty() ? QString() : QStringLiteral("Cancelling...");
+    if (!m_operations.empty()) {
+        return QStringLiteral("Cancelling...");
+    }
+    // Every request fails until another port is chosen: say so while nothing else is said.
+    if (IsClosedByFailure()) {
+        return QStringLiteral("Port not open: %1").arg(QString::fromStdString(m_strLineName));
+    }
+    return QString();
+}
+
+QString CLineClient::GetStatusDetail() const {
+    if (m_nOpening > 0 || !IsClosedByFailure()) {
+        return QString();
+    }
+    return QStringLiteral("%1 could not be opened: %2")
+        .arg(QString::fromStdString(m_strLineName), QString::fromStdString(m_strOpenProblem));
+}
+
+bool CLineClient::IsClosedByFailure() const {
+    return m_lineState == CLineWorker::LineState::closed && !m_strOpenProblem.empty();
 }
 
 bool CLineClient::IsIdle() const {

@@ -96,6 +96,7 @@ public:
     using Outcome = CLineWorker::Outcome;
     using Step = CLineWorker::Step;
 
+    // The port is the line's from now on; it need not be open.
     explicit CLineClient(CZarnPort& port, QObject* pParent = nullptr);
     // Stops the worker: queued requests are dropped, the running exchange is waited for.
     ~CLineClient() override;
@@ -119,9 +120,15 @@ public:
     void CancelRunning();
     bool HasOperations() const { return !m_operations.empty(); }
 
-    // Opens the port under a name (the same name reopens a dead port).
+    // Opens the port under a name (the same name reopens a dead port), on the line's thread
+    // after what is queued before it; what is queued after it waits for it. onDone runs in turn
+    // with the other results. Meanwhile the status says "Opening NAME...".
     void OpenPort(const std::string& strName, std::function<void(bool bOpened)> onDone);
+    bool IsOpening() const { return m_nOpening > 0; }
     std::string GetPortName() const;
+    // The name the port will have once the opens asked for have run: the last one asked for
+    // while it is still under way, else the port's own.
+    std::string GetChosenPortName() const;
     CLineWorker::LineState GetState() const;
     // Stops the worker for good: the port is its owner's again. Requests made after this fail
     // as cancelled. Safe while a result of this object is being handed over.
@@ -142,6 +149,8 @@ public:
     std::string FailureText(const Result& result, const std::string& strOwn) const {
         return result.outcome == Outcome::lineDown ? GetLostLineText() : strOwn;
     }
+    // More about it, for the tool tip: why the port is not open.
+    QString GetStatusDetail() const;
     // Nothing queued, running or waiting to be handed over; for tests and the benchmark.
     bool IsIdle() const;
 
@@ -161,6 +170,10 @@ private:
     void RunInTurn(QPointer<QObject> pContext, std::function<void()> fn);
     void OnLineState(CLineWorker::LineState state, const std::string& strName);
 
+    bool IsClosedByFailure() const;
+    void OnOpened(bool bOpened, const std::string& strName, const std::string& strProblem);
+
+    CZarnPort& m_port;
     int m_nWakeFd = -1;
     QSocketNotifier* m_pWake = nullptr;
     std::mutex m_inboxMutex;
@@ -181,4 +194,7 @@ private:
     bool m_bInTurn = false;
     CLineWorker::LineState m_lineState;
     std::string m_strLineName;
+    int m_nOpening = 0;           // opens asked for and not yet come back
+    std::string m_strOpening;     // the last of them
+    std::string m_strOpenProblem; // why the last open failed; empty once one succeeded
 };

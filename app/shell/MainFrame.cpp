@@ -69,11 +69,13 @@ int CMainFrame::OnCreate() {
     return 0;
 }
 
-void CMainFrame::ShowLineStatus(const QString& strText, bool bCancellable) {
+void CMainFrame::ShowLineStatus(const QString& strText, bool bCancellable,
+                                const QString& strDetail) {
     if (m_pLineStatus == nullptr) {
         return;
     }
     m_pLineStatus->setText(strText);
+    m_pLineStatus->setToolTip(strDetail);
     m_pLineStatus->setVisible(!strText.isEmpty());
     m_pCancel->setVisible(bCancellable);
 }

@@ -22,8 +22,9 @@ public:
     void OnDestroy() override;
 
     // What the line is doing, in the status bar beside the prompts; the Cancel button is there
-    // while an operation runs. An empty text hides both.
-    void ShowLineStatus(const QString& strText, bool bCancellable);
+    // while an operation runs. An empty text hides both. The detail is the pane's tool tip.
+    void ShowLineStatus(const QString& strText, bool bCancellable,
+                        const QString& strDetail = QString());
     QLabel* GetLineStatusPane() const { return m_pLineStatus; }
     // How the history recording stands, always shown; the whole story in its tool tip, and
     // marked when something is wrong.

@@ -76,8 +76,9 @@ CQuorvelApp::CQuorvelApp(const CCommandLineInfo& cmdInfo, const std::string& str
         name = m_cmdInfo.m_strPort;
     }
     m_bStatsVisible = TRUE;
+    // Opened by the line once start-up has a window to say so in: an open can take seconds
+    // (a device server that does not answer), and nothing on this thread waits for one.
     m_pPort = new CZarnPort(name.c_str(), kBaudRate, 0, 0);
-    m_pPort->SetCommPort(); // start-up opens it again and reports a failure
 
     MapCommand(ID_SERIAL_PORT_SETTING, [this] { OnSerialPortSetting(); });
     MapCommand(ID_HISTORY_SETTINGS, [this] { OnHistorySettings(); });
@@ -106,30 +107,52 @@ CQuorvelApp::CQuorvelApp(const CCommandLineInfo& cmdInfo, const std::string& str
 }
 
 void CQuorvelApp::StartLine() {
-    if (m_pLine != nullptr || m_pPort == nullptr) {
+    if (m_pLine != nullptr || m_pPort == nullptr || QCoreApplication::instance() == nullptr) {
         return;
     }
     // From here on the port belongs to the line's own thread.
     m_pLine = new CLineClient(*m_pPort);
     m_pMonitor = new CStationMonitor(*m_pLine, m_pLine);
     m_pLine->SetNoiseHandler([this](const CZarnRequest& carried) { WarnOfNoise(carried); });
-    if (m_pNetTemplate != nullptr && !m_pNetTemplate->GetDocuments().empty()) {
-        auto* pNetDoc = dynamic_cast<CQuorvelDoc*>(m_pNetTemplate->GetDocuments().front());
-        m_pMonitor->SetDocumentFinder([this]() -> CQuorvelDoc* {
-            const auto& docs = m_pNetTemplate->GetDocuments();
-            return docs.empty() ? nullptr : dynamic_cast<CQuorvelDoc*>(docs.front());
-        });
-        for (CView* pView : pNetDoc != nullptr ? pNetDoc->GetViews() : std::vector<CView*>{}) {
-            QObject::connect(m_pMonitor, &CStationMonitor::Changed, pView,
-                             qOverload<>(&QWidget::update));
-        }
-    }
     if (auto* pFrame = dynamic_cast<CMainFrame*>(m_pMainWnd)) {
         QObject::connect(m_pLine, &CLineClient::StatusChanged, pFrame, [this, pFrame] {
-            pFrame->ShowLineStatus(m_pLine->GetStatusText(), m_pLine->HasOperations());
+            pFrame->ShowLineStatus(m_pLine->GetStatusText(), m_pLine->HasOperations(),
+                                   m_pLine->GetStatusDetail());
         });
         QObject::connect(pFrame, &CMainFrame::CancelLineClicked, m_pLine,
                          [this] { OnCancelLine(); });
+    }
+}
+
+void CQuorvelApp::WatchLayout() {
+    if (m_pMonitor == nullptr || m_pNetTemplate == nullptr ||
+        m_pNetTemplate->GetDocuments().empty()) {
+        return;
+    }
+    auto* pNetDoc = dynamic_cast<CQuorvelDoc*>(m_pNetTemplate->GetDocuments().front());
+    m_pMonitor->SetDocumentFinder([this]() -> CQuorvelDoc* {
+        const auto& docs = m_pNetTemplate->GetDocuments();
+        return docs.empty() ? nullptr : dynamic_cast<CQuorvelDoc*>(docs.front());
+    });
+    for (CView* pView : pNetDoc != nullptr ? pNetDoc->GetViews() : std::vector<CView*>{}) {
+        QObject::connect(m_pMonitor, &CStationMonitor::Changed, pView,
+                         qOverload<>(&QWidget::update));
+    }
+}
+
+void CQuorvelApp::OpenPortOnLine(const std::string& strName, bool bStartup) {
+    m_pLine->OpenPort(strName, [this, bStartup](bool bOpened) {
+        if (bStartup && !m_bPortStepReached) {
+            m_startupPortOpened = bOpened; // told at its place in the start-up
+            return;
+        }
+        OnPortOpened(bOpened);
+    });
+}
+
+void CQuorvelApp::OnPortOpened(bool bOpened) {
+    if (!bOpened) {
+        AfxMessageBox(IDS_PORT_OPEN_FAILED, MB_OK | MB_ICONSTOP);
     }
 }
 
@@ -303,6 +326,13 @@ bool CQuorvelApp::InitInstance() {
         return false;
     }
     m_pMainWnd = pMainFrame;
+    // The line runs from here on, and its first task opens the port, while the windows are made
+    // and the operator works: the status bar says "Opening ..." until it is done. What is asked
+    // of the line meanwhile waits for the open behind it.
+    StartLine();
+    if (m_pLine != nullptr) {
+        OpenPortOnLine(m_pPort->GetCommPort(), true);
+    }
 
     // 7. Shown and painted at once.
     pMainFrame->ShowWindow(SW_SHOW);
@@ -333,12 +363,13 @@ bool CQuorvelApp::InitInstance() {
         m_pNetTemplate->OpenDocumentFile(nullptr, true);
     }
 
-    // 11. The port again; the program runs on without it.
-    const bool bOpened = m_pPort->SetCommPort() != 0;
-    StartLine();
+    // 11. The port: its outcome is told here, or when it comes if the open still runs; the
+    // program runs on without it. The restored rows' readings queue behind the open.
+    WatchLayout();
     RestoreStatistics();
-    if (!bOpened) {
-        AfxMessageBox(IDS_PORT_OPEN_FAILED, MB_OK | MB_ICONSTOP);
+    m_bPortStepReached = true;
+    if (m_startupPortOpened) {
+        OnPortOpened(*m_startupPortOpened);
     }
 
     if (m_startupBegin) {
@@ -371,8 +402,13 @@ int CQuorvelApp::ExitInstance() {
     m_bExited = true;
     CCurveHistory::SetPicker({});
     // Stops the line's thread: the port is the program's own again. The line object itself
-    // goes with the application object, since this may run inside one of its hand-overs.
-    if (m_pLine != nullptr) {
+    // goes with the application object, since this may run inside one of its hand-overs. The
+    // name chosen last is the one stored, also when its open never got its turn.
+    std::string strPortName;
+    if (m_pLine == nullptr) {
+        strPortName = m_pPort != nullptr ? m_pPort->GetCommPort() : "";
+    } else {
+        strPortName = m_pLine->GetChosenPortName();
         m_pMonitor->SetSweepSeconds(0);
         m_pLine->Shutdown();
     }
@@ -381,10 +417,9 @@ int CQuorvelApp::ExitInstance() {
         m_pHistory->Close();
     }
     if (m_pPort != nullptr) {
-        std::string name = m_pPort->GetCommPort();
         // The simulated line is this run's only; an operator's own choice is kept.
-        if (!(IsSimulated() && name == m_strSimulatedPort)) {
-            WriteRegString(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "Port", name);
+        if (!(IsSimulated() && strPortName == m_strSimulatedPort)) {
+            WriteRegString(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "Port", strPortName);
         }
         delete m_pPort;
         m_pPort = nullptr;
@@ -455,7 +490,7 @@ void CQuorvelApp::AddToStatistics(CPress* pPress, BOOL bReport, CLineJob job) {
 }
 
 void CQuorvelApp::OnSerialPortSetting() {
-    const std::string strCurrent = m_pLine != nullptr   ? m_pLine->GetPortName()
+    const std::string strCurrent = m_pLine != nullptr   ? m_pLine->GetChosenPortName()
                                    : m_pPort != nullptr ? std::string(m_pPort->GetCommPort())
                                                         : std::string();
     CSerialPortDlg dialog(strCurrent, m_pMainWnd);
@@ -466,25 +501,18 @@ void CQuorvelApp::OnSerialPortSetting() {
 }
 
 bool CQuorvelApp::ApplyPortChoice(const std::string& strName) {
+    // The port is opened only on the line's thread, whoever asks.
+    StartLine();
     if (m_pLine == nullptr) {
-        // Before the line runs the port is the program's own.
-        if (m_pPort == nullptr || strName == m_pPort->GetCommPort()) {
-            return false;
-        }
-        if (!m_pPort->ChangeComPort(strName.c_str())) {
-            AfxMessageBox(IDS_PORT_OPEN_FAILED, MB_OK | MB_ICONSTOP);
-        }
-        return true;
-    }
-    // The same name leaves a working port alone, and brings back a dead one.
-    if (strName == m_pLine->GetPortName() && m_pLine->GetState() == CLineWorker::LineState::open) {
         return false;
     }
-    m_pLine->OpenPort(strName, [](bool bOpened) {
-        if (!bOpened) {
-            AfxMessageBox(IDS_PORT_OPEN_FAILED, MB_OK | MB_ICONSTOP);
-        }
-    });
+    // The same name leaves a working port alone, and one being opened; it brings back a dead
+    // one. Another name closes the old port first: the two names may be one device.
+    if (strName == m_pLine->GetChosenPortName() &&
+        (m_pLine->IsOpening() || m_pLine->GetState() == CLineWorker::LineState::open)) {
+        return false;
+    }
+    OpenPortOnLine(strName, false);
     return true;
 }
 

@@ -25,9 +25,9 @@ class CZarnRequest;
 // window and the standing windows, and the application-level commands.
 class CQuorvelApp : public CWinApp {
 public:
-    // Reads the port name from the settings (writing "COM1" back when it is missing), creates
-    // the port and opens it once. A port given on the command line is used instead, and a
-    // simulated line's device (strSimulatedPort) is used and never stored.
+    // Reads the port name from the settings (writing "COM1" back when it is missing) and creates
+    // the port; start-up opens it on the line's thread. A port given on the command line is used
+    // instead, and a simulated line's device (strSimulatedPort) is used and never stored.
     explicit CQuorvelApp(const CCommandLineInfo& cmdInfo = CCommandLineInfo(),
                          const std::string& strSimulatedPort = std::string());
     ~CQuorvelApp() override;
@@ -71,8 +71,9 @@ public:
     void OnHistorySettings();
     void ApplyHistorySettings(const CHistorySettings& settings);
     // The dialog's answer: a name that differs from the port's, byte for byte, reopens the
-    // port under it, and so does the same name while the port is closed or its line lost;
-    // message 1018 when that fails. True when the port is being reopened.
+    // port under it on the line's thread, and so does the same name while the port is closed or
+    // its line lost; message 1018 when that fails, once the open is over. True when the port is
+    // being reopened.
     bool ApplyPortChoice(const std::string& strName);
     void OnAppAbout();
     void OnReloadAll();
@@ -96,7 +97,13 @@ public:
 private:
     CMultiDocTemplate* CreateTemplate(UINT nIDResource);
     BOOL OpenPressWindow(CMultiDocTemplate* pTemplate, CPress* pPress, CLineJob job);
+    // Starts the line's thread, which owns the port from then on.
     void StartLine();
+    // Lets the line's monitor sweep the layout and the layout show what it learns.
+    void WatchLayout();
+    void OpenPortOnLine(const std::string& strName, bool bStartup);
+    // Message 1018 when the port could not be opened.
+    void OnPortOpened(bool bOpened);
     // A request that noise made on the line and that changes an analyser: say which station.
     void WarnOfNoise(const CZarnRequest& carried);
     // The statistics list of the last run, put back quietly for the stations the layout has.
@@ -111,6 +118,9 @@ private:
     std::string m_strSimulatedPort;
     std::optional<std::chrono::steady_clock::time_point> m_startupBegin;
     bool m_bExited = false;
+    // The start-up's own open may end before start-up reaches the step that tells its outcome.
+    bool m_bPortStepReached = false;
+    std::optional<bool> m_startupPortOpened;
     std::unique_ptr<CHistoryRecorder> m_pHistory;
     // Each problem of the history file is told once for each opening.
     bool m_bToldHistoryFailed = false;

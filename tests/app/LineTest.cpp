@@ -61,6 +61,8 @@ protected:
         m_app = std::make_unique<CQuorvelApp>(info, m_strLink);
         ASSERT_TRUE(m_app->InitInstance());
         ASSERT_NE(m_app->m_pLine, nullptr);
+        // The windows stand at once; the port opens on the line.
+        ASSERT_TRUE(WaitUntil([this] { return !m_app->m_pLine->IsOpening(); }));
         m_doc = static_cast<CQuorvelDoc*>(m_app->m_pNetTemplate->GetDocuments().front());
         m_view = static_cast<CQuorvelView*>(m_doc->GetFirstView());
     }

@@ -1,5 +1,6 @@
 #include "app/framework/Resources.h"
 #include "app/framework/StringTable.h"
+#include "app/shell/LineClient.h"
 #include "app/shell/MainFrame.h"
 #include "app/shell/Registry.h"
 #include "app/shell/Resource.h"
@@ -15,7 +16,13 @@ namespace {
 const std::string kPortFailed =
     "The serial port could not be opened.\nIt may be in use by another application.";
 
-class ShellTest : public ShellTestBase {};
+class ShellTest : public ShellTestBase {
+protected:
+    // Every open asked for has run and its outcome been told.
+    static bool Idle(CQuorvelApp& app) {
+        return app.m_pLine != nullptr && WaitUntil([&] { return app.m_pLine->IsIdle(); });
+    }
+};
 
 TEST_F(ShellTest, FirstStartWritesTheDefaultPortAtOnce) {
     EXPECT_EQ(StoredPort(), "");
@@ -26,10 +33,14 @@ TEST_F(ShellTest, FirstStartWritesTheDefaultPortAtOnce) {
     EXPECT_TRUE(app->m_bStatsVisible);
 }
 
-TEST_F(ShellTest, TheStoredPortIsOpenedAndStoredAgainAtExit) {
+TEST_F(ShellTest, TheStoredPortIsOpenedOnTheLineAndStoredAgainAtExit) {
     StorePort("LINE-A");
     auto app = MakeApp();
     EXPECT_STREQ(app->m_pPort->GetCommPort(), "LINE-A");
+    // Nothing opens on this thread; a closed port under the same name is opened on the line.
+    EXPECT_EQ(m_lineA->OpenCount(), 0u);
+    EXPECT_TRUE(app->ApplyPortChoice("LINE-A"));
+    ASSERT_TRUE(Idle(*app));
     EXPECT_TRUE(m_lineA->IsOpen());
     EXPECT_EQ(m_lineA->OpenCount(), 1u);
     EXPECT_EQ(m_lineA->State().BaudRate, 57600u);
@@ -49,9 +60,8 @@ TEST_F(ShellTest, APortFromTheCommandLineIsUsedAndRememberedLikeAChoice) {
     info.m_strPort = "LINE-B";
     auto app = MakeApp(info);
     EXPECT_STREQ(app->m_pPort->GetCommPort(), "LINE-B");
-    EXPECT_EQ(m_lineA->OpenCount(), 0u);
-    EXPECT_TRUE(m_lineB->IsOpen());
     app->ExitInstance();
+    EXPECT_EQ(m_lineA->OpenCount(), 0u);
     EXPECT_EQ(StoredPort(), "LINE-B");
 }
 
@@ -65,6 +75,7 @@ TEST_F(ShellTest, TheSimulatedLineIsNeverStoredButAnOperatorsChoiceIs) {
         EXPECT_EQ(StoredPort(), "LINE-A");
     }
     {
+        // Stored also when the program ends before the open had its turn.
         auto app = MakeApp(NoSplash(), "LINE-B");
         EXPECT_TRUE(app->ApplyPortChoice("line-a"));
         app->ExitInstance();
@@ -75,26 +86,35 @@ TEST_F(ShellTest, TheSimulatedLineIsNeverStoredButAnOperatorsChoiceIs) {
 TEST_F(ShellTest, ThePortChoiceComparesLetterCase) {
     StorePort("LINE-A");
     auto app = MakeApp();
+    ASSERT_TRUE(app->ApplyPortChoice("LINE-A"));
+    // Asked again while it opens, or once it is open: left alone.
+    EXPECT_FALSE(app->ApplyPortChoice("LINE-A"));
+    ASSERT_TRUE(Idle(*app));
     EXPECT_FALSE(app->ApplyPortChoice("LINE-A"));
     EXPECT_EQ(m_lineA->OpenCount(), 1u);
     EXPECT_TRUE(m_lineA->IsOpen());
     EXPECT_TRUE(app->ApplyPortChoice("line-a"));
+    ASSERT_TRUE(Idle(*app));
     EXPECT_FALSE(m_lineA->IsOpen());
     EXPECT_TRUE(m_lineLowerA->IsOpen());
-    EXPECT_STREQ(app->m_pPort->GetCommPort(), "line-a");
+    EXPECT_EQ(app->m_pLine->GetPortName(), "line-a");
     EXPECT_EQ(m_messages.Count(), 0u);
 }
 
 TEST_F(ShellTest, AnEmptyPortNameFailsWithMessage1018AndIsNotStored) {
     StorePort("LINE-A");
     auto app = MakeApp();
+    ASSERT_TRUE(app->ApplyPortChoice("LINE-A"));
+    ASSERT_TRUE(Idle(*app));
+    ASSERT_TRUE(m_lineA->IsOpen());
     EXPECT_TRUE(app->ApplyPortChoice(""));
+    ASSERT_TRUE(Idle(*app));
     ASSERT_EQ(m_messages.Count(), 1u);
     EXPECT_EQ(m_messages.Messages()[0].strText, kPortFailed);
     EXPECT_EQ(m_messages.Messages()[0].strCaption, "Zarn Network Controller");
     EXPECT_EQ(m_messages.Messages()[0].nType, MB_OK | MB_ICONSTOP);
     EXPECT_FALSE(m_lineA->IsOpen()); // the old port is already closed
-    EXPECT_STREQ(app->m_pPort->GetCommPort(), "");
+    EXPECT_EQ(app->m_pLine->GetPortName(), "");
     app->ExitInstance();
     EXPECT_EQ(StoredPort(), "LINE-A");
 }
@@ -103,6 +123,7 @@ TEST_F(ShellTest, AChosenPortThatCannotBeOpenedIsStillRemembered) {
     StorePort("LINE-A");
     auto app = MakeApp();
     EXPECT_TRUE(app->ApplyPortChoice("/dev/quorvel-no-such-port"));
+    ASSERT_TRUE(Idle(*app));
     EXPECT_EQ(m_messages.Count(), 1u);
     app->ExitInstance();
     EXPECT_EQ(StoredPort(), "/dev/quorvel-no-such-port");
@@ -151,7 +172,8 @@ TEST_F(ShellTest, SerialPortSettingRunsTheDialogAndReopensThePort) {
         dialog->accept();
     });
     app->OnSerialPortSetting();
-    EXPECT_STREQ(app->m_pPort->GetCommPort(), "LINE-B");
+    ASSERT_TRUE(Idle(*app));
+    EXPECT_EQ(app->m_pLine->GetPortName(), "LINE-B");
     EXPECT_TRUE(m_lineB->IsOpen());
 
     // Cancel changes nothing, whatever was typed.
@@ -160,7 +182,8 @@ TEST_F(ShellTest, SerialPortSettingRunsTheDialogAndReopensThePort) {
         dialog->reject();
     });
     app->OnSerialPortSetting();
-    EXPECT_STREQ(app->m_pPort->GetCommPort(), "LINE-B");
+    ASSERT_TRUE(Idle(*app));
+    EXPECT_EQ(app->m_pLine->GetPortName(), "LINE-B");
     EXPECT_EQ(m_lineB->OpenCount(), 1u);
     EXPECT_EQ(m_messages.Count(), 0u);
     CSerialPortDlg::s_pfnListPorts = saved;

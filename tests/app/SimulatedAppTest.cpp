@@ -44,6 +44,12 @@ void SimulatedAppTest::StartApp() {
     WriteRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "SweepPeriod", 0);
     m_app = std::make_unique<CQuorvelApp>(info, s_sim->DevicePath());
     ASSERT_TRUE(m_app->InitInstance());
+    // The windows stand at once; the port opens on the line.
+    QDeadlineTimer deadline(30000);
+    while (m_app->m_pLine != nullptr && m_app->m_pLine->IsOpening()) {
+        ASSERT_FALSE(deadline.hasExpired()) << "the port did not open";
+        QTest::qWait(2);
+    }
 }
 
 bool SimulatedAppTest::WaitForLine(int nMs) {

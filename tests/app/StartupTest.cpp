@@ -3,6 +3,7 @@
 #include "app/framework/MDIChildWnd.h"
 #include "app/framework/MDIFrameWnd.h"
 #include "app/shell/AboutBox.h"
+#include "app/shell/LineClient.h"
 #include "app/shell/LogoClientWnd.h"
 #include "app/shell/MainFrame.h"
 #include "app/shell/Registry.h"
@@ -11,9 +12,11 @@
 #include "network/ZarnPort.h"
 #include "tests/app/PrivateDisplay.h"
 #include "tests/app/ShellTestSupport.h"
+#include "tests/serial/LoopbackListener.h"
 
 #include <QAction>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -25,6 +28,7 @@
 #include <csignal>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -88,8 +92,10 @@ TEST_F(StartupTest, TheStandingWindowsOpenStatisticsFirstAndThePortAgain) {
     EXPECT_EQ(app->m_pMainWnd->GetMenuID(), IDR_NETWORKTYPE);
     EXPECT_EQ(Texts(app->m_pMainWnd->menuBar()->actions()),
               (std::vector<std::string>{"&File", "&View", "&Window", "&Help"}));
-    // The port was opened at construction and once more at start-up.
-    EXPECT_EQ(m_lineA->OpenCount(), 2u);
+    // The port is opened once, by the line.
+    ASSERT_TRUE(WaitUntil([&] { return app->m_pLine->IsIdle(); }));
+    EXPECT_EQ(m_lineA->OpenCount(), 1u);
+    EXPECT_TRUE(m_lineA->IsOpen());
     EXPECT_EQ(m_messages.Count(), 0u);
     // The statistics window is not a file the operator opens again.
     EXPECT_EQ(app->GetRecentFileList()->GetCount(), 0);
@@ -98,11 +104,59 @@ TEST_F(StartupTest, TheStandingWindowsOpenStatisticsFirstAndThePortAgain) {
 TEST_F(StartupTest, APortThatCannotOpenAtStartUpIsReportedAndTheProgramRunsOn) {
     StorePort("/dev/quorvel-no-such-port");
     auto app = Start();
+    ASSERT_TRUE(WaitUntil([&] { return app->m_pLine->IsIdle(); }));
     ASSERT_EQ(m_messages.Count(), 1u);
     EXPECT_EQ(m_messages.Messages()[0].strText,
               "The serial port could not be opened.\nIt may be in use by another application.");
     EXPECT_EQ(m_messages.Messages()[0].nType, MB_OK | MB_ICONSTOP);
     EXPECT_TRUE(app->m_pMainWnd->isVisible());
+}
+
+TEST_F(StartupTest, ASilentDeviceServerLeavesTheWindowsUpWhileThePortOpensAndItsMessageAfter) {
+    CLoopbackListener server; // takes connections and never answers
+    ASSERT_NE(server.m_nPort, 0u);
+    const std::string strUrl = server.Url("rfc2217");
+    StorePort(strUrl);
+    auto app = Start();
+    auto* frame = dynamic_cast<CMainFrame*>(app->m_pMainWnd);
+    ASSERT_NE(frame, nullptr);
+    // The open waits seconds for the server's answer; start-up did not.
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(app->m_pLine->IsOpening(), true);
+    EXPECT_EQ(frame->GetLineStatusPane()->text().toStdString(), "Opening " + strUrl + "...");
+    EXPECT_TRUE(frame->GetLineStatusPane()->isVisibleTo(frame));
+    EXPECT_EQ(m_messages.Count(), 0u);
+    // A request made meanwhile waits for the open, and fails as a closed port's request does.
+    std::optional<CLineClient::Result> result;
+    std::size_t nMessagesBefore = 99;
+    auto op = app->m_pLine->BeginOperation("test");
+    app->m_pLine->Post(
+        app->m_pMainWnd, {[](CZarnPort& port) { return port.RequestACK(1) != 0; }},
+        [&](const CLineClient::Result& r) {
+            result = r;
+            nMessagesBefore = m_messages.Count();
+            op->End();
+        },
+        op);
+
+    ASSERT_TRUE(WaitUntil([&] { return app->m_pLine->IsIdle(); }));
+    ASSERT_EQ(m_messages.Count(), 1u);
+    EXPECT_EQ(m_messages.Messages()[0].strText,
+              "The serial port could not be opened.\nIt may be in use by another application.");
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(nMessagesBefore, 1u);
+    EXPECT_EQ(result->error, ZarnError::portClosed);
+    EXPECT_EQ(frame->GetLineStatusPane()->text().toStdString(), "Port not open: " + strUrl);
+    EXPECT_EQ(frame->GetLineStatusPane()->toolTip().toStdString().rfind(
+                  strUrl + " could not be opened: the device server", 0),
+              0u)
+        << frame->GetLineStatusPane()->toolTip().toStdString();
+    // The program did reach the server, which kept it waiting.
+    const int fd = server.Accept(0);
+    EXPECT_GE(fd, 0);
+    if (fd >= 0) {
+        ::close(fd);
+    }
 }
 
 TEST_F(StartupTest, TheMainWindowTakesItsStoredPlacementAndLeavesItAtExit) {
