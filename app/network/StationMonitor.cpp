@@ -88,9 +88,10 @@ void CStationMonitor::SweepStep() {
         this, {[node](CZarnPort& port) { return port.RequestACK(node) != 0; }},
         [this, nNodeID](const CLineClient::Result& result) {
             m_bAsking = false;
-            // A line that is down says nothing about the analyser.
+            // A line that is down, or a port that never opened, says nothing about the analyser.
             if (result.outcome == CLineClient::Outcome::cancelled ||
-                result.outcome == CLineClient::Outcome::lineDown) {
+                result.outcome == CLineClient::Outcome::lineDown ||
+                result.error == ZarnError::portClosed) {
                 return;
             }
             m_status.NoteAnswer(nNodeID, result.outcome == CLineClient::Outcome::done,

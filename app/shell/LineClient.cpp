@@ -256,19 +256,20 @@ void CLineClient::OpenPort(const std::string& strName, std::function<void(bool)>
     emit StatusChanged();
     m_pWorker->OpenPort(strName, [this, nID, strName](bool bOpened) {
         // Still on the line's thread, before its next task: the port is the worker's to read.
-        const std::string strProblem =
-            bOpened ? std::string() : lintaro::DescribeOpenError(m_port.GetOpenError());
+        const unsigned long nError = bOpened ? 0 : m_port.GetOpenError();
+        const std::string strProblem = bOpened ? std::string() : lintaro::DescribeOpenError(nError);
         Result result;
         result.outcome = bOpened ? Outcome::done : Outcome::failed;
-        SendHere([this, nID, result, strName, strProblem] {
-            OnOpened(result.outcome == Outcome::done, strName, strProblem);
+        SendHere([this, nID, result, strName, strProblem, nError] {
+            OnOpened(result.outcome == Outcome::done, strName, strProblem, nError);
             Complete(nID, result);
         });
     });
 }
 
-void CLineClient::OnOpened(bool bOpened, const std::string& strName,
-                           const std::string& strProblem) {
+void CLineClient::OnOpened(bool bOpened, const std::string& strName, const std::string& strProblem,
+                           unsigned long nError) {
+    m_nOpenError = bOpened ? 0 : nError;
     --m_nOpening;
     m_strLineName = strName;
     m_strOpenProblem = bOpened ? std::string() : strProblem;

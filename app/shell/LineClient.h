@@ -151,6 +151,8 @@ public:
     }
     // More about it, for the tool tip: why the port is not open.
     QString GetStatusDetail() const;
+    // Why the last open failed (an errno value or the port's own code), 0 when it did not.
+    unsigned long GetOpenError() const { return m_nOpenError; }
     // Nothing queued, running or waiting to be handed over; for tests and the benchmark.
     bool IsIdle() const;
 
@@ -171,7 +173,8 @@ private:
     void OnLineState(CLineWorker::LineState state, const std::string& strName);
 
     bool IsClosedByFailure() const;
-    void OnOpened(bool bOpened, const std::string& strName, const std::string& strProblem);
+    void OnOpened(bool bOpened, const std::string& strName, const std::string& strProblem,
+                  unsigned long nError);
 
     CZarnPort& m_port;
     int m_nWakeFd = -1;
@@ -194,7 +197,8 @@ private:
     bool m_bInTurn = false;
     CLineWorker::LineState m_lineState;
     std::string m_strLineName;
-    int m_nOpening = 0;           // opens asked for and not yet come back
-    std::string m_strOpening;     // the last of them
-    std::string m_strOpenProblem; // why the last open failed; empty once one succeeded
+    int m_nOpening = 0;             // opens asked for and not yet come back
+    std::string m_strOpening;       // the last of them
+    std::string m_strOpenProblem;   // why the last open failed; empty once one succeeded
+    unsigned long m_nOpenError = 0; // its error code, 0 once one succeeded
 };

@@ -30,11 +30,13 @@
 #include "app/shell/StartupSplash.h"
 #include "network/ZarnPort.h"
 #include "records/Press.h"
+#include "serial/CommApi.h"
 #include "serial/MessageBox.h"
 
 #include <QApplication>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
 #include <map>
 
@@ -152,7 +154,15 @@ void CQuorvelApp::OpenPortOnLine(const std::string& strName, bool bStartup) {
 
 void CQuorvelApp::OnPortOpened(bool bOpened) {
     if (!bOpened) {
-        AfxMessageBox(IDS_PORT_OPEN_FAILED, MB_OK | MB_ICONSTOP);
+        // A refused device is not one in use: the message then names the cure.
+        const unsigned long nError = m_pLine != nullptr ? m_pLine->GetOpenError() : 0;
+        if (nError == EACCES || nError == EPERM) {
+            AfxMessageBox(CStringTable::Load(IDS_PORT_OPEN_FAILED) + "\n\n" +
+                              lintaro::DescribeOpenError(nError),
+                          MB_OK | MB_ICONSTOP);
+        } else {
+            AfxMessageBox(IDS_PORT_OPEN_FAILED, MB_OK | MB_ICONSTOP);
+        }
     }
 }
 

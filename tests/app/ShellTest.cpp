@@ -6,10 +6,14 @@
 #include "app/shell/Resource.h"
 #include "app/shell/SerialPortDlg.h"
 #include "network/ZarnPort.h"
+#include "serial/CommApi.h"
+#include "serial/SerialDevice.h"
 #include "tests/app/ShellTestSupport.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+
+#include <cerrno>
 
 namespace {
 
@@ -127,6 +131,21 @@ TEST_F(ShellTest, AChosenPortThatCannotBeOpenedIsStillRemembered) {
     EXPECT_EQ(m_messages.Count(), 1u);
     app->ExitInstance();
     EXPECT_EQ(StoredPort(), "/dev/quorvel-no-such-port");
+}
+
+TEST_F(ShellTest, ARefusedPortNamesTheDialoutGroupAfterMessage1018) {
+    lintaro::RegisterSerialDevice("LINE-DENIED", []() -> std::unique_ptr<CSerialDevice> {
+        errno = EACCES;
+        return nullptr;
+    });
+    auto app = MakeApp();
+    EXPECT_TRUE(app->ApplyPortChoice("LINE-DENIED"));
+    ASSERT_TRUE(Idle(*app));
+    lintaro::UnregisterSerialDevice("LINE-DENIED");
+    ASSERT_EQ(m_messages.Count(), 1u);
+    EXPECT_EQ(m_messages.Messages()[0].strText,
+              kPortFailed +
+                  "\n\nPermission denied: add your user to the dialout group and log in again");
 }
 
 TEST_F(ShellTest, ThePortListIsSortedAndTheCurrentPortSelected) {
