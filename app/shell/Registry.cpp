@@ -1,8 +1,8 @@
 #include "app/shell/Registry.h"
 
-#include "app/network/StationFile.h"
 #include "app/stats/StatsDoc.h"
 #include "base/FileIO.h"
+#include "records/StationFile.h"
 
 CSettingsStore& ProgramSettings() {
     static CSettingsStore store("Velmora", "Quorvel");
