@@ -107,8 +107,8 @@ int main(int argc, char** argv) {
     const double exitMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     pApp.reset();
+    locker.Script("ROLLBACK"); // the table can be read again
     const std::int64_t before = Count(watcher, "SELECT COUNT(*) FROM readings");
-    locker.Script("ROLLBACK");
 
     // The next start sends what waited in the outbox.
     CHistoryStore next;
