@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <utility>
 
 CHistoryRecorder::CHistoryRecorder(QObject* pParent) : QObject(pParent) {}
 
@@ -43,39 +44,41 @@ void CHistoryRecorder::Open(const CHistoryStore::COptions& options) {
             },
             Qt::QueuedConnection);
     });
-    std::vector<std::shared_ptr<CHistoryStore>> ended;
+    std::shared_ptr<CHistoryStore> pSuperseded;
     std::shared_ptr<CHistoryStore> pSilenced;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_pOpening != nullptr) {
-            ended.push_back(std::move(m_pOpening));
-        }
+        pSuperseded = std::move(m_pOpening);
         if (m_pStore != nullptr && m_pStore->IsOpen()) {
             // It goes on recording until the new store is open; only the new one reports.
             pSilenced = m_pStore;
             m_pOpening = pStore;
-        } else {
-            // Nothing is recording: the new store queues the records while it opens.
-            if (m_pStore != nullptr) {
-                ended.push_back(std::move(m_pStore));
-            }
-            m_pStore = pStore;
         }
     }
     // Outside the lock: a store's observer may be waiting for it.
     if (pSilenced != nullptr) {
         pSilenced->SetObserver(nullptr);
     }
-    for (const std::shared_ptr<CHistoryStore>& pEnded : ended) {
-        pEnded->SetObserver(nullptr);
-    }
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        for (std::shared_ptr<CHistoryStore>& pEnded : ended) {
-            CloseLater(std::move(pEnded));
-        }
-    }
+    EndLater(std::move(pSuperseded));
     pStore->Start(options);
+    if (pSilenced == nullptr) {
+        // Nothing is recording: the new store queues the records while it opens.
+        std::shared_ptr<CHistoryStore> pOld;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            pOld = std::exchange(m_pStore, pStore);
+        }
+        EndLater(std::move(pOld));
+    }
+}
+
+void CHistoryRecorder::EndLater(std::shared_ptr<CHistoryStore> pStore) {
+    if (pStore == nullptr) {
+        return;
+    }
+    pStore->SetObserver(nullptr);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    CloseLater(std::move(pStore));
 }
 
 void CHistoryRecorder::Opened(const CHistoryStore* pStore) {
@@ -105,16 +108,11 @@ void CHistoryRecorder::Close() {
         std::lock_guard<std::mutex> lock(m_mutex);
         pOpening = std::move(m_pOpening);
     }
-    if (pOpening != nullptr) {
-        pOpening->SetObserver(nullptr); // outside the lock: its observer may be waiting for it
-    }
+    EndLater(std::move(pOpening));
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         // A line step that holds the store still may queue into it: it takes nothing once
         // closed.
-        if (pOpening != nullptr) {
-            CloseLater(std::move(pOpening));
-        }
         if (m_pStore != nullptr) {
             CloseLater(std::move(m_pStore));
         }

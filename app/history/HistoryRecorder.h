@@ -83,6 +83,9 @@ private:
     void Opened(const CHistoryStore* pStore);
     // The caller holds m_mutex.
     void CloseLater(std::shared_ptr<CHistoryStore> pStore);
+    // Silenced, then closed in the background; the caller does not hold m_mutex (the store's
+    // observer may be waiting for it).
+    void EndLater(std::shared_ptr<CHistoryStore> pStore);
 
     mutable std::mutex m_mutex;
     std::shared_ptr<CHistoryStore> m_pStore;   // takes the records
