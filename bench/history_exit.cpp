@@ -14,6 +14,7 @@
 #include "tests/history/TempPostgres.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit());
+    QDir::setCurrent(dir.path()); // the program keeps its window files in the working folder
     QApplication qapp(argc, argv);
 
     std::string reason;
