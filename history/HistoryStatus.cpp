@@ -10,7 +10,7 @@ std::string Records(std::uint64_t n) {
 
 bool CHistoryStatus::IsProblem() const {
     return m_state == State::holding || m_state == State::failed || m_nDropped != 0 ||
-           m_server == Server::unreachable || m_server == Server::refused;
+           m_nUnreadable != 0 || m_server == Server::unreachable || m_server == Server::refused;
 }
 
 std::string CHistoryStatus::GetText() const {
@@ -20,6 +20,9 @@ std::string CHistoryStatus::GetText() const {
         return m_strProblem.empty() ? "History off" : "History off: " + m_strProblem;
     case State::failed:
         return "History off: " + m_strProblem;
+    case State::opening:
+        text = "History: opening the history file " + m_strLocalPath;
+        break;
     case State::holding:
         text = "History: " + m_strProblem + "; " + Records(m_nHeld) + " held in memory";
         break;
@@ -45,6 +48,9 @@ std::string CHistoryStatus::GetText() const {
     }
     if (m_server != Server::none && m_server != Server::online && m_nWaiting != 0) {
         text += "; " + Records(m_nWaiting) + " waiting in the local file";
+    }
+    if (m_nUnreadable != 0) {
+        text += "; " + Records(m_nUnreadable) + " cannot be read from the local file";
     }
     if (m_nDropped != 0) {
         text += "; " + Records(m_nDropped) + " lost";

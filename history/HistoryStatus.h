@@ -8,6 +8,7 @@ class CHistoryStatus {
 public:
     enum class State {
         off,     // not opened, or closed
+        opening, // the local file is being opened: records wait in memory
         ok,      // recording
         holding, // the local file takes nothing (full disk): records held in memory
         failed,  // the local file cannot be used: nothing is recorded
@@ -30,6 +31,8 @@ public:
     std::uint64_t m_nDropped = 0;  // records lost since the store was opened
     std::uint64_t m_nWaiting = 0;  // records in the local file waiting for the plant database
     std::uint64_t m_nRecorded = 0; // records written to the local file since opening
+    // Records in the local file that cannot be read to be sent: kept for another attempt.
+    std::uint64_t m_nUnreadable = 0;
 
     // One line for the status bar, e.g. "History: plant database unreachable, 12 records
     // waiting".

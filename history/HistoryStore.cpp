@@ -58,6 +58,17 @@ bool MakeDirectories(const std::string& path) {
     return true;
 }
 
+// What a record takes in memory, roughly: its values and their texts.
+std::size_t Bytes(const std::vector<CHistoryValue>& values) {
+    std::size_t n = values.capacity() * sizeof(CHistoryValue) + 64;
+    for (const CHistoryValue& v : values) {
+        if (const auto* text = std::get_if<std::string>(&v)) {
+            n += text->capacity();
+        }
+    }
+    return n;
+}
+
 std::string Hex(std::uint64_t value, int digits) {
     static const char kDigits[] = "0123456789abcdef";
     std::string text(static_cast<std::size_t>(digits), '0');
@@ -137,7 +148,7 @@ void CHistoryStore::UpdateStatus(const std::function<void(CHistoryStatus&)>& cha
     }
 }
 
-bool CHistoryStore::Open(const COptions& options) {
+void CHistoryStore::Start(const COptions& options) {
     Close();
     m_options = options;
     const bool server = CPostgresDatabase::IsUrl(options.m_strTarget);
@@ -151,7 +162,10 @@ bool CHistoryStore::Open(const COptions& options) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_queue.clear();
+        m_nQueuedBytes = 0;
         m_bStop = false;
+        m_bOpenDone = m_bOpenOk = m_bWriterDone = false;
+        m_bSenderDone = !server;
         m_nAccepted = m_nSettled = m_nSentGen = 0;
         // With a plant database, idle means the sender has once found the outbox empty: it
         // may hold records of an earlier run.
@@ -161,12 +175,38 @@ bool CHistoryStore::Open(const COptions& options) {
                       static_cast<std::uint64_t>(Clock::now().time_since_epoch().count()));
     }
     m_held.clear();
+    m_nHeldBytes = 0;
+    if (server) {
+        m_pServer = std::make_unique<CPostgresDatabase>();
+        m_pServer->SetTimeouts(options.m_nStatementTimeoutMs, options.m_nLockTimeoutMs);
+    }
+    UpdateStatus([&](CHistoryStatus& s) {
+        s = CHistoryStatus();
+        s.m_state = CHistoryStatus::State::opening;
+        s.m_strLocalPath = m_strLocalPath;
+        s.m_server = server ? CHistoryStatus::Server::connecting : CHistoryStatus::Server::none;
+        s.m_strServer = server ? CPostgresDatabase::DescribeUrl(m_strServerUrl) : std::string();
+    });
+    m_bAccepting = true;
+    m_writer = std::thread([this] { WriterLoop(); });
+    if (server) {
+        m_sender = std::thread([this] { SenderLoop(); });
+    }
+}
 
+bool CHistoryStore::Open(const COptions& options) {
+    Start(options);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_idleCv.wait(lock, [&] { return m_bOpenDone; });
+    return m_bOpenOk;
+}
+
+bool CHistoryStore::OpenLocal() {
     auto fail = [&](const std::string& problem) {
         UpdateStatus([&](CHistoryStatus& s) {
-            s = CHistoryStatus();
             s.m_state = CHistoryStatus::State::failed;
-            s.m_strLocalPath = m_strLocalPath;
+            s.m_server = CHistoryStatus::Server::none;
+            s.m_strServer.clear();
             s.m_strProblem = problem;
         });
         m_pLocal.reset();
@@ -189,29 +229,19 @@ bool CHistoryStore::Open(const COptions& options) {
     if (!m_pLocal->Script("PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL")) {
         return fail("cannot use " + where + ": " + m_pLocal->GetError());
     }
-    if (options.m_nMaxFileBytes > 0) {
+    if (m_options.m_nMaxFileBytes > 0) {
         const std::int64_t page =
             CHistoryDatabase::AsInt(m_pLocal->QueryValue("PRAGMA page_size"), 4096);
-        const std::int64_t pages = std::max<std::int64_t>(options.m_nMaxFileBytes / page, 1);
+        const std::int64_t pages = std::max<std::int64_t>(m_options.m_nMaxFileBytes / page, 1);
         m_pLocal->QueryValue("PRAGMA max_page_count = " + std::to_string(pages));
     }
     const std::int64_t waiting =
         CHistoryDatabase::AsInt(m_pLocal->QueryValue("SELECT COUNT(*) FROM outbox"));
-
+    m_bOpen = true;
     UpdateStatus([&](CHistoryStatus& s) {
-        s = CHistoryStatus();
         s.m_state = CHistoryStatus::State::ok;
-        s.m_strLocalPath = m_strLocalPath;
-        s.m_server = server ? CHistoryStatus::Server::connecting : CHistoryStatus::Server::none;
-        s.m_strServer = server ? CPostgresDatabase::DescribeUrl(m_strServerUrl) : std::string();
         s.m_nWaiting = static_cast<std::uint64_t>(waiting);
     });
-    m_bAccepting = true;
-    m_bOpen = true;
-    m_writer = std::thread([this] { WriterLoop(); });
-    if (server) {
-        m_sender = std::thread([this] { SenderLoop(); });
-    }
     return true;
 }
 
@@ -220,6 +250,10 @@ void CHistoryStore::Close() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bStop = true;
         m_bSenderWake = true;
+        m_closeDeadline = Clock::now() + std::chrono::milliseconds(m_options.m_nCloseWaitMs);
+        if (m_bSenderConnecting && m_pServer != nullptr) {
+            m_pServer->Interrupt();
+        }
     }
     m_cv.notify_all();
     m_senderCv.notify_all();
@@ -227,9 +261,19 @@ void CHistoryStore::Close() {
     if (m_writer.joinable()) {
         m_writer.join();
     }
+    // The plant database has until the deadline for what is under way; then it is cancelled.
+    bool senderDone = false;
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        senderDone = m_idleCv.wait_until(lock, m_closeDeadline, [&] { return m_bSenderDone; });
+    }
+    if (!senderDone && m_pServer != nullptr) {
+        m_pServer->Interrupt();
+    }
     if (m_sender.joinable()) {
         m_sender.join();
     }
+    m_pServer.reset();
     m_pLocal.reset();
     m_bAccepting = false;
     if (m_bOpen.exchange(false)) {
@@ -255,26 +299,28 @@ void CHistoryStore::Enqueue(int kind, std::int64_t timeMs, const CHistoryStation
     bool dropped = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_bStop) {
+        if (m_bStop || !m_bAccepting) {
             return;
         }
-        if (m_queue.size() >= m_options.m_nQueueLimit) {
+        // The time first, so keys sort (and index) in the order the records were made.
+        const std::string key =
+            Hex(static_cast<std::uint64_t>(timeMs), 12) + Hex(m_random(), 16) + Hex(m_random(), 4);
+        pending.values = {key,
+                          Int(timeMs),
+                          m_options.m_strWorkstation,
+                          Int(station.m_nNodeID),
+                          station.m_strName,
+                          station.m_strTerminalType,
+                          station.m_strWireType,
+                          station.m_strSerialNo};
+        for (CHistoryValue& v : own) {
+            pending.values.push_back(std::move(v));
+        }
+        pending.nBytes = Bytes(pending.values);
+        if (!m_queue.empty() && m_nQueuedBytes + pending.nBytes > m_options.m_nQueueBytes) {
             dropped = true;
         } else {
-            // The time first, so keys sort (and index) in the order the records were made.
-            const std::string key = Hex(static_cast<std::uint64_t>(timeMs), 12) +
-                                    Hex(m_random(), 16) + Hex(m_random(), 4);
-            pending.values = {key,
-                              Int(timeMs),
-                              m_options.m_strWorkstation,
-                              Int(station.m_nNodeID),
-                              station.m_strName,
-                              station.m_strTerminalType,
-                              station.m_strWireType,
-                              station.m_strSerialNo};
-            for (CHistoryValue& v : own) {
-                pending.values.push_back(std::move(v));
-            }
+            m_nQueuedBytes += pending.nBytes;
             m_queue.push_back(std::move(pending));
             ++m_nAccepted;
         }
@@ -341,6 +387,30 @@ void CHistoryStore::RecordChange(const CHistoryStation& station, const CHistoryC
 }
 
 void CHistoryStore::WriterLoop() {
+    const bool opened = OpenLocal();
+    std::uint64_t lost = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bOpenDone = true;
+        m_bOpenOk = opened;
+        if (!opened) {
+            // The records made while the file was being opened have nowhere to go.
+            m_bAccepting = false;
+            lost = m_queue.size();
+            m_nSettled += lost;
+            m_queue.clear();
+            m_nQueuedBytes = 0;
+            m_nSentGen = m_nWriteGen;
+            m_bWriterDone = true;
+        }
+    }
+    m_idleCv.notify_all();
+    if (!opened) {
+        if (lost != 0) {
+            UpdateStatus([&](CHistoryStatus& s) { s.m_nDropped += lost; });
+        }
+        return;
+    }
     auto nextCleanup = Clock::now();
     auto nextAttempt = Clock::now();
     for (;;) {
@@ -356,8 +426,12 @@ void CHistoryStore::WriterLoop() {
             m_cv.wait_until(lock, wake, [&] { return m_bStop || !m_queue.empty(); });
             // Records move into the writer's hands; what the memory bound cannot hold is lost.
             while (!m_queue.empty()) {
-                if (m_held.size() < m_options.m_nMemoryLimit && m_bAccepting) {
-                    m_held.push_back(std::move(m_queue.front()));
+                Pending& p = m_queue.front();
+                m_nQueuedBytes -= p.nBytes;
+                if ((m_held.empty() || m_nHeldBytes + p.nBytes <= m_options.m_nMemoryBytes) &&
+                    m_bAccepting) {
+                    m_nHeldBytes += p.nBytes;
+                    m_held.push_back(std::move(p));
                 } else {
                     ++dropped;
                     ++m_nSettled;
@@ -393,13 +467,20 @@ void CHistoryStore::WriterLoop() {
     }
     if (!m_held.empty()) {
         // Nothing more can be written: the records still held are lost, and counted.
-        const auto lost = static_cast<std::uint64_t>(m_held.size());
+        const auto lostHeld = static_cast<std::uint64_t>(m_held.size());
         m_held.clear();
+        m_nHeldBytes = 0;
         UpdateStatus([&](CHistoryStatus& s) {
-            s.m_nDropped += lost;
+            s.m_nDropped += lostHeld;
             s.m_nHeld = 0;
         });
     }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bWriterDone = true;
+        m_bSenderWake = true;
+    }
+    m_senderCv.notify_all();
 }
 
 bool CHistoryStore::WriteHeld() {
@@ -430,6 +511,7 @@ bool CHistoryStore::WriteHeld() {
                 m_nSettled += lost;
             }
             m_held.clear();
+            m_nHeldBytes = 0;
             UpdateStatus([&](CHistoryStatus& s) {
                 s.m_state = CHistoryStatus::State::failed;
                 s.m_strProblem =
@@ -450,6 +532,9 @@ bool CHistoryStore::WriteHeld() {
             s.m_nHeld = held;
         });
         return false;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        m_nHeldBytes -= m_held[i].nBytes;
     }
     m_held.erase(m_held.begin(), m_held.begin() + static_cast<std::ptrdiff_t>(n));
     {
@@ -505,25 +590,40 @@ bool CHistoryStore::WaitIdle(int timeoutMs) {
     });
 }
 
-bool CHistoryStore::SenderPause(int ms) {
+void CHistoryStore::SenderPause(int ms) {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_senderCv.wait_for(lock, std::chrono::milliseconds(ms),
-                        [&] { return m_bStop || m_bSenderWake; });
+    m_senderCv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return m_bSenderWake; });
     m_bSenderWake = false;
-    return !m_bStop;
 }
 
 void CHistoryStore::SenderLoop() {
     using Server = CHistoryStatus::Server;
+    auto finish = [this] {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bSenderDone = true;
+        }
+        m_idleCv.notify_all();
+    };
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_idleCv.wait(lock, [&] { return m_bOpenDone; });
+        if (!m_bOpenOk) {
+            lock.unlock();
+            finish();
+            return;
+        }
+    }
     CSqliteDatabase local;
     if (!local.Open(m_strLocalPath, CSqliteDatabase::Mode::readWrite)) {
         UpdateStatus([&](CHistoryStatus& s) {
             s.m_server = Server::refused;
             s.m_strServerError = "the local file cannot be read: " + local.GetError();
         });
+        finish();
         return;
     }
-    CPostgresDatabase server;
+    CPostgresDatabase& server = *m_pServer;
     auto trouble = [&](const std::string& error) {
         const bool refused =
             server.IsConnected() || server.GetFault() == CHistoryDatabase::Fault::refused;
@@ -532,27 +632,45 @@ void CHistoryStore::SenderLoop() {
             s.m_strServerError = error;
         });
         server.Close();
-        return SenderPause(m_options.m_nRetryMs);
-    };
-    for (;;) {
+        bool stopping = false;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_bStop) {
-                break;
-            }
+            stopping = m_bStop;
+        }
+        if (!stopping) {
+            SenderPause(m_options.m_nRetryMs);
+        }
+    };
+    OutboxPass pass;
+    for (;;) {
+        bool stopping = false;
+        bool writerDone = false;
+        std::uint64_t gen = 0;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            stopping = m_bStop;
+            writerDone = m_bWriterDone;
+            gen = m_nWriteGen;
         }
         if (!server.IsConnected()) {
-            if (!server.Connect(m_strServerUrl, m_options.m_nConnectTimeoutS)) {
-                if (!trouble(server.GetError())) {
+            // On the way out no connection is begun: the records wait for the next run, and
+            // Close stops an attempt under way at once.
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_bStop) {
                     break;
                 }
-                continue;
+                m_bSenderConnecting = true;
             }
             std::string reason;
-            if (!CHistorySchema::Prepare(server, reason)) {
-                if (!trouble(reason)) {
-                    break;
-                }
+            const bool connected = server.Connect(m_strServerUrl, m_options.m_nConnectTimeoutS);
+            const bool prepared = connected && CHistorySchema::Prepare(server, reason);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_bSenderConnecting = false;
+            }
+            if (!prepared) {
+                trouble(connected ? reason : server.GetError());
                 continue;
             }
             UpdateStatus([](CHistoryStatus& s) {
@@ -560,87 +678,133 @@ void CHistoryStore::SenderLoop() {
                 s.m_strServerError.clear();
             });
         }
-        std::uint64_t gen = 0;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            gen = m_nWriteGen;
-        }
-        bool empty = false;
-        if (!SendSome(local, server, empty)) {
-            if (!trouble(server.GetError())) {
+        const SendResult result = SendSome(local, server, pass);
+        if (result == SendResult::serverFailed || result == SendResult::localFailed) {
+            if (stopping) {
                 break;
+            }
+            if (result == SendResult::serverFailed) {
+                trouble(server.GetError());
+            } else {
+                SenderPause(m_options.m_nRetryMs);
             }
             continue;
         }
-        if (empty) {
+        if (result == SendResult::passDone) {
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_nSentGen = gen;
             }
             m_idleCv.notify_all();
-            if (!SenderPause(m_options.m_nRetryMs)) {
-                break;
+            if (stopping && writerDone) {
+                break; // everything the writer committed has gone
             }
+            // On the way out, the writer's last commit is near.
+            SenderPause(stopping ? 50 : m_options.m_nRetryMs);
         }
     }
+    server.Close();
+    finish();
 }
 
-bool CHistoryStore::SendSome(CSqliteDatabase& local, CPostgresDatabase& server, bool& empty) {
+CHistoryStore::SendResult CHistoryStore::SendSome(CSqliteDatabase& local, CPostgresDatabase& server,
+                                                  OutboxPass& pass) {
     struct Item {
         std::int64_t nSeq = 0;
         int nKind = -1;
         std::int64_t nRowId = 0;
     };
+    if (pass.nCursor == 0) {
+        const auto now = Clock::now();
+        pass.bRetryUnreadable = now >= pass.nextRetry;
+        if (pass.bRetryUnreadable) {
+            pass.nextRetry = now + std::chrono::minutes(1);
+        }
+    }
     std::vector<Item> items;
-    local.Run("SELECT seq, table_name, row_id FROM outbox ORDER BY seq LIMIT ?",
-              {std::int64_t{kSendChunk}}, [&](const CHistoryDatabase::Row& row) {
-                  Item item;
-                  item.nSeq = CHistoryDatabase::AsInt(row[0]);
-                  const std::string table = CHistoryDatabase::AsText(row[1]);
-                  for (int kind = 0; kind < CHistorySchema::kTables; ++kind) {
-                      if (table == CHistorySchema::GetTable(kind).pszName) {
-                          item.nKind = kind;
+    const bool listed =
+        local.Run("SELECT seq, table_name, row_id FROM outbox WHERE seq > ? ORDER BY seq LIMIT ?",
+                  {pass.nCursor, std::int64_t{kSendChunk}}, [&](const CHistoryDatabase::Row& row) {
+                      Item item;
+                      item.nSeq = CHistoryDatabase::AsInt(row[0]);
+                      const std::string table = CHistoryDatabase::AsText(row[1]);
+                      for (int kind = 0; kind < CHistorySchema::kTables; ++kind) {
+                          if (table == CHistorySchema::GetTable(kind).pszName) {
+                              item.nKind = kind;
+                          }
                       }
-                  }
-                  item.nRowId = CHistoryDatabase::AsInt(row[2]);
-                  items.push_back(item);
-                  return true;
-              });
+                      item.nRowId = CHistoryDatabase::AsInt(row[2]);
+                      items.push_back(item);
+                      return true;
+                  });
+    if (!listed) {
+        return SendResult::localFailed;
+    }
+    auto report = [&] {
+        const CHistoryValue waiting = local.QueryValue("SELECT COUNT(*) FROM outbox");
+        const auto unreadable = static_cast<std::uint64_t>(pass.unreadable.size());
+        UpdateStatus([&](CHistoryStatus& s) {
+            if (!CHistoryDatabase::IsNull(waiting)) {
+                s.m_nWaiting = static_cast<std::uint64_t>(CHistoryDatabase::AsInt(waiting));
+            }
+            s.m_nUnreadable = unreadable;
+        });
+    };
     if (items.empty()) {
-        empty = true;
-        UpdateStatus([](CHistoryStatus& s) { s.m_nWaiting = 0; });
-        return true;
+        pass.nCursor = 0;
+        report();
+        return SendResult::passDone;
     }
-    if (!server.Begin()) {
-        return false;
-    }
+    // Outbox rows done with: sent, or whose record has left the local file.
+    std::vector<std::int64_t> done;
+    bool begun = false;
     for (const Item& item : items) {
-        if (item.nKind < 0) {
+        if (!pass.bRetryUnreadable && pass.unreadable.count(item.nSeq) != 0) {
             continue;
         }
         CHistoryDatabase::Row values;
-        local.Run("SELECT " + CHistorySchema::ColumnList(item.nKind) + " FROM " +
-                      CHistorySchema::GetTable(item.nKind).pszName + " WHERE id = ?",
-                  {item.nRowId}, [&](const CHistoryDatabase::Row& row) {
-                      values = row;
-                      return false;
-                  });
-        if (values.empty()) {
-            continue; // gone from the local file: nothing left to send
+        bool found = false;
+        // A record that cannot be read is kept for a later attempt, never taken for gone.
+        if (item.nKind < 0 ||
+            !local.Run("SELECT " + CHistorySchema::ColumnList(item.nKind) + " FROM " +
+                           CHistorySchema::GetTable(item.nKind).pszName + " WHERE id = ?",
+                       {item.nRowId}, [&](const CHistoryDatabase::Row& row) {
+                           values = row;
+                           found = true;
+                           return false;
+                       })) {
+            pass.unreadable.insert(item.nSeq);
+            continue;
         }
-        if (!server.Run(CHistorySchema::InsertSql(item.nKind), values)) {
-            server.Rollback();
-            return false;
+        pass.unreadable.erase(item.nSeq);
+        if (found) {
+            if (!begun && !server.Begin()) {
+                return SendResult::serverFailed;
+            }
+            begun = true;
+            if (!server.Run(CHistorySchema::InsertSql(item.nKind), values)) {
+                server.Rollback();
+                return SendResult::serverFailed;
+            }
         }
+        done.push_back(item.nSeq);
     }
-    if (!server.Commit()) {
+    if (begun && !server.Commit()) {
         server.Rollback();
-        return false;
+        return SendResult::serverFailed;
     }
     // Should this fail, the records go again and the server keeps them once by their keys.
-    local.Run("DELETE FROM outbox WHERE seq <= ?", {items.back().nSeq});
-    const std::int64_t waiting =
-        CHistoryDatabase::AsInt(local.QueryValue("SELECT COUNT(*) FROM outbox"));
-    UpdateStatus([&](CHistoryStatus& s) { s.m_nWaiting = static_cast<std::uint64_t>(waiting); });
-    return true;
+    if (!done.empty() && local.Begin()) {
+        bool ok = true;
+        for (std::size_t i = 0; ok && i < done.size(); ++i) {
+            ok = local.Run("DELETE FROM outbox WHERE seq = ?", {done[i]});
+        }
+        if (!ok || !local.Commit()) {
+            local.Rollback();
+        }
+    }
+    // Only now: after a failure the same rows go again.
+    pass.nCursor = items.back().nSeq;
+    report();
+    return SendResult::sent;
 }

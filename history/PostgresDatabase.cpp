@@ -1,11 +1,16 @@
 #include "history/PostgresDatabase.h"
 
+#include "history/Libpq.h"
 #include "history/PostgresUrl.h"
 
-#include <libpq-fe.h>
-
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <memory>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -18,6 +23,12 @@ constexpr Oid kFloat4 = 700;
 constexpr Oid kFloat8 = 701;
 constexpr Oid kNumeric = 1700;
 
+// Beyond the server's own statement time-out, for a server that stops answering altogether.
+constexpr int kClientGraceMs = 10000;
+// With no statement time-out on the server, still no wait for ever.
+constexpr int kUnboundedStatementMs = 600000;
+// After a cancel request, how long the statement gets to end before the connection is dropped.
+constexpr int kCancelWaitMs = 1000;
 // libpq's messages run over several lines; a status bar wants one.
 std::string OneLine(const char* psz) {
     std::string text = psz != nullptr ? psz : "";
@@ -60,13 +71,13 @@ std::string ValueText(const CHistoryValue& v) {
     return CHistoryDatabase::AsText(v);
 }
 
-CHistoryValue CellValue(const PGresult* res, int row, int col) {
-    if (PQgetisnull(res, row, col)) {
+CHistoryValue CellValue(const CLibpq& pq, const PGresult* res, int row, int col) {
+    if (pq.m_pfnGetisnull(res, row, col)) {
         return {};
     }
-    const char* text = PQgetvalue(res, row, col);
-    const std::string s(text, static_cast<std::size_t>(PQgetlength(res, row, col)));
-    switch (PQftype(res, col)) {
+    const char* text = pq.m_pfnGetvalue(res, row, col);
+    const std::string s(text, static_cast<std::size_t>(pq.m_pfnGetlength(res, row, col)));
+    switch (pq.m_pfnFtype(res, col)) {
     case kInt2:
     case kInt4:
     case kInt8: {
@@ -91,14 +102,22 @@ CHistoryValue CellValue(const PGresult* res, int row, int col) {
 void IgnoreNotice(void*, const char*) {}
 
 struct ResultDeleter {
-    void operator()(PGresult* res) const { PQclear(res); }
+    const CLibpq* pPq = nullptr;
+    void operator()(PGresult* res) const { pPq->m_pfnClear(res); }
 };
 using ResultPtr = std::unique_ptr<PGresult, ResultDeleter>;
 
 } // namespace
 
+CPostgresDatabase::CPostgresDatabase() {
+    m_nWakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
 CPostgresDatabase::~CPostgresDatabase() {
     Close();
+    if (m_nWakeFd >= 0) {
+        ::close(m_nWakeFd);
+    }
 }
 
 bool CPostgresDatabase::IsUrl(const std::string& text) {
@@ -132,9 +151,58 @@ std::string CPostgresDatabase::DescribeUrl(const std::string& url) {
            (service ? "?service=" + CPostgresUrl::Encode(parts.m_strService) : std::string());
 }
 
+void CPostgresDatabase::SetTimeouts(int nStatementMs, int nLockMs) {
+    m_nStatementMs = std::max(nStatementMs, 0);
+    m_nLockMs = std::max(nLockMs, 0);
+}
+
+void CPostgresDatabase::Interrupt() {
+    m_bInterrupted = true;
+    if (m_nWakeFd >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(m_nWakeFd, &one, sizeof one);
+    }
+}
+
+CPostgresDatabase::Wake CPostgresDatabase::WaitSocket(short events, Clock::time_point deadline,
+                                                      bool bInterruptible) {
+    for (;;) {
+        if (bInterruptible && m_bInterrupted) {
+            return Wake::interrupted;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            return Wake::timeout;
+        }
+        pollfd fds[2] = {{m_pPq->m_pfnSocket(m_pConn), events, 0}, {m_nWakeFd, POLLIN, 0}};
+        if (fds[0].fd < 0) {
+            return Wake::failed;
+        }
+        const int n = ::poll(fds, bInterruptible && m_nWakeFd >= 0 ? 2 : 1,
+                             static_cast<int>(std::min<long long>(left, 60000)));
+        if (n < 0 && errno != EINTR) {
+            return Wake::failed;
+        }
+        if (n > 0 && fds[0].revents != 0) {
+            return Wake::ready;
+        }
+    }
+}
+
 bool CPostgresDatabase::Connect(const std::string& url, int connectTimeoutS) {
     Close();
     ClearError();
+    std::string why;
+    m_pPq = CLibpq::Get(why);
+    if (m_pPq == nullptr) {
+        SetError(Fault::connection, why);
+        return false;
+    }
+    if (m_bInterrupted) {
+        SetError(Fault::connection, "stopped");
+        return false;
+    }
     const std::string timeout = std::to_string(connectTimeoutS);
     // Defaults first: the URL's own settings, expanded in place of dbname, override them.
     const char* keys[] = {"connect_timeout",     "keepalives",       "keepalives_idle",
@@ -142,40 +210,81 @@ bool CPostgresDatabase::Connect(const std::string& url, int connectTimeoutS) {
                           "application_name",    "dbname",           nullptr};
     const char* values[] = {timeout.c_str(),   "1",         "10",   "5", "3", "20000",
                             "Quorvel history", url.c_str(), nullptr};
-    m_pConn = PQconnectdbParams(keys, values, 1);
+    m_pConn = m_pPq->m_pfnConnectStartParams(keys, values, 1);
     if (m_pConn == nullptr) {
         SetError(Fault::connection, "out of memory");
         return false;
     }
-    PQsetNoticeProcessor(m_pConn, IgnoreNotice, nullptr);
-    if (PQstatus(m_pConn) != CONNECTION_OK) {
-        // libpq quotes parts of a URL it cannot read, a password among them.
-        const std::string message = CPostgresUrl::Scrubbed(OneLine(PQerrorMessage(m_pConn)), url);
-        // A server that answered with a refusal is told apart from one that is not there.
-        const bool answered =
-            message.find("FATAL") != std::string::npos || PQconnectionNeedsPassword(m_pConn) != 0;
-        SetError(answered ? Fault::refused : Fault::connection, message);
-        PQfinish(m_pConn);
-        m_pConn = nullptr;
+    auto fail = [&](Fault fault, const std::string& text) {
+        Abandon(fault, text);
         return false;
+    };
+    auto refusedOrNot = [&] {
+        // libpq quotes parts of a URL it cannot read, a password among them.
+        const std::string message =
+            CPostgresUrl::Scrubbed(OneLine(m_pPq->m_pfnErrorMessage(m_pConn)), url);
+        // A server that answered with a refusal is told apart from one that is not there.
+        const bool answered = message.find("FATAL") != std::string::npos ||
+                              m_pPq->m_pfnConnectionNeedsPassword(m_pConn) != 0;
+        return fail(answered ? Fault::refused : Fault::connection, message);
+    };
+    if (m_pPq->m_pfnStatus(m_pConn) == CONNECTION_BAD) {
+        return refusedOrNot();
+    }
+    // Without waiting inside libpq, so that Interrupt ends an attempt under way at once.
+    const auto deadline = Clock::now() + std::chrono::seconds(std::max(connectTimeoutS, 1));
+    PostgresPollingStatusType polled = PGRES_POLLING_WRITING;
+    while (polled != PGRES_POLLING_OK) {
+        if (polled == PGRES_POLLING_FAILED) {
+            return refusedOrNot();
+        }
+        switch (WaitSocket(polled == PGRES_POLLING_READING ? POLLIN : POLLOUT, deadline, true)) {
+        case Wake::ready:
+            break;
+        case Wake::timeout:
+            return fail(Fault::connection, "no answer within " + timeout + " s");
+        case Wake::interrupted:
+            return fail(Fault::connection, "stopped");
+        case Wake::failed:
+            return refusedOrNot();
+        }
+        polled = m_pPq->m_pfnConnectPoll(m_pConn);
+    }
+    m_pPq->m_pfnSetNoticeProcessor(m_pConn, IgnoreNotice, nullptr);
+    if (m_pPq->m_pfnSetNonblocking(m_pConn, 1) != 0) {
+        return fail(Fault::connection,
+                    CPostgresUrl::Scrubbed(OneLine(m_pPq->m_pfnErrorMessage(m_pConn)), url));
+    }
+    // The server's own bounds: a statement stuck behind another session's lock, or running
+    // away, ends with an error instead of holding the connection.
+    if (!Script("SET statement_timeout = " + std::to_string(m_nStatementMs) +
+                "; SET lock_timeout = " + std::to_string(m_nLockMs))) {
+        const Fault fault = GetFault();
+        const std::string text = GetError();
+        return fail(fault, text);
     }
     return true;
 }
 
 void CPostgresDatabase::Close() {
     if (m_pConn != nullptr) {
-        PQfinish(m_pConn);
+        m_pPq->m_pfnFinish(m_pConn);
         m_pConn = nullptr;
     }
 }
 
+void CPostgresDatabase::Abandon(Fault fault, const std::string& text) {
+    Close();
+    SetError(fault, text);
+}
+
 bool CPostgresDatabase::IsConnected() const {
-    return m_pConn != nullptr && PQstatus(m_pConn) == CONNECTION_OK;
+    return m_pConn != nullptr && m_pPq->m_pfnStatus(m_pConn) == CONNECTION_OK;
 }
 
 void CPostgresDatabase::TakeError(const char* pszMessage) {
     const std::string message = OneLine(pszMessage);
-    if (m_pConn == nullptr || PQstatus(m_pConn) != CONNECTION_OK) {
+    if (m_pConn == nullptr || m_pPq->m_pfnStatus(m_pConn) != CONNECTION_OK) {
         SetError(Fault::connection, message.empty() ? "the connection was lost" : message);
     } else if (message.find("could not extend") != std::string::npos ||
                message.find("No space left") != std::string::npos) {
@@ -185,10 +294,103 @@ void CPostgresDatabase::TakeError(const char* pszMessage) {
     }
 }
 
+void CPostgresDatabase::SendCancel() {
+    PGcancel* pCancel = m_pPq->m_pfnGetCancel(m_pConn);
+    if (pCancel == nullptr) {
+        return;
+    }
+    // The request holds only its own copy of the server's address and key, and libpq stays
+    // loaded, so it may outlive this object; it ends with the server's answer or the kernel's
+    // connect time-out.
+    std::thread([pPq = m_pPq, pCancel] {
+        char error[256];
+        pPq->m_pfnCancel(pCancel, error, sizeof error);
+        pPq->m_pfnFreeCancel(pCancel);
+    }).detach();
+}
+
+PGresult* CPostgresDatabase::Collect() {
+    const int statementMs = m_nStatementMs > 0 ? m_nStatementMs : kUnboundedStatementMs;
+    auto deadline = Clock::now() + std::chrono::milliseconds(statementMs + kClientGraceMs);
+    bool bCancelled = false;
+    PGresult* pKept = nullptr;
+    auto failed = [&](const PGresult* res) {
+        const ExecStatusType status = m_pPq->m_pfnResultStatus(res);
+        return status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK;
+    };
+    // Of several statements, the first that failed tells why; else the last one's rows.
+    auto keep = [&](PGresult* res) {
+        if (pKept != nullptr && failed(pKept)) {
+            m_pPq->m_pfnClear(res);
+            return;
+        }
+        if (pKept != nullptr) {
+            m_pPq->m_pfnClear(pKept);
+        }
+        pKept = res;
+    };
+    auto giveUp = [&](Fault fault, const std::string& text) -> PGresult* {
+        if (pKept != nullptr) {
+            m_pPq->m_pfnClear(pKept);
+        }
+        Abandon(fault, text);
+        return nullptr;
+    };
+    // A large statement goes out as the server takes it.
+    bool bFlushed = false;
+    for (;;) {
+        if (!bFlushed) {
+            const int flushed = m_pPq->m_pfnFlush(m_pConn);
+            if (flushed < 0) {
+                return giveUp(Fault::connection, OneLine(m_pPq->m_pfnErrorMessage(m_pConn)));
+            }
+            bFlushed = flushed == 0;
+        }
+        while (bFlushed && m_pPq->m_pfnIsBusy(m_pConn) == 0) {
+            PGresult* res = m_pPq->m_pfnGetResult(m_pConn);
+            if (res == nullptr) {
+                if (bCancelled) {
+                    // What the statement did is rolled back with the connection.
+                    return giveUp(Fault::connection, "stopped");
+                }
+                return pKept;
+            }
+            keep(res);
+        }
+        const short events = bFlushed ? POLLIN : static_cast<short>(POLLIN | POLLOUT);
+        switch (WaitSocket(events, deadline, !bCancelled)) {
+        case Wake::ready:
+            if (m_pPq->m_pfnConsumeInput(m_pConn) == 0) {
+                return giveUp(Fault::connection, OneLine(m_pPq->m_pfnErrorMessage(m_pConn)));
+            }
+            break;
+        case Wake::timeout:
+            if (bCancelled) {
+                return giveUp(Fault::connection, "stopped");
+            }
+            SendCancel();
+            return giveUp(Fault::connection,
+                          "no answer within " +
+                              std::to_string((statementMs + kClientGraceMs) / 1000) + " s");
+        case Wake::interrupted:
+            SendCancel();
+            bCancelled = true;
+            deadline = Clock::now() + std::chrono::milliseconds(kCancelWaitMs);
+            break;
+        case Wake::failed:
+            return giveUp(Fault::connection, "the connection was lost");
+        }
+    }
+}
+
 bool CPostgresDatabase::Run(const std::string& sql, const std::vector<CHistoryValue>& params,
                             const RowHandler& onRow) {
     if (m_pConn == nullptr) {
         SetError(Fault::connection, "not connected");
+        return false;
+    }
+    if (m_bInterrupted) {
+        Abandon(Fault::connection, "stopped");
         return false;
     }
     std::vector<std::string> texts;
@@ -200,21 +402,29 @@ bool CPostgresDatabase::Run(const std::string& sql, const std::vector<CHistoryVa
     for (std::size_t i = 0; i < params.size(); ++i) {
         pointers.push_back(IsNull(params[i]) ? nullptr : texts[i].c_str());
     }
-    ResultPtr res(PQexecParams(m_pConn, Numbered(sql).c_str(), static_cast<int>(params.size()),
-                               nullptr, pointers.data(), nullptr, nullptr, 0));
-    const ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
+    if (m_pPq->m_pfnSendQueryParams(m_pConn, Numbered(sql).c_str(), static_cast<int>(params.size()),
+                                    nullptr, pointers.data(), nullptr, nullptr, 0) == 0) {
+        TakeError(m_pPq->m_pfnErrorMessage(m_pConn));
+        return false;
+    }
+    ResultPtr res(Collect(), ResultDeleter{m_pPq});
+    if (m_pConn == nullptr) {
+        return false; // the error is set
+    }
+    const ExecStatusType status = res ? m_pPq->m_pfnResultStatus(res.get()) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        TakeError(res ? PQresultErrorMessage(res.get()) : PQerrorMessage(m_pConn));
+        TakeError(res ? m_pPq->m_pfnResultErrorMessage(res.get())
+                      : m_pPq->m_pfnErrorMessage(m_pConn));
         return false;
     }
     ClearError();
     if (status == PGRES_TUPLES_OK && onRow) {
-        const int rows = PQntuples(res.get());
-        const int cols = PQnfields(res.get());
+        const int rows = m_pPq->m_pfnNtuples(res.get());
+        const int cols = m_pPq->m_pfnNfields(res.get());
         Row row(static_cast<std::size_t>(cols));
         for (int r = 0; r < rows; ++r) {
             for (int c = 0; c < cols; ++c) {
-                row[static_cast<std::size_t>(c)] = CellValue(res.get(), r, c);
+                row[static_cast<std::size_t>(c)] = CellValue(*m_pPq, res.get(), r, c);
             }
             if (!onRow(row)) {
                 break;
@@ -229,10 +439,22 @@ bool CPostgresDatabase::Script(const std::string& sql) {
         SetError(Fault::connection, "not connected");
         return false;
     }
-    ResultPtr res(PQexec(m_pConn, sql.c_str()));
-    const ExecStatusType status = res ? PQresultStatus(res.get()) : PGRES_FATAL_ERROR;
+    if (m_bInterrupted) {
+        Abandon(Fault::connection, "stopped");
+        return false;
+    }
+    if (m_pPq->m_pfnSendQuery(m_pConn, sql.c_str()) == 0) {
+        TakeError(m_pPq->m_pfnErrorMessage(m_pConn));
+        return false;
+    }
+    ResultPtr res(Collect(), ResultDeleter{m_pPq});
+    if (m_pConn == nullptr) {
+        return false;
+    }
+    const ExecStatusType status = res ? m_pPq->m_pfnResultStatus(res.get()) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        TakeError(res ? PQresultErrorMessage(res.get()) : PQerrorMessage(m_pConn));
+        TakeError(res ? m_pPq->m_pfnResultErrorMessage(res.get())
+                      : m_pPq->m_pfnErrorMessage(m_pConn));
         return false;
     }
     ClearError();

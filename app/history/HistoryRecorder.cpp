@@ -6,6 +6,11 @@
 
 #include <QPointer>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <utility>
+
 CHistoryRecorder::CHistoryRecorder(QObject* pParent) : QObject(pParent) {}
 
 CHistoryRecorder::~CHistoryRecorder() {
@@ -17,13 +22,18 @@ std::shared_ptr<CHistoryStore> CHistoryRecorder::Store() const {
     return m_pStore;
 }
 
-bool CHistoryRecorder::Open(const CHistoryStore::COptions& options) {
-    // The store in use goes on taking records until the new one is open, so a reopen loses
-    // nothing; it then commits what it holds and ends without a word to the status bar.
+void CHistoryRecorder::Open(const CHistoryStore::COptions& options) {
     auto pStore = std::make_shared<CHistoryStore>();
     // The store calls from its own threads; the status goes on to this object's thread.
     QPointer<CHistoryRecorder> self(this);
-    pStore->SetObserver([self](const CHistoryStatus& status) {
+    auto pTried = std::make_shared<std::atomic<bool>>(false);
+    const CHistoryStore* pRaw = pStore.get();
+    pStore->SetObserver([this, self, pTried, pRaw](const CHistoryStatus& status) {
+        // Taking over before the status goes on, so that whoever reads it finds this store
+        // taking the records.
+        if (status.m_state != CHistoryStatus::State::opening && !pTried->exchange(true)) {
+            Opened(pRaw);
+        }
         QMetaObject::invokeMethod(
             self.data(),
             [self, status] {
@@ -33,27 +43,91 @@ bool CHistoryRecorder::Open(const CHistoryStore::COptions& options) {
             },
             Qt::QueuedConnection);
     });
-    const bool bOpened = pStore->Open(options);
+    std::shared_ptr<CHistoryStore> pSuperseded;
+    std::shared_ptr<CHistoryStore> pSilenced;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_pStore.swap(pStore);
+        pSuperseded = std::move(m_pOpening);
+        if (m_pStore != nullptr && m_pStore->IsOpen()) {
+            // It goes on recording until the new store is open; only the new one reports.
+            pSilenced = m_pStore;
+            m_pOpening = pStore;
+        }
     }
-    if (pStore != nullptr) {
-        pStore->SetObserver(nullptr);
-        pStore->Close();
+    // Outside the lock: a store's observer may be waiting for it.
+    if (pSilenced != nullptr) {
+        pSilenced->SetObserver(nullptr);
     }
-    return bOpened;
+    EndLater(std::move(pSuperseded));
+    pStore->Start(options);
+    if (pSilenced == nullptr) {
+        // Nothing is recording: the new store queues the records while it opens.
+        std::shared_ptr<CHistoryStore> pOld;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            pOld = std::exchange(m_pStore, pStore);
+        }
+        EndLater(std::move(pOld));
+    }
+}
+
+void CHistoryRecorder::EndLater(std::shared_ptr<CHistoryStore> pStore) {
+    if (pStore == nullptr) {
+        return;
+    }
+    pStore->SetObserver(nullptr);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    CloseLater(std::move(pStore));
+}
+
+void CHistoryRecorder::Opened(const CHistoryStore* pStore) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_pOpening.get() != pStore) {
+        return; // superseded, or already taking the records
+    }
+    std::shared_ptr<CHistoryStore> pOld = std::move(m_pStore);
+    m_pStore = std::move(m_pOpening);
+    if (pOld != nullptr) {
+        CloseLater(std::move(pOld));
+    }
+}
+
+void CHistoryRecorder::CloseLater(std::shared_ptr<CHistoryStore> pStore) {
+    // Stores closed before are forgotten; a store commits what it holds, then ends.
+    std::erase_if(m_closing, [](const std::shared_future<void>& f) {
+        return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    });
+    m_closing.push_back(
+        std::async(std::launch::async, [pStore = std::move(pStore)] { pStore->Close(); }).share());
 }
 
 void CHistoryRecorder::Close() {
-    std::shared_ptr<CHistoryStore> pStore;
+    std::shared_ptr<CHistoryStore> pOpening;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        pStore.swap(m_pStore);
+        pOpening = std::move(m_pOpening);
     }
-    // A line step that holds the store still may queue into it: it takes nothing once closed.
-    if (pStore != nullptr) {
-        pStore->Close();
+    EndLater(std::move(pOpening));
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        // A line step that holds the store still may queue into it: it takes nothing once
+        // closed.
+        if (m_pStore != nullptr) {
+            CloseLater(std::move(m_pStore));
+        }
+    }
+    for (;;) {
+        std::vector<std::shared_future<void>> closing;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            closing.swap(m_closing);
+        }
+        if (closing.empty()) {
+            break;
+        }
+        for (const std::shared_future<void>& f : closing) {
+            f.wait();
+        }
     }
 }
 
@@ -63,13 +137,43 @@ bool CHistoryRecorder::IsOpen() const {
 }
 
 CHistoryStatus CHistoryRecorder::GetStatus() const {
-    const std::shared_ptr<CHistoryStore> pStore = Store();
+    std::shared_ptr<CHistoryStore> pStore;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        pStore = m_pOpening != nullptr ? m_pOpening : m_pStore;
+    }
     return pStore != nullptr ? pStore->GetStatus() : CHistoryStatus();
 }
 
 bool CHistoryRecorder::WaitIdle(int nTimeoutMs) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    auto left = [&] {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now())
+                            .count();
+        return static_cast<int>(std::max<long long>(ms, 0));
+    };
+    std::shared_ptr<CHistoryStore> pOpening;
+    std::vector<std::shared_future<void>> closing;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        pOpening = m_pOpening;
+    }
+    // Once the new store is idle it has taken over, and the old one is closing.
+    if (pOpening != nullptr && !pOpening->WaitIdle(left())) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        closing = m_closing;
+    }
+    for (const std::shared_future<void>& f : closing) {
+        if (f.wait_until(deadline) != std::future_status::ready) {
+            return false;
+        }
+    }
     const std::shared_ptr<CHistoryStore> pStore = Store();
-    return pStore == nullptr || pStore->WaitIdle(nTimeoutMs);
+    return pStore == nullptr || pStore->WaitIdle(left());
 }
 
 CHistoryStation CHistoryRecorder::StationOf(const CPress& press) {
@@ -153,6 +257,9 @@ std::string CHistoryRecorder::ShortText(const CHistoryStatus& status) {
     switch (status.m_state) {
     case State::off:
         return "History: off";
+    case State::opening:
+        text = "History: opening";
+        break;
     case State::failed:
         return status.m_strProblem.find("damaged") != std::string::npos ||
                        status.m_strProblem.find("cannot use") != std::string::npos
@@ -190,6 +297,9 @@ std::string CHistoryRecorder::ShortText(const CHistoryStatus& status) {
     if (status.m_server != Server::none && status.m_server != Server::online &&
         status.m_nWaiting != 0) {
         text += ", " + std::to_string(status.m_nWaiting) + " waiting";
+    }
+    if (status.m_nUnreadable != 0) {
+        text += ", " + std::to_string(status.m_nUnreadable) + " unreadable";
     }
     if (status.m_nDropped != 0) {
         text += ", " + std::to_string(status.m_nDropped) + " lost";

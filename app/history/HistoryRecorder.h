@@ -9,9 +9,11 @@
 #include <QObject>
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class CBatchRecord;
 class CCurveRecord;
@@ -21,8 +23,10 @@ class CZarnRequest;
 
 // The program's side of the history: owns the store, names the layout's stations in the
 // records, and hands the store's status to the window thread. The Record calls may come from
-// any thread (a line step records the change it made); they only queue the record. Reopening
-// opens the new store before the old one closes, and a Record call never waits for either.
+// any thread (a line step records the change it made); they only queue the record. Nothing
+// here waits on a database: stores open and close on threads of their own and report back.
+// Reopening opens the new store before the old one closes, so the records made meanwhile go to
+// the old one, and a Record call never waits for either.
 class CHistoryRecorder : public QObject {
     Q_OBJECT
 public:
@@ -31,9 +35,12 @@ public:
     explicit CHistoryRecorder(QObject* pParent = nullptr);
     ~CHistoryRecorder() override;
 
-    // Closes the store that is open and opens one with the options. False when the local file
-    // cannot be used: the reason is in GetStatus, and nothing is recorded until the next Open.
-    bool Open(const CHistoryStore::COptions& options);
+    // Starts a store with the options and returns at once. The store in use takes the records
+    // until the new one has its local file open (or has found it unusable: StatusChanged then
+    // says why, and nothing is recorded until the next Open), then closes in the background.
+    void Open(const CHistoryStore::COptions& options);
+    // Closes the stores and waits for them: for the plant database at most the store's close
+    // wait. The end of the program.
     void Close();
     bool IsOpen() const;
     CHistoryStatus GetStatus() const;
@@ -77,8 +84,17 @@ signals:
 
 private:
     std::shared_ptr<CHistoryStore> Store() const;
+    // On the store's thread: it has tried its local file and takes over from the one in use.
+    void Opened(const CHistoryStore* pStore);
+    // The caller holds m_mutex.
+    void CloseLater(std::shared_ptr<CHistoryStore> pStore);
+    // Silenced, then closed in the background; the caller does not hold m_mutex (the store's
+    // observer may be waiting for it).
+    void EndLater(std::shared_ptr<CHistoryStore> pStore);
 
     mutable std::mutex m_mutex;
-    std::shared_ptr<CHistoryStore> m_pStore;
+    std::shared_ptr<CHistoryStore> m_pStore;   // takes the records
+    std::shared_ptr<CHistoryStore> m_pOpening; // opening its file, to take over
+    std::vector<std::shared_future<void>> m_closing;
     StationFinder m_findStation;
 };

@@ -157,6 +157,9 @@ std::string CHistorySettingsDlg::DescribeStatus(const CHistoryStatus& status) {
     case State::off:
         text += "not recording";
         break;
+    case State::opening:
+        text += status.m_strLocalPath + ", opening";
+        break;
     case State::ok:
         text += status.m_strLocalPath + ", recording";
         break;
@@ -190,6 +193,9 @@ std::string CHistorySettingsDlg::DescribeStatus(const CHistoryStatus& status) {
     }
     text +=
         "\nWaiting in the local file for the plant database: " + std::to_string(status.m_nWaiting) +
+        (status.m_nUnreadable != 0
+             ? "\nCannot be read from the local file: " + std::to_string(status.m_nUnreadable)
+             : std::string()) +
         "\nRecorded since the start: " + std::to_string(status.m_nRecorded) +
         "\nLost: " + std::to_string(status.m_nDropped);
     return text;

@@ -214,14 +214,9 @@ void CQuorvelApp::OpenHistory() {
         return;
     }
     m_bToldHistoryFailed = m_bToldHistoryHolding = false;
-    const bool bOpened = m_pHistory->Open(CHistorySettings::Load().Options(GetHistoryTarget()));
-    const CHistoryStatus status = m_pHistory->GetStatus();
-    OnHistoryStatus(status);
-    if (!bOpened && !m_bToldHistoryFailed) {
-        m_bToldHistoryFailed = true;
-        AfxMessageBox(CStringTable::Format1(IDS_HISTORY_UNUSABLE, status.m_strProblem),
-                      MB_OK | MB_ICONEXCLAMATION);
-    }
+    // The store opens on its own thread; a file it cannot use is named when the news comes.
+    m_pHistory->Open(CHistorySettings::Load().Options(GetHistoryTarget()));
+    OnHistoryStatus(m_pHistory->GetStatus());
 }
 
 void CQuorvelApp::OnHistoryStatus(const CHistoryStatus& status) {
@@ -253,7 +248,6 @@ void CQuorvelApp::OnHistorySettings() {
 
 void CQuorvelApp::ApplyHistorySettings(const CHistorySettings& settings) {
     settings.Save();
-    CWaitCursor wait;
     OpenHistory();
 }
 

@@ -9,6 +9,7 @@
 #include "app/shell/Registry.h"
 #include "app/shell/Resource.h"
 #include "history/HistoryQuery.h"
+#include "history/SqliteDatabase.h"
 #include "tests/app/ShellTestSupport.h"
 #include "tests/app/SimulatedAppTest.h"
 #include "tests/history/TempPostgres.h"
@@ -24,6 +25,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <set>
 
 namespace {
 
@@ -59,7 +61,8 @@ protected:
 
 TEST_F(HistoryRecording, ReadingsCurvesAndChangesAreRecordedWithTheStationAndTheUser) {
     ASSERT_NO_FATAL_FAILURE(StartWith(NoSplash()));
-    EXPECT_EQ(Pane()->text(), "History: local");
+    EXPECT_TRUE(WaitUntil([&] { return Pane()->text() == "History: local"; }))
+        << Pane()->text().toStdString();
     CPress* press1 = Station(1);
     press1->SetTerminalType("T-45");
     press1->SetWireType("2.5 mm2");
@@ -165,6 +168,7 @@ TEST_F(HistoryRecording, ADamagedFileIsNamedOnceAndLeftAsItIsWhileTheProgramRuns
     ASSERT_EQ(ReadBytes(LocalFile()), garbage);
 
     ASSERT_NO_FATAL_FAILURE(StartWith(NoSplash()));
+    ASSERT_TRUE(WaitUntil([&] { return m_messages.Count() != 0; }));
     ASSERT_EQ(m_messages.Count(), 1u);
     EXPECT_EQ(m_messages.Messages()[0].strText.rfind("The history is not recorded: ", 0), 0u)
         << m_messages.Messages()[0].strText;
@@ -243,6 +247,47 @@ TEST_F(HistoryRecording, SettingsReopenTheStoreAtOnceAndNeverShowThePassword) {
     m_app->OnHistorySettings();
     EXPECT_EQ(CHistorySettings::Masked("postgresql://u:pw@h/db?password=pw&sslmode=require"),
               "postgresql://u:****@h/db?password=****&sslmode=require");
+}
+
+TEST_F(HistoryRecording, ApplyingSettingsNeverWaitsForTheNewFileAndKeepsTheRecordsMadeMeanwhile) {
+    ASSERT_NO_FATAL_FAILURE(StartWith(NoSplash()));
+    ASSERT_TRUE(WaitUntil([&] { return Pane()->text() == "History: local"; }));
+    // Another program holds the chosen file: opening it waits for the lock.
+    const std::string other = m_config.DataHome() + "/line-9.db";
+    auto pLocker = std::make_unique<CSqliteDatabase>();
+    ASSERT_TRUE(pLocker->Open(other, CSqliteDatabase::Mode::create));
+    ASSERT_TRUE(pLocker->Script("BEGIN EXCLUSIVE"));
+    WhenModal<CHistorySettingsDlg>([&](CHistorySettingsDlg* dlg) {
+        dlg->GetFileButton()->setChecked(true);
+        dlg->GetFileEdit()->setText(QString::fromStdString(other));
+        dlg->accept();
+    });
+    EXPECT_TRUE(m_app->m_pMainWnd->SendCommand(ID_HISTORY_SETTINGS));
+    // Back at once, with the new store still waiting for its file.
+    EXPECT_EQ(m_app->GetHistory()->GetStatus().m_state, CHistoryStatus::State::opening);
+    EXPECT_EQ(Pane()->text(), "History: opening");
+    ASSERT_NO_FATAL_FAILURE(ReadStatistics(4));
+    pLocker.reset();
+    EXPECT_TRUE(WaitUntil([&] { return Pane()->text() == "History: line-9.db"; }))
+        << Pane()->text().toStdString();
+    ASSERT_NO_FATAL_FAILURE(ReadStatistics(5));
+    ASSERT_TRUE(m_app->GetHistory()->WaitIdle(20000));
+    EXPECT_EQ(m_messages.Count(), 0u);
+
+    auto nodes = [](const std::string& path) {
+        CHistoryQuery query;
+        std::vector<CHistoryReading> readings;
+        EXPECT_TRUE(query.Open(path)) << query.GetError();
+        EXPECT_TRUE(query.Readings(CHistoryFilter(), readings)) << query.GetError();
+        std::set<int> found;
+        for (const CHistoryReading& r : readings) {
+            found.insert(r.m_station.m_nNodeID);
+        }
+        return found;
+    };
+    // The reading made while the new file was locked went to the old one.
+    EXPECT_EQ(nodes(LocalFile()), std::set<int>{4});
+    EXPECT_EQ(nodes(other), std::set<int>{5});
 }
 
 TEST_F(HistoryRecording, PlantDatabaseGetsTheRecordsAndTheOutboxHoldsThemWhileItIsDown) {
