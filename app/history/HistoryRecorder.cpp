@@ -17,6 +17,11 @@ CHistoryRecorder::~CHistoryRecorder() {
     Close();
 }
 
+std::shared_ptr<CHistoryStore> CHistoryRecorder::RecordingStore() const {
+    // On a line service's port the service records it.
+    return m_bByService ? nullptr : Store();
+}
+
 std::shared_ptr<CHistoryStore> CHistoryRecorder::Store() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_pStore;
@@ -193,25 +198,25 @@ CHistoryStation CHistoryRecorder::StationOf(int nNodeID, const std::string& strF
 
 void CHistoryRecorder::RecordStatistics(const CHistoryStation& station, const CStats& stats,
                                         CHistoryStore::Source source) {
-    if (const auto pStore = Store()) {
+    if (const auto pStore = RecordingStore()) {
         pStore->RecordStatistics(station, stats, source);
     }
 }
 
 void CHistoryRecorder::RecordCurve(const CHistoryStation& station, const CCurveRecord& curve) {
-    if (const auto pStore = Store()) {
+    if (const auto pStore = RecordingStore()) {
         pStore->RecordCurve(station, curve);
     }
 }
 
 void CHistoryRecorder::RecordBatch(const CHistoryStation& station, const CBatchRecord& batch) {
-    if (const auto pStore = Store()) {
+    if (const auto pStore = RecordingStore()) {
         pStore->RecordBatch(station, batch);
     }
 }
 
 void CHistoryRecorder::RecordChange(const CHistoryStation& station, const CHistoryChange& change) {
-    if (const auto pStore = Store()) {
+    if (const auto pStore = RecordingStore()) {
         pStore->RecordChange(station, change);
     }
 }

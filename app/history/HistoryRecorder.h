@@ -8,6 +8,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <functional>
 #include <future>
 #include <memory>
@@ -48,6 +49,11 @@ public:
     // the end of the program.
     bool WaitIdle(int nTimeoutMs) const;
 
+    // On a line service's port the service records what passes through it: the program then
+    // records nothing of its own, so that nothing is recorded twice. Any thread.
+    void SetRecordedByService(bool bByService) { m_bByService = bByService; }
+    bool IsRecordedByService() const { return m_bByService; }
+
     // Window thread: the layout's station of a node, looked up when a record is made.
     void SetStationFinder(StationFinder find) { m_findStation = std::move(find); }
     CHistoryStation StationOf(int nNodeID, const std::string& strFallbackName = {}) const;
@@ -84,6 +90,7 @@ signals:
 
 private:
     std::shared_ptr<CHistoryStore> Store() const;
+    std::shared_ptr<CHistoryStore> RecordingStore() const;
     // On the store's thread: it has tried its local file and takes over from the one in use.
     void Opened(const CHistoryStore* pStore);
     // The caller holds m_mutex.
@@ -97,4 +104,5 @@ private:
     std::shared_ptr<CHistoryStore> m_pOpening; // opening its file, to take over
     std::vector<std::shared_future<void>> m_closing;
     StationFinder m_findStation;
+    std::atomic<bool> m_bByService{false};
 };

@@ -29,6 +29,7 @@
 #include "app/shell/SerialPortDlg.h"
 #include "app/shell/StartupSplash.h"
 #include "network/ZarnPort.h"
+#include "network/ZarndLink.h"
 #include "records/Press.h"
 #include "serial/CommApi.h"
 #include "serial/MessageBox.h"
@@ -143,6 +144,13 @@ void CQuorvelApp::WatchLayout() {
 }
 
 void CQuorvelApp::OpenPortOnLine(const std::string& strName, bool bStartup) {
+    if (m_pHistory != nullptr) {
+        const bool bByService = CZarndLink::IsLinkName(strName);
+        if (bByService != m_pHistory->IsRecordedByService()) {
+            m_pHistory->SetRecordedByService(bByService);
+            OnHistoryStatus(m_pHistory->GetStatus());
+        }
+    }
     m_pLine->OpenPort(strName, [this, bStartup](bool bOpened) {
         if (bStartup && !m_bPortStepReached) {
             m_startupPortOpened = bOpened; // told at its place in the start-up
@@ -221,9 +229,22 @@ void CQuorvelApp::OpenHistory() {
 
 void CQuorvelApp::OnHistoryStatus(const CHistoryStatus& status) {
     if (auto* pFrame = dynamic_cast<CMainFrame*>(m_pMainWnd)) {
-        pFrame->ShowHistoryStatus(
-            QString::fromStdString(CHistoryRecorder::ShortText(status)),
-            QString::fromStdString(CHistorySettings::Masked(status.GetText())), status.IsProblem());
+        if (m_pHistory != nullptr && m_pHistory->IsRecordedByService()) {
+            // What this program would record, the line service records; the history shown in
+            // the History window is the one the settings name.
+            pFrame->ShowHistoryStatus(
+                "History: by the line service",
+                QString::fromStdString(
+                    "The line service records the readings, downloads and changes of this line; "
+                    "this program records nothing of its own on it. The History window shows: " +
+                    CHistorySettings::Masked(status.GetText())),
+                false);
+        } else {
+            pFrame->ShowHistoryStatus(
+                QString::fromStdString(CHistoryRecorder::ShortText(status)),
+                QString::fromStdString(CHistorySettings::Masked(status.GetText())),
+                status.IsProblem());
+        }
     }
     // The flag first: the message's own event loop may bring the next status.
     if (status.m_state == CHistoryStatus::State::holding && !m_bToldHistoryHolding) {

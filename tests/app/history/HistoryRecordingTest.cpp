@@ -186,6 +186,38 @@ TEST_F(HistoryRecording, ADamagedFileIsNamedOnceAndLeftAsItIsWhileTheProgramRuns
     EXPECT_FALSE(QFile::exists(QString::fromStdString(LocalFile() + "-wal")));
 }
 
+TEST_F(HistoryRecording, OnALineServicesPortTheProgramRecordsNothingOfItsOwn) {
+    ASSERT_NO_FATAL_FAILURE(StartWith(NoSplash()));
+    auto readings = [&] {
+        EXPECT_TRUE(m_app->GetHistory()->WaitIdle(20000));
+        CHistoryQuery query;
+        std::vector<CHistoryReading> found;
+        EXPECT_TRUE(query.Open(LocalFile())) << query.GetError();
+        EXPECT_TRUE(query.Readings(CHistoryFilter(), found));
+        return found.size();
+    };
+    ASSERT_NO_FATAL_FAILURE(ReadStatistics(1));
+    ASSERT_GE(readings(), 1u);
+
+    // The service records what passes through it: what the windows hand over goes nowhere.
+    m_app->ApplyPortChoice("zarnd://" + m_config.DataHome() + "/line.sock");
+    ASSERT_TRUE(WaitForLine());
+    EXPECT_EQ(Pane()->text(), "History: by the line service");
+    const std::size_t nBefore = readings();
+    CStats stats;
+    stats.m_nGood = 10;
+    m_app->GetHistory()->RecordStatistics(m_app->GetHistory()->StationOf(1), stats,
+                                          CHistoryStore::Source::poll);
+    EXPECT_EQ(readings(), nBefore);
+
+    // Back on a line of its own the program records again.
+    m_app->ApplyPortChoice(s_sim->DevicePath());
+    ASSERT_TRUE(WaitForLine());
+    EXPECT_NE(Pane()->text(), "History: by the line service");
+    ASSERT_NO_FATAL_FAILURE(ReadStatistics(2));
+    EXPECT_GT(readings(), nBefore);
+}
+
 TEST_F(HistoryRecording, SettingsReopenTheStoreAtOnceAndNeverShowThePassword) {
     ASSERT_NO_FATAL_FAILURE(StartWith(NoSplash()));
     const std::string other = m_config.DataHome() + "/line-7.db";
