@@ -672,25 +672,32 @@ void CLineService::NoteAnswer(const CHistoryStation& station, bool bAnswered,
     }
 }
 
+bool CLineService::TakeTurn(Clock::time_point now, unsigned nPeriodSeconds, std::size_t& nNext,
+                            Clock::time_point& next, CHistoryStation& station) {
+    std::size_t nStations = 0;
+    {
+        std::lock_guard lock(m_stationMutex);
+        nStations = m_stations.size();
+        if (nStations == 0) {
+            return false;
+        }
+        station = m_stations[nNext++ % nStations];
+    }
+    // Each station once a period, the turns spread evenly over it.
+    next = now + std::chrono::milliseconds(std::max<long long>(
+                     1, nPeriodSeconds * 1000LL / static_cast<long long>(nStations)));
+    return true;
+}
+
 void CLineService::PollStep(Clock::time_point now) {
     if (m_config.m_nPollSeconds == 0 || m_bPollBusy || now < m_nextPoll ||
         m_pWorker->GetState() != CLineWorker::LineState::open) {
         return;
     }
     CHistoryStation station;
-    std::size_t nStations = 0;
-    {
-        std::lock_guard lock(m_stationMutex);
-        nStations = m_stations.size();
-        if (nStations == 0) {
-            return;
-        }
-        station = m_stations[m_nNextPoll++ % nStations];
+    if (!TakeTurn(now, m_config.m_nPollSeconds, m_nNextPoll, m_nextPoll, station)) {
+        return;
     }
-    // Each station once a period, the readings spread evenly over it.
-    m_nextPoll =
-        now + std::chrono::milliseconds(std::max<long long>(
-                  1, m_config.m_nPollSeconds * 1000LL / static_cast<long long>(nStations)));
     m_bPollBusy = true;
     auto pStats = std::make_shared<CStats>();
     CLineWorker::Task task;
@@ -724,18 +731,9 @@ void CLineService::SweepStep(Clock::time_point now) {
         return;
     }
     CHistoryStation station;
-    std::size_t nStations = 0;
-    {
-        std::lock_guard lock(m_stationMutex);
-        nStations = m_stations.size();
-        if (nStations == 0) {
-            return;
-        }
-        station = m_stations[m_nNextSweep++ % nStations];
+    if (!TakeTurn(now, m_config.m_nSweepSeconds, m_nNextSweep, m_nextSweep, station)) {
+        return;
     }
-    m_nextSweep =
-        now + std::chrono::milliseconds(std::max<long long>(
-                  1, m_config.m_nSweepSeconds * 1000LL / static_cast<long long>(nStations)));
     m_bSweepBusy = true;
     CLineWorker::Task task;
     task.priority = CLineWorker::Priority::background;

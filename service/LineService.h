@@ -88,6 +88,9 @@ private:
     // client's socket does not take it now.
     void Deliver(Note note);
 
+    // The next station in turn for a round of one station per period: false with none.
+    bool TakeTurn(Clock::time_point now, unsigned nPeriodSeconds, std::size_t& nNext,
+                  Clock::time_point& next, CHistoryStation& station);
     void PollStep(Clock::time_point now);
     void SweepStep(Clock::time_point now);
     // What a reading (stats) or a presence test (null) said of a station; logs and feeds a
