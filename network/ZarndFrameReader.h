@@ -22,6 +22,10 @@ public:
     std::size_t GetPending() const { return m_buffer.size() - m_nStart; }
 
 private:
+    // The length of the frame in front, read from its whole header; false, and broken for
+    // good, when it is longer than a frame may be.
+    bool Header(std::size_t& length);
+
     std::size_t m_nMaxFrame;
     std::vector<std::uint8_t> m_buffer;
     std::size_t m_nStart = 0;

@@ -1,6 +1,7 @@
 #include "app/history/PgPassFile.h"
 
 #include "base/FileIO.h"
+#include "history/HistoryStore.h"
 #include "history/PostgresUrl.h"
 
 #include <cerrno>
@@ -33,17 +34,6 @@ std::string HomeFolder() {
         }
     }
     return home;
-}
-
-std::string OsUser() {
-    passwd entry{};
-    passwd* found = nullptr;
-    char buffer[4096];
-    if (::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
-        found->pw_name != nullptr) {
-        return found->pw_name;
-    }
-    return Env("USER");
 }
 
 std::string Trim(const std::string& s) {
@@ -199,7 +189,7 @@ bool CPgPassFile::EntriesFor(const std::string& strUrl, const std::string& strPa
         parts.m_ports = {Env("PGPORT")};
     }
     if (parts.m_strUser.empty()) {
-        parts.m_strUser = !Env("PGUSER").empty() ? Env("PGUSER") : OsUser();
+        parts.m_strUser = !Env("PGUSER").empty() ? Env("PGUSER") : CHistoryStore::CurrentUser();
     }
     if (parts.m_strDatabase.empty()) {
         parts.m_strDatabase = !Env("PGDATABASE").empty() ? Env("PGDATABASE") : parts.m_strUser;
