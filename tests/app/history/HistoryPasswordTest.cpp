@@ -138,6 +138,8 @@ TEST_F(HistoryPassword, AServiceNameAndThePasswordFileReachThePlantDatabase) {
                                                      ":postgres:" + CTempPostgres::kUser + ":" +
                                                      CTempPostgres::kPassword + "\n");
 
+    // The new store opens on its own thread; until it has taken over the old one records.
+    ASSERT_TRUE(m_app->GetHistory()->WaitIdle(30000)) << m_app->GetHistory()->GetStatus().GetText();
     auto* pDoc = static_cast<CQuorvelDoc*>(m_app->m_pNetTemplate->GetDocuments().front());
     m_app->AddToStatistics(pDoc->FindPress(3), FALSE);
     ASSERT_TRUE(WaitForLine());
