@@ -5,16 +5,44 @@
 #include "records/Press.h"
 
 #include <QPointer>
+#include <QSocketNotifier>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <sys/eventfd.h>
+#include <unistd.h>
 #include <utility>
 
-CHistoryRecorder::CHistoryRecorder(QObject* pParent) : QObject(pParent) {}
+CHistoryRecorder::CHistoryRecorder(QObject* pParent)
+    : QObject(pParent), m_nWakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    if (m_nWakeFd >= 0) {
+        m_pWake = new QSocketNotifier(m_nWakeFd, QSocketNotifier::Read, this);
+        connect(m_pWake, &QSocketNotifier::activated, this, &CHistoryRecorder::DeliverStatuses);
+    }
+}
 
 CHistoryRecorder::~CHistoryRecorder() {
     Close();
+    delete m_pWake;
+    if (m_nWakeFd >= 0) {
+        ::close(m_nWakeFd);
+    }
+}
+
+void CHistoryRecorder::DeliverStatuses() {
+    if (m_nWakeFd >= 0) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = ::read(m_nWakeFd, &count, sizeof count);
+    }
+    std::vector<CHistoryStatus> statuses;
+    {
+        std::lock_guard<std::mutex> lock(m_statusMutex);
+        statuses.swap(m_statuses);
+    }
+    for (const CHistoryStatus& status : statuses) {
+        emit StatusChanged(status);
+    }
 }
 
 std::shared_ptr<CHistoryStore> CHistoryRecorder::RecordingStore() const {
@@ -39,14 +67,18 @@ void CHistoryRecorder::Open(const CHistoryStore::COptions& options) {
         if (status.m_state != CHistoryStatus::State::opening && !pTried->exchange(true)) {
             Opened(pRaw);
         }
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, status] {
-                if (self != nullptr) {
-                    emit self->StatusChanged(status);
-                }
-            },
-            Qt::QueuedConnection);
+        // Handed over under a lock of ours, which a race checker sees, not inside Qt's queue.
+        {
+            std::lock_guard<std::mutex> lock(m_statusMutex);
+            m_statuses.push_back(status);
+        }
+        if (m_nWakeFd >= 0) {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = ::write(m_nWakeFd, &one, sizeof one);
+        } else if (CHistoryRecorder* pSelf = self.data()) {
+            QMetaObject::invokeMethod(pSelf, &CHistoryRecorder::DeliverStatuses,
+                                      Qt::QueuedConnection);
+        }
     });
     std::shared_ptr<CHistoryStore> pSuperseded;
     std::shared_ptr<CHistoryStore> pSilenced;

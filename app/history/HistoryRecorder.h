@@ -21,6 +21,7 @@ class CCurveRecord;
 class CPress;
 class CStats;
 class CZarnRequest;
+class QSocketNotifier;
 
 // The program's side of the history: owns the store, names the layout's stations in the
 // records, and hands the store's status to the window thread. The Record calls may come from
@@ -91,6 +92,8 @@ signals:
 private:
     std::shared_ptr<CHistoryStore> Store() const;
     std::shared_ptr<CHistoryStore> RecordingStore() const;
+    // On the window thread: the statuses the stores reported since the last time.
+    void DeliverStatuses();
     // On the store's thread: it has tried its local file and takes over from the one in use.
     void Opened(const CHistoryStore* pStore);
     // The caller holds m_mutex.
@@ -105,4 +108,9 @@ private:
     std::vector<std::shared_future<void>> m_closing;
     StationFinder m_findStation;
     std::atomic<bool> m_bByService{false};
+    std::mutex m_statusMutex;
+    std::vector<CHistoryStatus> m_statuses; // reported, not yet handed to the window thread
+    // Wakes the window thread without handing it anything made on another thread.
+    int m_nWakeFd = -1;
+    QSocketNotifier* m_pWake = nullptr;
 };
