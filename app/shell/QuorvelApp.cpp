@@ -143,14 +143,18 @@ void CQuorvelApp::WatchLayout() {
     }
 }
 
-void CQuorvelApp::OpenPortOnLine(const std::string& strName, bool bStartup) {
+void CQuorvelApp::NoteWhoRecords(const std::string& strPort) {
     if (m_pHistory != nullptr) {
-        const bool bByService = CZarndLink::IsLinkName(strName);
+        const bool bByService = CZarndLink::IsLinkName(strPort);
         if (bByService != m_pHistory->IsRecordedByService()) {
             m_pHistory->SetRecordedByService(bByService);
             OnHistoryStatus(m_pHistory->GetStatus());
         }
     }
+}
+
+void CQuorvelApp::OpenPortOnLine(const std::string& strName, bool bStartup) {
+    NoteWhoRecords(strName);
     m_pLine->OpenPort(strName, [this, bStartup](bool bOpened) {
         if (bStartup && !m_bPortStepReached) {
             m_startupPortOpened = bOpened; // told at its place in the start-up
@@ -366,6 +370,9 @@ bool CQuorvelApp::InitInstance() {
     // The history records from here on: before the line runs, and the stations named as
     // the layout names them when each record is made.
     m_pHistory = std::make_unique<CHistoryRecorder>();
+    if (m_pPort != nullptr) {
+        NoteWhoRecords(m_pPort->GetCommPort());
+    }
     m_pHistory->SetStationFinder([this](int nNodeID) -> const CPress* {
         if (m_pNetTemplate == nullptr || m_pNetTemplate->GetDocuments().empty()) {
             return nullptr;

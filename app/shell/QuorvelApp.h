@@ -101,6 +101,8 @@ private:
     void StartLine();
     // Lets the line's monitor sweep the layout and the layout show what it learns.
     void WatchLayout();
+    // On a line service's port the service records; the program then records nothing.
+    void NoteWhoRecords(const std::string& strPort);
     void OpenPortOnLine(const std::string& strName, bool bStartup);
     // Message 1018 when the port could not be opened.
     void OnPortOpened(bool bOpened);
