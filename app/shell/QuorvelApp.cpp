@@ -154,6 +154,7 @@ void CQuorvelApp::NoteWhoRecords(const std::string& strPort) {
 }
 
 void CQuorvelApp::OpenPortOnLine(const std::string& strName, bool bStartup) {
+    m_strPortChosen = strName; // the port itself is the line's to read from now on
     NoteWhoRecords(strName);
     m_pLine->OpenPort(strName, [this, bStartup](bool bOpened) {
         if (bStartup && !m_bPortStepReached) {
@@ -370,9 +371,7 @@ bool CQuorvelApp::InitInstance() {
     // The history records from here on: before the line runs, and the stations named as
     // the layout names them when each record is made.
     m_pHistory = std::make_unique<CHistoryRecorder>();
-    if (m_pPort != nullptr) {
-        NoteWhoRecords(m_pPort->GetCommPort());
-    }
+    NoteWhoRecords(m_strPortChosen);
     m_pHistory->SetStationFinder([this](int nNodeID) -> const CPress* {
         if (m_pNetTemplate == nullptr || m_pNetTemplate->GetDocuments().empty()) {
             return nullptr;

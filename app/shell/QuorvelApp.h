@@ -121,6 +121,7 @@ private:
     std::optional<std::chrono::steady_clock::time_point> m_startupBegin;
     bool m_bExited = false;
     // The start-up's own open may end before start-up reaches the step that tells its outcome.
+    std::string m_strPortChosen; // the name last handed to the line to open
     bool m_bPortStepReached = false;
     std::optional<bool> m_startupPortOpened;
     std::unique_ptr<CHistoryRecorder> m_pHistory;
