@@ -10,6 +10,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include <atomic>
 #include <csignal>
 #include <cstring>
@@ -55,19 +57,25 @@ TEST_F(ZarndSharing, TwoClientsDownloadWholeCurvesWhileThePollingGoesOn) {
     ASSERT_TRUE(m_pSim->GetState(2, two));
     ASSERT_NE(one.curve, two.curve);
 
+    // Two zarnctl processes at once, each downloading 20 curves through the service.
     std::atomic<int> nIntact{0};
     auto download = [&](int node, const std::vector<std::uint16_t>& expected) {
-        auto port = Client();
         for (int i = 0; i < 20; ++i) {
-            std::vector<tagPOINT> points(CZarnPort::kCurvePoints);
-            if (!port->DownloadForceCurve(static_cast<unsigned char>(node), points.data())) {
-                ADD_FAILURE() << "curve " << i << " of node " << node << ": "
-                              << port->GetLastErrorText();
+            const ProgramResult run = Zarnctl({}, {"--json", "curve", std::to_string(node)});
+            if (run.nExit != 0) {
+                ADD_FAILURE() << "curve " << i << " of node " << node << ": " << run.strErr;
+                continue;
+            }
+            const auto json = nlohmann::json::parse(run.strOut, nullptr, false);
+            if (json.is_discarded() || !json.contains("points") ||
+                json["points"].size() != expected.size()) {
+                ADD_FAILURE() << "curve " << i << " of node " << node << ": " << run.strOut;
                 continue;
             }
             bool bSame = true;
-            for (int k = 0; k < CZarnPort::kCurvePoints; ++k) {
-                bSame = bSame && points[k].x == k && points[k].y == (expected[k] & 0x0FFF);
+            for (std::size_t k = 0; k < json["points"].size(); ++k) {
+                bSame = bSame && json["points"][k][0] == k &&
+                        json["points"][k][1] == (expected[k] & 0x0FFF);
             }
             nIntact += bSame ? 1 : 0;
         }
