@@ -45,11 +45,9 @@ void SimulatedAppTest::StartApp() {
     m_app = std::make_unique<CQuorvelApp>(info, s_sim->DevicePath());
     ASSERT_TRUE(m_app->InitInstance());
     // The windows stand at once; the port opens on the line.
-    QDeadlineTimer deadline(30000);
-    while (m_app->m_pLine != nullptr && m_app->m_pLine->IsOpening()) {
-        ASSERT_FALSE(deadline.hasExpired()) << "the port did not open";
-        QTest::qWait(2);
-    }
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return m_app->m_pLine == nullptr || !m_app->m_pLine->IsOpening(); }, 30000))
+        << "the port did not open";
 }
 
 bool SimulatedAppTest::WaitForLine(int nMs) {

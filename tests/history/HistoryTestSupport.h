@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/HistoryStatus.h"
+#include "testsupport/WaitFor.h"
 
 #include <chrono>
 #include <filesystem>
@@ -21,6 +22,3 @@ public:
 private:
     std::string m_strPath;
 };
-
-// Waits until the condition holds or the deadline passes; the condition's last answer.
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 20000);

@@ -6,6 +6,7 @@
 #include "history/HistoryQuery.h"
 #include "sim/ZarnSimulator.h"
 #include "testsupport/ChildProcess.h"
+#include "testsupport/WaitFor.h"
 
 #include <gtest/gtest.h>
 
@@ -74,17 +75,6 @@ protected:
         const int status = m_pService->Wait(20000);
         m_pService.reset();
         return status;
-    }
-
-    static bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!done()) {
-            if (Clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return true;
     }
 
     std::vector<CHistoryReading> Readings(int nNodeID = -1) {
