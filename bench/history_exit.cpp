@@ -3,6 +3,7 @@
 // lock when Exit comes. Exit gives the plant database a bounded time; what has not gone stays in
 // the local outbox and goes at the next start. Target: Exit within 3 s, every record on the
 // server once after the next start.
+#include "BenchLine.h"
 #include "app/framework/MessageRecorder.h"
 #include "app/history/HistoryRecorder.h"
 #include "app/shell/CommandLineInfo.h"
@@ -60,15 +61,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "PostgreSQL: %s\n", server.GetError().c_str());
         return 2;
     }
-    CZarnSimulator::Options options;
-    options.nodes = {1};
-    options.nCrimpIntervalMs = 0;
-    CZarnSimulator sim(options);
-    std::string error;
-    if (!sim.Start(&error)) {
-        std::fprintf(stderr, "simulator: %s\n", error.c_str());
-        return 2;
-    }
+    const auto pSim = StartBenchSim(OneStillAnalyser());
+    const CZarnSimulator& sim = *pSim;
     CMessageRecorder messages;
     CCommandLineInfo info;
     info.m_bShowSplash = false;

@@ -4,6 +4,7 @@
 // time per call printed. Target: a ping under 2.5 ms.
 //
 //   bench_zarnctl_calls [BIN_DIR] [N]   (default: the folder of this program, 200 calls)
+#include "BenchLine.h"
 #include "sim/ZarnSimulator.h"
 
 #include <algorithm>
@@ -78,15 +79,8 @@ double MeanMs(const std::vector<std::string>& args, int n) {
 int main(int argc, char** argv) {
     const std::string bin = argc > 1 ? argv[1] : OwnFolder();
     const int n = argc > 2 ? std::max(1, std::atoi(argv[2])) : 200;
-    CZarnSimulator::Options options;
-    options.nodes = {1};
-    options.nCrimpIntervalMs = 0;
-    CZarnSimulator sim(options);
-    std::string error;
-    if (!sim.Start(&error)) {
-        std::fprintf(stderr, "simulator: %s\n", error.c_str());
-        return 2;
-    }
+    const auto pSim = StartBenchSim(OneStillAnalyser());
+    const CZarnSimulator& sim = *pSim;
     const double simHelp = MeanMs({bin + "/zarnsim", "--help"}, n);
     const double help = MeanMs({bin + "/zarnctl", "--help"}, n);
     const double ping = MeanMs({bin + "/zarnctl", "--port", sim.DevicePath(), "ping", "1"}, n);

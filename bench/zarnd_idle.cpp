@@ -4,6 +4,7 @@
 // memory. Targets: CPU below 0.5 %, resident memory below 20 MiB.
 // Usage: bench_zarnd_idle [WINDOW_SECONDS] (default 120).
 
+#include "BenchLine.h"
 #include "ZarndProcess.h"
 #include "sim/ZarnSimulator.h"
 
@@ -48,12 +49,8 @@ int main(int argc, char** argv) {
     CZarnSimulator::Options options;
     options.bPace = true;
     options.nSeed = 3;
-    CZarnSimulator sim(options);
-    std::string error;
-    if (!sim.Start(&error)) {
-        std::fprintf(stderr, "simulator: %s\n", error.c_str());
-        return 2;
-    }
+    const auto pSim = StartBenchSim(options);
+    const CZarnSimulator& sim = *pSim;
     CZarndProcess service(sim.DevicePath(), {"--nodes", "1-12", "--poll", "60", "--sweep", "60"});
     const pid_t pid = service.process.Pid();
     // The first readings come at once; the window starts after the start-up.
