@@ -188,6 +188,7 @@ CLineWorker::Result CLineWorker::Execute(Entry& entry) {
             const bool lost = GetState() == LineState::lost;
             result.outcome = lost ? Outcome::lineDown : Outcome::failed;
             result.error = lost ? ZarnError::lineLost : m_port.GetLastError();
+            result.strErrorText = m_port.GetLastErrorText();
             return result;
         }
         ++result.nStepsDone;

@@ -61,6 +61,8 @@ public:
         Outcome outcome = Outcome::done;
         std::size_t nStepsDone = 0; // steps that succeeded; the next one failed or never ran
         ZarnError error = ZarnError::none;
+        // The port's words for the failure, with what it knows more (who was refused, and why).
+        std::string strErrorText;
         // The request the line carried instead of the one sent, when noise made another
         // valid request of it (the analyser it names may have carried it out).
         std::optional<CZarnRequest> carried;

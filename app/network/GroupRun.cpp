@@ -67,7 +67,8 @@ void CGroupRun::Next() {
             std::string label = Label(*station.pPress);
             m_nCurrentNode = station.pPress->GetNodeID();
             m_action(station.pPress, CLineJob(m_pOperation, [self = QPointer<CGroupRun>(this),
-                                                             label](bool bOk, bool bCancelled) {
+                                                             label](bool bOk, bool bCancelled,
+                                                                    const std::string& strWhy) {
                          if (self == nullptr) {
                              return;
                          }
@@ -76,6 +77,9 @@ void CGroupRun::Next() {
                              self->m_doneNodes.push_back(self->m_nCurrentNode);
                          } else if (bCancelled) {
                              self->m_cancelled.push_back(label);
+                         } else if (!strWhy.empty()) {
+                             self->m_refused.push_back(label);
+                             self->m_strRefusal = strWhy;
                          } else {
                              self->m_failed.push_back(label);
                          }
@@ -99,8 +103,8 @@ void CGroupRun::Finish() {
         const bool bAll = !bCancelled && m_nDone == m_stations.size();
         m_onEnded(m_doneNodes, bAll ? text : std::string());
     }
-    if (!m_silent.empty() || !m_failed.empty() || !m_lost.empty() || !m_cancelled.empty() ||
-        !m_deleted.empty()) {
+    if (!m_silent.empty() || !m_failed.empty() || !m_refused.empty() || !m_lost.empty() ||
+        !m_cancelled.empty() || !m_deleted.empty()) {
         // One summary of what was left out, after the messages of the stations themselves.
         if (!m_strLostLine.empty()) {
             text += "\n\n" + m_strLostLine;
@@ -116,6 +120,10 @@ void CGroupRun::Finish() {
         };
         list("Did not answer:", m_silent);
         list("Failed:", m_failed);
+        list("Refused:", m_refused);
+        if (!m_refused.empty()) {
+            text += "\n" + m_strRefusal;
+        }
         list("Not asked, the line was lost:", m_lost);
         list("Cancelled:", m_cancelled);
         list("Deleted from the layout:", m_deleted);

@@ -53,6 +53,8 @@ private:
     std::size_t m_nNext = 0;
     std::vector<std::string> m_silent;    // did not answer
     std::vector<std::string> m_failed;    // answered, but the command failed
+    std::vector<std::string> m_refused;   // the line service let the account only read
+    std::string m_strRefusal;             // its words
     std::vector<std::string> m_cancelled; // the command was under way when cancelled
     std::vector<std::string> m_deleted;   // deleted from the layout before the command was done
     std::size_t m_nDone = 0;

@@ -278,7 +278,9 @@ void CPressPropertiesDlg::Run(CPressProperties::Request request,
             --m_running[request];
             EnableAnalyserControls();
             if (result.outcome != CLineClient::Outcome::cancelled) {
-                m_strLostLine = m_pLine->FailureText(result, {});
+                m_strLostLine = m_pLine->FailureText(result, {},
+                                                     m_strStation + " (node " +
+                                                         std::to_string(m_pLogic->m_nNodeID) + ")");
                 m_bLostLineTold = false;
                 done(result.outcome == CLineClient::Outcome::done);
                 m_strLostLine.clear();

@@ -110,8 +110,8 @@ private:
     CHistoryStation m_historyStation; // the station's fields, as the changes name it
     std::map<CPressProperties::Request, int> m_running;
     std::vector<std::weak_ptr<CLineOperation>> m_operations;
-    // The request being finished failed because the line is lost: its message says that
-    // instead of advice about the analyser.
+    // The request being finished failed because the line is lost or the line service refused
+    // it: its message says that instead of advice about the analyser.
     std::string m_strLostLine;
     bool m_bLostLineTold = false;
 };

@@ -544,6 +544,9 @@ void CQuorvelView::RunOnGroup(int nCode) {
                 [pJob](const CLineClient::Result& result) {
                     pJob->bOk = result.outcome == CLineClient::Outcome::done;
                     pJob->bCancelled = result.outcome == CLineClient::Outcome::cancelled;
+                    if (result.error == ZarnError::refused) {
+                        pJob->strRefusal = CLineClient::RefusalText(result, {});
+                    }
                     pJob->Finish();
                 },
                 pJob->pOperation);
@@ -673,15 +676,16 @@ void CQuorvelView::ConfirmAndOrder(UINT nQuestion, int nGroupCode, const char* p
     app->m_pLine->Post(
         this, {OrderStep(*press, nGroupCode, order)},
         [op, nFailure, nNodeID = press->GetNodeID(),
-         strDone = std::string(pszWhat) + ": " + press->GetName() +
-                   " done."](const CLineClient::Result& result) {
+         strDone = std::string(pszWhat) + ": " + press->GetName() + " done.",
+         strStation = press->GetName() + " (node " + std::to_string(press->GetNodeID()) +
+                      ")"](const CLineClient::Result& result) {
             op->End();
             if (result.outcome == CLineClient::Outcome::done) {
                 ConfirmAndReread(strDone, {nNodeID});
             }
             if (result.outcome != CLineClient::Outcome::done &&
                 result.outcome != CLineClient::Outcome::cancelled) {
-                AfxMessageBox(LineFailureText(result, CStringTable::Load(nFailure)),
+                AfxMessageBox(LineFailureText(result, CStringTable::Load(nFailure), strStation),
                               MB_OK | MB_ICONSTOP);
             }
         },

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -19,7 +20,8 @@ void CLineJob::Finish() {
     if (auto fn = std::exchange(onFinished, nullptr)) {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [fn, ok = bOk, cancelled = bCancelled] { fn(ok, cancelled); }, Qt::QueuedConnection);
+            [fn, ok = bOk, cancelled = bCancelled, why = strRefusal] { fn(ok, cancelled, why); },
+            Qt::QueuedConnection);
     }
 }
 
@@ -288,6 +290,17 @@ void CLineClient::OnLineState(CLineWorker::LineState state, const std::string& s
     if (bChanged) {
         emit LineStateChanged(state);
     }
+}
+
+std::string CLineClient::RefusalText(const Result& result, const std::string& strStation) {
+    std::string text = result.strErrorText.empty() ? std::string(ZarnErrorText(result.error))
+                                                   : result.strErrorText;
+    if (!strStation.empty()) {
+        text = strStation + ": " + text;
+    } else if (!text.empty()) {
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    }
+    return text + ".";
 }
 
 std::string CLineClient::GetLostLineText() const {

@@ -55,18 +55,21 @@ private:
 struct CLineJob {
     std::shared_ptr<CLineOperation> pOperation;
     // Told whether the work succeeded (a window shown, a row added, an order obeyed), and
-    // when it did not, whether the operator's Cancel stopped it.
-    std::function<void(bool bOk, bool bCancelled)> onFinished;
+    // when it did not, whether the operator's Cancel stopped it or the line service refused it
+    // (its words, empty otherwise).
+    std::function<void(bool bOk, bool bCancelled, const std::string& strRefusal)> onFinished;
     bool bOk = false;
     bool bCancelled = false;
+    std::string strRefusal;
 
     CLineJob() = default;
-    CLineJob(std::shared_ptr<CLineOperation> pOp, std::function<void(bool, bool)> fn)
+    CLineJob(std::shared_ptr<CLineOperation> pOp,
+             std::function<void(bool, bool, const std::string&)> fn)
         : pOperation(std::move(pOp)), onFinished(std::move(fn)) {}
     CLineJob(CLineJob&& other) noexcept
         : pOperation(std::move(other.pOperation)),
           onFinished(std::exchange(other.onFinished, nullptr)), bOk(other.bOk),
-          bCancelled(other.bCancelled) {}
+          bCancelled(other.bCancelled), strRefusal(std::move(other.strRefusal)) {}
     CLineJob& operator=(CLineJob&& other) noexcept {
         if (this != &other) {
             Finish();
@@ -74,6 +77,7 @@ struct CLineJob {
             onFinished = std::exchange(other.onFinished, nullptr);
             bOk = other.bOk;
             bCancelled = other.bCancelled;
+            strRefusal = std::move(other.strRefusal);
         }
         return *this;
     }
@@ -145,10 +149,17 @@ public:
     // The message of a request that failed because the line is lost: no advice about the
     // analyser helps then.
     std::string GetLostLineText() const;
-    // A failed request's message: the lost line's where that is why, else the request's own.
-    std::string FailureText(const Result& result, const std::string& strOwn) const {
-        return result.outcome == Outcome::lineDown ? GetLostLineText() : strOwn;
+    // A failed request's message: the lost line's where that is why, the line service's refusal
+    // naming the station (strStation) where it refused, else the request's own.
+    std::string FailureText(const Result& result, const std::string& strOwn,
+                            const std::string& strStation = std::string()) const {
+        if (result.outcome == Outcome::lineDown) {
+            return GetLostLineText();
+        }
+        return result.error == ZarnError::refused ? RefusalText(result, strStation) : strOwn;
     }
+    // "STATION: refused by the line service: WHO may only read."
+    static std::string RefusalText(const Result& result, const std::string& strStation);
     // More about it, for the tool tip: why the port is not open.
     QString GetStatusDetail() const;
     // Why the last open failed (an errno value or the port's own code), 0 when it did not.

@@ -607,10 +607,11 @@ void CQuorvelApp::OnStatisticsWindow() {
     }
 }
 
-std::string LineFailureText(const CLineWorker::Result& result, const std::string& strOwn) {
+std::string LineFailureText(const CLineWorker::Result& result, const std::string& strOwn,
+                            const std::string& strStation) {
     CQuorvelApp* pApp = GetQuorvelApp();
     if (pApp == nullptr || pApp->m_pLine == nullptr) {
         return strOwn;
     }
-    return pApp->m_pLine->FailureText(result, strOwn);
+    return pApp->m_pLine->FailureText(result, strOwn, strStation);
 }

@@ -135,4 +135,5 @@ CQuorvelApp* GetQuorvelApp();
 
 // The message of a request to the line that failed: the lost line's own where that is why,
 // else strOwn (the request's message with its advice about the analyser).
-std::string LineFailureText(const CLineWorker::Result& result, const std::string& strOwn);
+std::string LineFailureText(const CLineWorker::Result& result, const std::string& strOwn,
+                            const std::string& strStation = std::string());
