@@ -6,7 +6,8 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${BUILD_DIR:-$ROOT/build-bench}"
 BENCHES=(bench_request_ack bench_curve_download bench_silent_wait bench_network_presence
          bench_quick_scan bench_ui_stall bench_history_record bench_history_chart
-         bench_zarnd_presence bench_zarnd_idle bench_history_exit bench_zarnctl_calls)
+         bench_zarnd_presence bench_zarnd_idle bench_zarnd_busy_line bench_zarnd_mqtt
+         bench_history_exit bench_zarnctl_calls)
 
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_BUILD_BENCH=ON >/dev/null

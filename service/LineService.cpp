@@ -7,10 +7,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <grp.h>
 #include <poll.h>
+#include <sstream>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -23,6 +25,10 @@ namespace {
 
 constexpr unsigned long kBaudRate = 57600;
 constexpr auto kReopenPeriod = std::chrono::milliseconds(2000);
+
+std::chrono::milliseconds PeriodMs(double fSeconds) {
+    return std::chrono::milliseconds(std::llround(fSeconds * 1000.0));
+}
 
 std::string StationName(const CHistoryStation& station) {
     std::string text = "node " + std::to_string(station.m_nNodeID);
@@ -142,12 +148,13 @@ bool CLineService::Start() {
     m_nextPoll = m_nextSweep = m_nextReopen = now;
     // The first readings come at once; the first presence tests after a round of readings, as
     // a reading already tells whether a station answers.
-    if (m_config.m_nPollSeconds != 0) {
-        m_nextSweep = now + std::chrono::seconds(std::min(m_config.m_nSweepSeconds, 60u));
+    if (m_config.m_fPollSeconds != 0) {
+        m_nextSweep = now + PeriodMs(std::min(m_config.m_fSweepSeconds, 60.0));
     }
+    std::ostringstream every;
+    every << m_config.m_fPollSeconds;
     CServiceLog::Info("polling " + std::to_string(m_stations.size()) + " stations every " +
-                      std::to_string(m_config.m_nPollSeconds) + " s; history in " +
-                      m_history.GetStatus().m_strLocalPath);
+                      every.str() + " s; history in " + m_history.GetStatus().m_strLocalPath);
     return true;
 }
 
@@ -332,10 +339,10 @@ int CLineService::NextTimeout(Clock::time_point now) const {
     if (state == CLineWorker::LineState::closed) {
         next = std::min(next, m_nextReopen);
     } else if (state == CLineWorker::LineState::open) {
-        if (m_config.m_nPollSeconds != 0 && !m_bPollBusy) {
+        if (m_config.m_fPollSeconds != 0 && !m_bPollBusy) {
             next = std::min(next, m_nextPoll);
         }
-        if (m_config.m_nSweepSeconds != 0 && !m_bSweepBusy) {
+        if (m_config.m_fSweepSeconds != 0 && !m_bSweepBusy) {
             next = std::min(next, m_nextSweep);
         }
     }
@@ -672,7 +679,7 @@ void CLineService::NoteAnswer(const CHistoryStation& station, bool bAnswered,
     }
 }
 
-bool CLineService::TakeTurn(Clock::time_point now, unsigned nPeriodSeconds, std::size_t& nNext,
+bool CLineService::TakeTurn(Clock::time_point now, double fPeriodSeconds, std::size_t& nNext,
                             Clock::time_point& next, CHistoryStation& station) {
     std::size_t nStations = 0;
     {
@@ -684,18 +691,18 @@ bool CLineService::TakeTurn(Clock::time_point now, unsigned nPeriodSeconds, std:
         station = m_stations[nNext++ % nStations];
     }
     // Each station once a period, the turns spread evenly over it.
-    next = now + std::chrono::milliseconds(std::max<long long>(
-                     1, nPeriodSeconds * 1000LL / static_cast<long long>(nStations)));
+    next = now + std::max(std::chrono::milliseconds(1),
+                          PeriodMs(fPeriodSeconds / static_cast<double>(nStations)));
     return true;
 }
 
 void CLineService::PollStep(Clock::time_point now) {
-    if (m_config.m_nPollSeconds == 0 || m_bPollBusy || now < m_nextPoll ||
+    if (m_config.m_fPollSeconds == 0 || m_bPollBusy || now < m_nextPoll ||
         m_pWorker->GetState() != CLineWorker::LineState::open) {
         return;
     }
     CHistoryStation station;
-    if (!TakeTurn(now, m_config.m_nPollSeconds, m_nNextPoll, m_nextPoll, station)) {
+    if (!TakeTurn(now, m_config.m_fPollSeconds, m_nNextPoll, m_nextPoll, station)) {
         return;
     }
     m_bPollBusy = true;
@@ -726,12 +733,12 @@ void CLineService::PollStep(Clock::time_point now) {
 }
 
 void CLineService::SweepStep(Clock::time_point now) {
-    if (m_config.m_nSweepSeconds == 0 || m_bSweepBusy || now < m_nextSweep ||
+    if (m_config.m_fSweepSeconds == 0 || m_bSweepBusy || now < m_nextSweep ||
         m_pWorker->GetState() != CLineWorker::LineState::open) {
         return;
     }
     CHistoryStation station;
-    if (!TakeTurn(now, m_config.m_nSweepSeconds, m_nNextSweep, m_nextSweep, station)) {
+    if (!TakeTurn(now, m_config.m_fSweepSeconds, m_nNextSweep, m_nextSweep, station)) {
         return;
     }
     m_bSweepBusy = true;

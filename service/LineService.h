@@ -89,7 +89,7 @@ private:
     void Deliver(Note note);
 
     // The next station in turn for a round of one station per period: false with none.
-    bool TakeTurn(Clock::time_point now, unsigned nPeriodSeconds, std::size_t& nNext,
+    bool TakeTurn(Clock::time_point now, double fPeriodSeconds, std::size_t& nNext,
                   Clock::time_point& next, CHistoryStation& station);
     void PollStep(Clock::time_point now);
     void SweepStep(Clock::time_point now);

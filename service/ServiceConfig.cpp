@@ -52,12 +52,12 @@ int CServiceConfig::Parse(int argc, const char* const* argv, std::string& messag
         app.add_option("--stations", m_strStations, "The program's station file (pressinfo.vlm)");
     app.add_option("--nodes", m_strNodes, "Node IDs to poll instead, e.g. 1-12 or 5,6")
         ->excludes(stations);
-    app.add_option("--poll", m_nPollSeconds,
+    app.add_option("--poll", m_fPollSeconds,
                    "Seconds between two statistics readings of one station (0: none)")
-        ->check(CLI::Range(0u, 86400u));
-    app.add_option("--sweep", m_nSweepSeconds,
+        ->check(CLI::Range(0.0, 86400.0));
+    app.add_option("--sweep", m_fSweepSeconds,
                    "Seconds between two presence tests of one station (0: none)")
-        ->check(CLI::Range(0u, 86400u));
+        ->check(CLI::Range(0.0, 86400.0));
     app.add_option("--history", m_strHistory,
                    "History file or postgresql:// URL (default $STATE_DIRECTORY/history.db, else "
                    "the program's own file)");
@@ -225,7 +225,7 @@ bool CServiceConfig::Check(std::string& problem) const {
     if (!m_strMqtt.empty() && !CMqttFeed::Check(MqttOptions(), problem)) {
         return false;
     }
-    if (m_nPollSeconds == 0 && m_nSweepSeconds == 0 && socket.empty()) {
+    if (m_fPollSeconds == 0 && m_fSweepSeconds == 0 && socket.empty()) {
         problem = "nothing to do: no polling, no presence sweep and no socket";
         return false;
     }

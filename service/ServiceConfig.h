@@ -14,8 +14,9 @@ public:
     std::string m_strPort;
     std::string m_strStations; // the program's station file
     std::string m_strNodes;    // or a node list ("1-12", "5,6")
-    unsigned m_nPollSeconds = 60;
-    unsigned m_nSweepSeconds = 60;
+    // Fractions of a second are taken: a fast line may be read without pause.
+    double m_fPollSeconds = 60;
+    double m_fSweepSeconds = 60;
     std::string m_strHistory; // a path or a postgresql:// URL; empty: the default file
     std::string m_strWorkstation;
     std::string m_strSocket; // empty: $RUNTIME_DIRECTORY/line.sock, or none

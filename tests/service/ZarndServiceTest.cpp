@@ -150,7 +150,7 @@ TEST_F(ZarndService, ChecksItsConfiguration) {
     {
         std::ofstream out(config);
         out << "# the press line\nport = " << m_pSim->DevicePath() << "\nnodes = 1-12\n"
-            << "poll = 30\nhistory = " << m_strHistory << "\nsocket = " << m_strSocket << "\n";
+            << "poll = 0.5\nhistory = " << m_strHistory << "\nsocket = " << m_strSocket << "\n";
     }
     const ProgramResult valid = check({"--config", config});
     EXPECT_EQ(valid.nExit, 0) << valid.strErr;
@@ -168,6 +168,10 @@ TEST_F(ZarndService, ChecksItsConfiguration) {
     EXPECT_EQ(noStations.nExit, 1);
     EXPECT_NE(noStations.strErr.find("cannot read the station file"), std::string::npos)
         << noStations.strErr;
+
+    const ProgramResult badPoll = check({"--port", "/dev/null", "--nodes", "1", "--poll", "-1"});
+    EXPECT_NE(badPoll.nExit, 0);
+    EXPECT_NE(badPoll.strErr.find("--poll"), std::string::npos) << badPoll.strErr;
 
     const ProgramResult badNodes = check({"--port", "/dev/null", "--nodes", "12-3"});
     EXPECT_EQ(badNodes.nExit, 1);
