@@ -70,6 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (ZarndMessage::DecodeStarted(frame, id)) {
             FUZZ_CHECK(ZarndMessage::EncodeStarted(id) == frame);
         }
+        if (ZarndMessage::DecodeReportRequest(frame, id)) {
+            FUZZ_CHECK(ZarndMessage::EncodeReportRequest(id) == frame);
+        }
+        CZarndReport report;
+        if (ZarndMessage::DecodeReport(frame, id, report)) {
+            FUZZ_CHECK(report.m_strHistory.size() <= CZarndReport::kMaxHistory);
+            FUZZ_CHECK(ZarndMessage::EncodeReport(id, report) == frame);
+        }
         CZarnOutcome outcome;
         if (ZarndMessage::DecodeOutcome(frame, id, outcome)) {
             FUZZ_CHECK(outcome.m_values.size() <= CZarnOutcome::kMaxValues);

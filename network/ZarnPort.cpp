@@ -256,6 +256,16 @@ int CZarnPort::Remote(CZarndLink& link, const CZarnCall& call, CZarnOutcome& out
     return 0;
 }
 
+int CZarnPort::GetServiceReport(CZarndReport& report) {
+    m_carried.reset();
+    m_strErrorDetail.clear();
+    CZarndLink* link = Link();
+    if (link == nullptr) {
+        return Fail(ZarnError::portClosed);
+    }
+    return link->Report(report) ? Succeed() : Fail(ZarnError::lineLost);
+}
+
 int CZarnPort::ReceivePacket(COAXNWKPACKET* buffer, int count) {
     if (count <= 0) {
         return 0;

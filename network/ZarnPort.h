@@ -7,6 +7,7 @@
 #include "network/ZarnError.h"
 #include "network/ZarnPacket.h"
 #include "network/ZarnRequest.h"
+#include "network/ZarndReport.h"
 #include "serial/SerialPort.h"
 
 #include <optional>
@@ -67,6 +68,10 @@ public:
     int DownloadBatchBuffer(unsigned char node, tagPOINT* points, unsigned short* count,
                             CStats& stats, unsigned int capacity);
     int GetStatistics(unsigned int node, CStats& stats);
+
+    // On the line service's port: its report of the line, without an exchange on the line.
+    // Fails with portClosed on any other port, and as a lost line when the service is gone.
+    int GetServiceReport(CZarndReport& report);
 
     // Why the last request failed; ZarnError::none after a success.
     ZarnError GetLastError() const { return m_lastError; }

@@ -186,3 +186,19 @@ bool CZarndLink::Exchange(const CZarnCall& call, CZarnOutcome& outcome) {
     Lose();
     return false;
 }
+
+bool CZarndLink::Report(CZarndReport& report) {
+    if (m_nFd < 0) {
+        return false;
+    }
+    const std::uint32_t id = m_nNextId++;
+    std::vector<std::uint8_t> payload;
+    std::uint32_t got = 0;
+    if (WriteAll(ZarndMessage::Frame(ZarndMessage::EncodeReportRequest(id))) &&
+        ReadFrame(payload, NowMs() + kReportTimeoutMs) &&
+        ZarndMessage::DecodeReport(payload, got, report) && got == id) {
+        return true;
+    }
+    Lose();
+    return false;
+}

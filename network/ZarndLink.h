@@ -19,6 +19,8 @@ public:
     static constexpr const char* kScheme = "zarnd://";
     // How long a call may wait for its turn on the line before the service is taken for hung.
     static constexpr int kTurnTimeoutMs = 300000;
+    // How long the service may take over its report.
+    static constexpr int kReportTimeoutMs = 5000;
 
     static bool IsLinkName(const std::string& name) { return name.rfind(kScheme, 0) == 0; }
     // Connects to the socket the name gives; null with errno set when it cannot.
@@ -28,6 +30,8 @@ public:
     // Runs one call through the service. False when the service could not be reached or broke
     // off (the link is then lost); the outcome is the call's own otherwise.
     bool Exchange(const CZarnCall& call, CZarnOutcome& outcome);
+    // Asks the service for its report of the line, which it gives at once. False as Exchange.
+    bool Report(CZarndReport& report);
 
     bool SetState(const lintaro::DCB&) override { return true; }
     bool GetTimeouts(lintaro::COMMTIMEOUTS& t) override;

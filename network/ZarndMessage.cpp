@@ -1,5 +1,6 @@
 #include "network/ZarndMessage.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ZarndMessage {
@@ -69,6 +70,31 @@ private:
     std::size_t m_nPos = 0;
 };
 
+void WriteStats(CWriter& w, const CStats& s) {
+    w.F32(s.m_fMean);
+    w.F32(s.m_fCpk);
+    w.F32(s.m_fCp);
+    w.F32(s.m_fStdDev);
+    w.U16(static_cast<std::uint16_t>(s.m_nMax));
+    w.U16(static_cast<std::uint16_t>(s.m_nMin));
+    w.U16(s.m_nBad);
+    w.U16(s.m_nGood);
+    w.U16(s.m_nBatchMax);
+    w.U16(s.m_nBLO);
+}
+
+bool ReadStats(CReader& r, CStats& s) {
+    std::uint16_t max = 0, min = 0;
+    if (!r.F32(s.m_fMean) || !r.F32(s.m_fCpk) || !r.F32(s.m_fCp) || !r.F32(s.m_fStdDev) ||
+        !r.U16(max) || !r.U16(min) || !r.U16(s.m_nBad) || !r.U16(s.m_nGood) ||
+        !r.U16(s.m_nBatchMax) || !r.U16(s.m_nBLO)) {
+        return false;
+    }
+    s.m_nMax = static_cast<short>(max);
+    s.m_nMin = static_cast<short>(min);
+    return true;
+}
+
 } // namespace
 
 std::vector<std::uint8_t> Frame(const std::vector<std::uint8_t>& payload) {
@@ -120,17 +146,7 @@ std::vector<std::uint8_t> EncodeOutcome(std::uint32_t id, const CZarnOutcome& o)
     for (std::size_t i = 0; i < nPoints; ++i) {
         w.U16(o.m_points[i]);
     }
-    const CStats& s = o.m_stats;
-    w.F32(s.m_fMean);
-    w.F32(s.m_fCpk);
-    w.F32(s.m_fCp);
-    w.F32(s.m_fStdDev);
-    w.U16(static_cast<std::uint16_t>(s.m_nMax));
-    w.U16(static_cast<std::uint16_t>(s.m_nMin));
-    w.U16(s.m_nBad);
-    w.U16(s.m_nGood);
-    w.U16(s.m_nBatchMax);
-    w.U16(s.m_nBLO);
+    WriteStats(w, o.m_stats);
     return std::move(w.m_bytes);
 }
 
@@ -194,16 +210,84 @@ bool DecodeOutcome(const std::vector<std::uint8_t>& payload, std::uint32_t& id,
     for (std::uint32_t i = 0; i < nPoints; ++i) {
         r.U16(o.m_points[i]);
     }
-    CStats& s = o.m_stats;
-    std::uint16_t max = 0, min = 0;
-    if (!r.F32(s.m_fMean) || !r.F32(s.m_fCpk) || !r.F32(s.m_fCp) || !r.F32(s.m_fStdDev) ||
-        !r.U16(max) || !r.U16(min) || !r.U16(s.m_nBad) || !r.U16(s.m_nGood) ||
-        !r.U16(s.m_nBatchMax) || !r.U16(s.m_nBLO) || !r.AtEnd()) {
+    if (!ReadStats(r, o.m_stats) || !r.AtEnd()) {
         return false;
     }
-    s.m_nMax = static_cast<short>(max);
-    s.m_nMin = static_cast<short>(min);
     outcome = std::move(o);
+    return true;
+}
+
+std::vector<std::uint8_t> EncodeReportRequest(std::uint32_t id) {
+    CWriter w;
+    w.U8(reportRequest);
+    w.U32(id);
+    return std::move(w.m_bytes);
+}
+
+bool DecodeReportRequest(const std::vector<std::uint8_t>& payload, std::uint32_t& id) {
+    CReader r(payload);
+    std::uint8_t kind = 0;
+    return r.U8(kind) && kind == reportRequest && r.U32(id) && r.AtEnd();
+}
+
+std::vector<std::uint8_t> EncodeReport(std::uint32_t id, const CZarndReport& report) {
+    CWriter w;
+    w.U8(ZarndMessage::report);
+    w.U32(id);
+    const std::size_t nHistory = std::min(report.m_strHistory.size(), CZarndReport::kMaxHistory);
+    w.U16(static_cast<std::uint16_t>(nHistory));
+    w.m_bytes.insert(w.m_bytes.end(), report.m_strHistory.begin(),
+                     report.m_strHistory.begin() + static_cast<std::ptrdiff_t>(nHistory));
+    w.U8(report.m_bLineOpen ? 1 : 0);
+    const std::size_t nStations = std::min(report.m_stations.size(), CZarndReport::kMaxStations);
+    w.U16(static_cast<std::uint16_t>(nStations));
+    for (std::size_t i = 0; i < nStations; ++i) {
+        const CZarndStation& station = report.m_stations[i];
+        w.U8(station.m_nNodeID);
+        w.U8(static_cast<std::uint8_t>(station.m_presence));
+        w.U32(station.m_nAskedAgoMs);
+        w.U8(station.m_bHasReading ? 1 : 0);
+        w.U32(station.m_nReadAgoMs);
+        WriteStats(w, station.m_reading);
+    }
+    return std::move(w.m_bytes);
+}
+
+bool DecodeReport(const std::vector<std::uint8_t>& payload, std::uint32_t& id,
+                  CZarndReport& report) {
+    CReader r(payload);
+    CZarndReport got;
+    std::uint8_t kind = 0, lineOpen = 0;
+    std::uint16_t nHistory = 0, nStations = 0;
+    if (!r.U8(kind) || kind != ZarndMessage::report || !r.U32(id) || !r.U16(nHistory) ||
+        nHistory > CZarndReport::kMaxHistory || !r.Left(nHistory)) {
+        return false;
+    }
+    got.m_strHistory.assign(payload.begin() + static_cast<std::ptrdiff_t>(r.Pos()),
+                            payload.begin() + static_cast<std::ptrdiff_t>(r.Pos() + nHistory));
+    r.Skip(nHistory);
+    if (!r.U8(lineOpen) || lineOpen > 1 || !r.U16(nStations) ||
+        nStations > CZarndReport::kMaxStations) {
+        return false;
+    }
+    got.m_bLineOpen = lineOpen != 0;
+    for (std::uint16_t i = 0; i < nStations; ++i) {
+        CZarndStation station;
+        std::uint8_t presence = 0, hasReading = 0;
+        if (!r.U8(station.m_nNodeID) || !r.U8(presence) ||
+            presence > static_cast<std::uint8_t>(CZarndStation::Presence::silent) ||
+            !r.U32(station.m_nAskedAgoMs) || !r.U8(hasReading) || hasReading > 1 ||
+            !r.U32(station.m_nReadAgoMs) || !ReadStats(r, station.m_reading)) {
+            return false;
+        }
+        station.m_presence = static_cast<CZarndStation::Presence>(presence);
+        station.m_bHasReading = hasReading != 0;
+        got.m_stations.push_back(station);
+    }
+    if (!r.AtEnd()) {
+        return false;
+    }
+    report = std::move(got);
     return true;
 }
 

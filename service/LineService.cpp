@@ -1,6 +1,7 @@
 #include "service/LineService.h"
 
 #include "history/HistoryChange.h"
+#include "history/PostgresUrl.h"
 #include "network/ZarndMessage.h"
 #include "serial/CommApi.h"
 #include "service/ServiceLog.h"
@@ -10,6 +11,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <grp.h>
 #include <poll.h>
 #include <sstream>
@@ -534,6 +536,14 @@ void CLineService::ReadClient(std::uint64_t nKey, Client& client) {
         std::vector<std::uint8_t> payload;
         while (client.reader.Next(payload)) {
             Request request;
+            // The report is answered at once, from what the service knows.
+            if (ZarndMessage::DecodeReportRequest(payload, request.nId)) {
+                std::vector<std::uint8_t> frame =
+                    ZarndMessage::Frame(ZarndMessage::EncodeReport(request.nId, Report()));
+                std::lock_guard lock(m_schedMutex);
+                Queue(client, std::move(frame));
+                continue;
+            }
             if (!ZarndMessage::DecodeRequest(payload, request.nId, request.call)) {
                 DropClient(nKey, "sent a damaged request");
                 return;
@@ -662,8 +672,14 @@ void CLineService::NoteUnknown() {
 void CLineService::NoteAnswer(const CHistoryStation& station, bool bAnswered,
                               const CStats* pStats) {
     std::lock_guard lock(m_stateMutex);
+    Learned& learned = m_learned[station.m_nNodeID];
+    learned.bAnswered = bAnswered;
+    learned.askedAt = Clock::now();
     if (pStats != nullptr) {
         m_lastAlarm[station.m_nNodeID] = m_alarm.IsAlarm(*pStats);
+        learned.bHasReading = true;
+        learned.readAt = learned.askedAt;
+        learned.reading = *pStats;
     }
     const char* pszState = !bAnswered                       ? "not answering"
                            : m_lastAlarm[station.m_nNodeID] ? "alarm"
@@ -677,6 +693,47 @@ void CLineService::NoteAnswer(const CHistoryStation& station, bool bAnswered,
     if (m_pFeed) {
         m_pFeed->StationState(station, pszState);
     }
+}
+
+CZarndReport CLineService::Report() {
+    CZarndReport report;
+    const std::string target = m_config.HistoryTarget();
+    std::string password;
+    std::error_code error;
+    CPostgresUrl::CParts parts;
+    report.m_strHistory = CPostgresUrl::Parse(target, parts)
+                              ? CPostgresUrl::SplitPassword(target, password)
+                              : std::filesystem::absolute(target, error).string();
+    report.m_bLineOpen = m_pWorker->GetState() == CLineWorker::LineState::open;
+    std::vector<int> nodes;
+    {
+        std::lock_guard lock(m_stationMutex);
+        for (const CHistoryStation& station : m_stations) {
+            nodes.push_back(station.m_nNodeID);
+        }
+    }
+    const auto now = Clock::now();
+    auto ago = [now](Clock::time_point when) {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - when).count();
+        return static_cast<std::uint32_t>(std::clamp<long long>(ms, 0, 0xFFFFFFFFLL));
+    };
+    std::lock_guard lock(m_stateMutex);
+    for (const int nNodeID : nodes) {
+        CZarndStation station;
+        station.m_nNodeID = static_cast<std::uint8_t>(nNodeID);
+        auto it = m_learned.find(nNodeID);
+        if (it != m_learned.end()) {
+            const Learned& learned = it->second;
+            station.m_presence = learned.bAnswered ? CZarndStation::Presence::answering
+                                                   : CZarndStation::Presence::silent;
+            station.m_nAskedAgoMs = ago(learned.askedAt);
+            station.m_bHasReading = learned.bHasReading;
+            station.m_nReadAgoMs = learned.bHasReading ? ago(learned.readAt) : 0;
+            station.m_reading = learned.reading;
+        }
+        report.m_stations.push_back(station);
+    }
+    return report;
 }
 
 bool CLineService::TakeTurn(Clock::time_point now, double fPeriodSeconds, std::size_t& nNext,

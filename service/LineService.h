@@ -101,6 +101,8 @@ private:
     void RecordNoise(const std::optional<CZarnRequest>& carried);
     void Wake();
     CHistoryStation StationOf(int nNodeID) const;
+    // The report a client asks for: the history target, the line's state and the stations.
+    CZarndReport Report();
     CPassingRecords::CSink RecordsSink();
     int NextTimeout(Clock::time_point now) const;
 
@@ -142,4 +144,14 @@ private:
     std::mutex m_stateMutex;
     std::map<int, std::string> m_states;
     std::map<int, bool> m_lastAlarm;
+    // What the polling and the presence tests last learned of each station, for the clients'
+    // reports.
+    struct Learned {
+        bool bAnswered = false;
+        Clock::time_point askedAt{};
+        bool bHasReading = false;
+        Clock::time_point readAt{};
+        CStats reading;
+    };
+    std::map<int, Learned> m_learned;
 };

@@ -82,7 +82,7 @@ CHistoryCurvePicker::~CHistoryCurvePicker() {
 void CHistoryCurvePicker::Register() {
     CCurveHistory::SetPicker([](QWidget* pParent) {
         CQuorvelApp* pApp = GetQuorvelApp();
-        CHistoryCurvePicker dialog(pApp != nullptr ? pApp->GetHistoryTarget() : std::string(),
+        CHistoryCurvePicker dialog(pApp != nullptr ? pApp->GetHistoryReadTarget() : std::string(),
                                    pParent);
         return dialog.DoModal() == IDOK ? dialog.GetChosen() : std::vector<CCompareCurve>();
     });

@@ -71,7 +71,7 @@ bool CHistoryDoc::IsEmpty() const {
 
 void CHistoryDoc::Refresh() {
     CQuorvelApp* pApp = GetQuorvelApp();
-    const std::string target = pApp != nullptr ? pApp->GetHistoryTarget() : std::string();
+    const std::string target = pApp != nullptr ? pApp->GetHistoryReadTarget() : std::string();
     if (m_pWorker == nullptr) {
         m_pWorker = std::make_unique<CHistoryWorker>(
             CHistorySettings::WithStoredPassword(target), [this](std::function<void()> done) {

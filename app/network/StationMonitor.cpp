@@ -4,6 +4,8 @@
 #include "app/shell/LineClient.h"
 #include "app/shell/Preferences.h"
 #include "network/ZarnPort.h"
+#include "network/ZarndLink.h"
+#include "records/Press.h"
 
 #include <algorithm>
 
@@ -22,7 +24,7 @@ void CStationMonitor::OnLineState(CLineWorker::LineState state) {
     if (state == CLineWorker::LineState::lost) {
         m_nCatchUp = 0;
         m_status.NoteLineLost(now);
-    } else if (m_status.IsLineLost()) {
+    } else if (m_status.IsLineLost() && !m_bServiceLineLost) {
         m_status.NoteLineBack(now);
         CQuorvelDoc* pDoc = m_findDoc ? m_findDoc() : nullptr;
         if (m_nSweepSeconds != 0 && pDoc != nullptr) {
@@ -30,6 +32,9 @@ void CStationMonitor::OnLineState(CLineWorker::LineState state) {
             m_nNext = 0;
             SweepStep();
         }
+    } else if (state == CLineWorker::LineState::open && OnService() && !m_bAsking) {
+        // The service knows the line already: its report is the picture at once.
+        AskService();
     }
     emit Changed();
 }
@@ -82,6 +87,86 @@ void CStationMonitor::SweepStep() {
         Restart(); // the layout may have grown or shrunk
     }
     const int nNodeID = presses[m_nNext++]->GetNodeID();
+    if (OnService()) {
+        AskService();
+        return;
+    }
+    AskPresence(nNodeID);
+}
+
+bool CStationMonitor::OnService() const {
+    return CZarndLink::IsLinkName(m_line.GetPortName());
+}
+
+void CStationMonitor::AskService() {
+    auto pReport = std::make_shared<CZarndReport>();
+    m_bAsking = true;
+    m_line.Post(
+        this, {[pReport](CZarnPort& port) { return port.GetServiceReport(*pReport) != 0; }},
+        [this, pReport](const CLineClient::Result& result) {
+            m_bAsking = false;
+            if (result.outcome != CLineClient::Outcome::done) {
+                return;
+            }
+            m_nCatchUp = 0; // the report is every station's news at once
+            NoteReport(*pReport, std::chrono::system_clock::now());
+            // The layout's stations the service does not know are asked here, one a step.
+            CQuorvelDoc* pDoc = m_findDoc ? m_findDoc() : nullptr;
+            if (pDoc == nullptr || m_nSweepSeconds == 0 || m_bServiceLineLost) {
+                return;
+            }
+            std::vector<int> own;
+            for (const auto& pPress : pDoc->GetPresses()) {
+                if (std::find(m_serviceNodes.begin(), m_serviceNodes.end(), pPress->GetNodeID()) ==
+                    m_serviceNodes.end()) {
+                    own.push_back(pPress->GetNodeID());
+                }
+            }
+            if (!own.empty()) {
+                AskPresence(own[m_nNextOwn++ % own.size()]);
+            }
+        },
+        nullptr);
+}
+
+void CStationMonitor::NoteReport(const CZarndReport& report, CStationStatus::Time now) {
+    m_strServiceHistory = report.m_strHistory;
+    // The service's own line lost is the layout's lost line too. It came back after the report
+    // before, so what the service learned since then counts.
+    if (!report.m_bLineOpen && !m_bServiceLineLost) {
+        m_bServiceLineLost = true;
+        m_status.NoteLineLost(now);
+    } else if (report.m_bLineOpen && m_bServiceLineLost) {
+        m_bServiceLineLost = false;
+        m_status.NoteLineBack(m_lastReportAt);
+    }
+    m_lastReportAt = now;
+    m_serviceNodes.clear();
+    for (const CZarndStation& station : report.m_stations) {
+        if (station.m_presence == CZarndStation::Presence::unknown) {
+            continue;
+        }
+        m_serviceNodes.push_back(station.m_nNodeID);
+        const CStationStatus::Entry* pKnown = m_status.Find(station.m_nNodeID);
+        if (station.m_bHasReading) {
+            const auto readAt = now - std::chrono::milliseconds(station.m_nReadAgoMs);
+            if (pKnown == nullptr || !pKnown->bHasReading || pKnown->readAt < readAt) {
+                CStats reading = station.m_reading;
+                reading.m_nNodeID = station.m_nNodeID;
+                m_status.NoteReading(station.m_nNodeID, &reading, readAt);
+            }
+        }
+        pKnown = m_status.Find(station.m_nNodeID);
+        const auto askedAt = now - std::chrono::milliseconds(station.m_nAskedAgoMs);
+        if (pKnown == nullptr || pKnown->askedAt < askedAt) {
+            m_status.NoteAnswer(station.m_nNodeID,
+                                station.m_presence == CZarndStation::Presence::answering, askedAt);
+        }
+    }
+    emit Changed();
+}
+
+void CStationMonitor::AskPresence(int nNodeID) {
     const auto node = static_cast<unsigned char>(nNodeID);
     m_bAsking = true;
     m_line.Post(
@@ -89,9 +174,10 @@ void CStationMonitor::SweepStep() {
         [this, nNodeID](const CLineClient::Result& result) {
             m_bAsking = false;
             // A line that is down, or a port that never opened, says nothing about the analyser.
+            // Nor does the line service's own line lost.
             if (result.outcome == CLineClient::Outcome::cancelled ||
                 result.outcome == CLineClient::Outcome::lineDown ||
-                result.error == ZarnError::portClosed) {
+                result.error == ZarnError::portClosed || result.error == ZarnError::lineLost) {
                 return;
             }
             m_status.NoteAnswer(nNodeID, result.outcome == CLineClient::Outcome::done,

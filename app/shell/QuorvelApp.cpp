@@ -28,6 +28,7 @@
 #include "app/shell/ResourceScript.h"
 #include "app/shell/SerialPortDlg.h"
 #include "app/shell/StartupSplash.h"
+#include "history/PostgresUrl.h"
 #include "network/ZarnPort.h"
 #include "network/ZarndLink.h"
 #include "records/Press.h"
@@ -40,6 +41,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <map>
+#include <unistd.h>
 
 namespace {
 
@@ -62,6 +64,19 @@ std::string CQuorvelApp::GetHistoryTarget() const {
         target.clear();
     }
     return target;
+}
+
+std::string CQuorvelApp::GetHistoryReadTarget() const {
+    if (m_pMonitor != nullptr && m_pLine != nullptr &&
+        CZarndLink::IsLinkName(m_pLine->GetPortName())) {
+        const std::string& service = m_pMonitor->GetServiceHistory();
+        CPostgresUrl::CParts parts;
+        if (!service.empty() &&
+            (CPostgresUrl::Parse(service, parts) || ::access(service.c_str(), R_OK) == 0)) {
+            return service;
+        }
+    }
+    return GetHistoryTarget();
 }
 
 CQuorvelApp::CQuorvelApp(const CCommandLineInfo& cmdInfo, const std::string& strSimulatedPort)

@@ -88,6 +88,10 @@ public:
     // Where the history is recorded and read: --history, else the "HistoryTarget" setting; an
     // empty text means the local file in the user's data folder.
     std::string GetHistoryTarget() const;
+    // Where the History window and the curve picker read: on the line service's port where the
+    // service records (when that is a database URL or a file this machine reads), else
+    // GetHistoryTarget().
+    std::string GetHistoryReadTarget() const;
     // What records the history; null before start-up. Its Record calls do nothing while no
     // history is being recorded.
     CHistoryRecorder* GetHistory() const { return m_pHistory.get(); }

@@ -2,6 +2,7 @@
 
 #include "app/network/QuorvelDoc.h"
 #include "app/network/QuorvelView.h"
+#include "app/network/StationMonitor.h"
 #include "app/shell/CommandLineInfo.h"
 #include "app/shell/LineClient.h"
 #include "app/shell/Registry.h"
@@ -59,12 +60,12 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(m_strSocket); }, 20000));
     }
     // The program on the service's socket, as `quorvel --port zarnd://...` runs it.
-    void StartProgram() {
+    void StartProgram(unsigned nSweepSeconds = 0) {
         CCommandLineInfo info;
         info.m_bShowSplash = false;
         info.m_bPortGiven = true;
         info.m_strPort = "zarnd://" + m_strSocket;
-        WriteRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "SweepPeriod", 0);
+        WriteRegDword(HKEY_LOCAL_MACHINE, REG_KEY_SETTINGS, "SweepPeriod", nSweepSeconds);
         m_app = std::make_unique<CQuorvelApp>(info);
         ASSERT_TRUE(m_app->InitInstance());
         ASSERT_TRUE(WaitForOpen());
@@ -142,6 +143,47 @@ TEST_F(ServiceClient, TheStatisticsWindowReadsOnWhileTwoScriptsDownloadCurves) {
     EXPECT_EQ(m_messages.Count(), 0u) << m_messages.Messages().front().strText;
     // The service's own polling went on between them.
     EXPECT_TRUE(QTest::qWaitFor([&] { return Readings(3) >= nPolledBefore + 2; }, 20000));
+}
+
+TEST_F(ServiceClient, TheBadgesTakeWhatTheServiceKnowsAndAskOnlyForTheOtherStations) {
+    s_sim->SetFault(2, SimFault::silent);
+    ASSERT_NO_FATAL_FAILURE(StartService({"--poll", "1", "--sweep", "1"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Readings(1) > 0 && Readings(3) > 0; }, 20000));
+    ASSERT_NO_FATAL_FAILURE(StartProgram(60));
+    CStationMonitor* monitor = m_app->m_pMonitor;
+    ASSERT_NE(monitor, nullptr);
+    const CStationStatus& status = monitor->GetStatus();
+    // Each step takes the service's report; stations 4 to 12 it does not poll are asked here.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            monitor->SweepStep();
+            WaitForLine();
+            return status.GetState(1) != CStationStatus::State::unknown &&
+                   status.GetState(2) == CStationStatus::State::silent &&
+                   status.GetState(4) == CStationStatus::State::answering;
+        },
+        20000));
+    // The service's reading is the program's too, for the tool tip and the alarm.
+    ASSERT_NE(status.Find(3), nullptr);
+    EXPECT_TRUE(status.Find(3)->bHasReading);
+    EXPECT_EQ(m_app->GetHistoryReadTarget(), History());
+
+    // The service's line lost is the layout's, and what it learns once back counts again.
+    CZarndReport report;
+    report.m_strHistory = History();
+    const auto now = std::chrono::system_clock::now();
+    monitor->NoteReport(report, now);
+    EXPECT_TRUE(status.IsLineLost());
+    report.m_bLineOpen = true;
+    CZarndStation station;
+    station.m_nNodeID = 1;
+    station.m_presence = CZarndStation::Presence::silent;
+    station.m_nAskedAgoMs = 5000;
+    report.m_stations = {station};
+    monitor->NoteReport(report, now + std::chrono::seconds(10));
+    EXPECT_FALSE(status.IsLineLost());
+    EXPECT_EQ(status.GetState(1), CStationStatus::State::silent);
+    EXPECT_EQ(status.GetState(3), CStationStatus::State::unknown);
 }
 
 // Runs the program's next port opens as the account nobody, and back as root after.

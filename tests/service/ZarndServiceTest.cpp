@@ -1,5 +1,6 @@
 // zarnd polling and recording a simulated line on its own.
 
+#include "network/ZarnPort.h"
 #include "records/StationFile.h"
 #include "tests/service/ServiceFixture.h"
 
@@ -127,16 +128,35 @@ TEST_F(ZarndService, ReopensALostLineByItsName) {
                            "0", "--history", m_strHistory, "--socket", m_strSocket},
                           options));
     ASSERT_TRUE(WaitFor([&] { return !Readings(4).empty(); }, 30000)) << Log();
+    // Its clients hear where it records, and what it knows of the line, at any time.
+    CZarnPort client(("zarnd://" + m_strSocket).c_str(), 57600, 0, 0);
+    ASSERT_EQ(client.SetCommPort(), 1);
+    CZarndReport report;
+    ASSERT_EQ(client.GetServiceReport(report), 1) << client.GetLastErrorText();
+    EXPECT_EQ(report.m_strHistory, m_strHistory);
+    EXPECT_TRUE(report.m_bLineOpen);
+    ASSERT_EQ(report.m_stations.size(), 1u);
+    EXPECT_EQ(report.m_stations[0].m_nNodeID, 4);
+    EXPECT_EQ(report.m_stations[0].m_presence, CZarndStation::Presence::answering);
+    EXPECT_TRUE(report.m_stations[0].m_bHasReading);
+    EXPECT_LT(report.m_stations[0].m_nReadAgoMs, 30000u);
 
     // The adapter goes away, and comes back under the same name on another device.
     m_pSim.reset();
     ASSERT_TRUE(
         WaitFor([&] { return Log().find("line lost on " + link) != std::string::npos; }, 20000))
         << Log();
+    ASSERT_EQ(client.GetServiceReport(report), 1);
+    EXPECT_FALSE(report.m_bLineOpen);
     const std::size_t nLost = Readings(4).size();
     startLine();
     ASSERT_TRUE(WaitFor([&] { return Readings(4).size() >= nLost + 2; }, 30000)) << Log();
+    ASSERT_EQ(client.GetServiceReport(report), 1);
+    EXPECT_TRUE(report.m_bLineOpen);
     EXPECT_EQ(StopService(), 0);
+    // A service gone is a lost line, as for any call.
+    EXPECT_EQ(client.GetServiceReport(report), 0);
+    EXPECT_TRUE(client.IsLineLost());
 }
 
 // --check-config over command lines and configuration files.
