@@ -17,6 +17,18 @@ inline CZarnSimulator::Options OneStillAnalyser() {
     return options;
 }
 
+// Analysers 1 to nNodes on a line paced at its byte time, crimping every nCrimpIntervalMs (0: when
+// told).
+inline CZarnSimulator::Options PacedLine(int nNodes, unsigned nCrimpIntervalMs) {
+    CZarnSimulator::Options options;
+    for (int node = 1; node <= nNodes; ++node) {
+        options.nodes.push_back(node);
+    }
+    options.nCrimpIntervalMs = nCrimpIntervalMs;
+    options.bPace = true;
+    return options;
+}
+
 // A simulated line, started; a benchmark without its line cannot go on.
 inline std::unique_ptr<CZarnSimulator> StartBenchSim(const CZarnSimulator::Options& options) {
     auto pSim = std::make_unique<CZarnSimulator>(options);

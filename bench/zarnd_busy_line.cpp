@@ -38,13 +38,7 @@ template <typename Call> double MedianMs(int runs, Call call) {
 
 int main() {
     std::signal(SIGPIPE, SIG_IGN);
-    CZarnSimulator::Options options;
-    for (int node = 1; node <= 12; ++node) {
-        options.nodes.push_back(node);
-    }
-    options.nCrimpIntervalMs = 0;
-    options.bPace = true;
-    auto pSim = StartBenchSim(options);
+    auto pSim = StartBenchSim(PacedLine(12, 0));
 
     double ackMs = 0;
     double statsMs = 0;

@@ -5,12 +5,10 @@
 
 #include "BenchLine.h"
 #include "ZarndProcess.h"
+#include "testsupport/Loopback.h"
 
 #include <mosquitto.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,29 +24,6 @@
 namespace {
 
 const char* const kMosquitto = "/usr/sbin/mosquitto";
-
-int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-bool Reachable(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool bUp = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return bUp;
-}
 
 long long NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -91,7 +66,7 @@ int main() {
         return 2;
     }
     const std::string dir = pattern;
-    const int port = FreePort();
+    const int port = FreeLoopbackPort();
     std::ofstream(dir + "/mosquitto.conf") << "listener " << port << " 127.0.0.1\n"
                                            << "allow_anonymous true\npersistence false\n";
     CChildProcess broker;
@@ -103,7 +78,7 @@ int main() {
         return 2;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!Reachable(port)) {
+    while (!LoopbackPortOpen(port)) {
         if (std::chrono::steady_clock::now() > deadline) {
             std::fprintf(stderr, "mosquitto did not come up\n");
             return 2;
@@ -135,13 +110,7 @@ int main() {
     mosquitto_loop_start(pMosq);
 
     // Twelve analysers crimping, read without pause on a paced line.
-    CZarnSimulator::Options options;
-    for (int node = 1; node <= 12; ++node) {
-        options.nodes.push_back(node);
-    }
-    options.nCrimpIntervalMs = 200;
-    options.bPace = true;
-    auto pSim = StartBenchSim(options);
+    auto pSim = StartBenchSim(PacedLine(12, 200));
     const int readings = 1000;
     {
         CZarndProcess service(pSim->DevicePath(),

@@ -1,5 +1,6 @@
 // The program as a client of the line service (zarnd), beside scripts on the same line.
 
+#include "app/history/HistoryRecorder.h"
 #include "app/network/QuorvelDoc.h"
 #include "app/network/QuorvelView.h"
 #include "app/network/StationMonitor.h"
@@ -217,6 +218,10 @@ TEST_F(ServiceClient, AChangeTheServiceRefusesIsAMessageNamingTheStation) {
                       "--engineers", "zarn-no-such-group"}));
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     std::string reader = self->pw_name;
+    // The program's own files are opened before it turns into another account for a moment.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return m_app->GetHistory()->GetStatus().m_state != CHistoryStatus::State::opening; },
+        20000));
     if (bRoot) {
         AsNobody nobody;
         ASSERT_TRUE(nobody.Ok());
@@ -232,7 +237,11 @@ TEST_F(ServiceClient, AChangeTheServiceRefusesIsAMessageNamingTheStation) {
     m_messages.Answer(IDYES);
     view->OnResetBatch();
     ASSERT_TRUE(WaitForLine());
-    ASSERT_EQ(m_messages.Count(), 2u) << m_messages.Messages().back().strText;
+    std::string shown;
+    for (const auto& message : m_messages.Messages()) {
+        shown += message.strText + "\n---\n";
+    }
+    ASSERT_EQ(m_messages.Count(), 2u) << shown;
     // The question, then the refusal.
     EXPECT_EQ(m_messages.Messages()[1].strText,
               Layout()->FindPress(1)->GetName() +

@@ -1,30 +1,17 @@
 // zarnd's MQTT feed against a mosquitto broker on a free loopback port.
 
 #include "tests/service/ServiceFixture.h"
+#include "testsupport/Loopback.h"
 
 #include <mosquitto.h>
 
 #include <csignal>
 #include <map>
 #include <mutex>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 namespace {
 
 const char* const kMosquitto = "/usr/sbin/mosquitto";
-
-int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 // A subscriber to the whole tree that keeps every message by topic.
 class CSubscriber {
@@ -84,7 +71,7 @@ protected:
             GTEST_SKIP() << "mosquitto is not installed";
         }
         if (m_nPort == 0) {
-            m_nPort = FreePort();
+            m_nPort = FreeLoopbackPort();
         }
         const std::string config = m_strDir + "/mosquitto.conf";
         std::ofstream(config) << "listener " << m_nPort << " 127.0.0.1\nallow_anonymous true\n"
@@ -95,19 +82,7 @@ protected:
         options.bPipeOut = false;
         ASSERT_TRUE(m_pBroker->Start({kMosquitto, "-c", config}, options));
         // Up once it takes a connection.
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-                sockaddr_in address{};
-                address.sin_family = AF_INET;
-                address.sin_port = htons(static_cast<std::uint16_t>(m_nPort));
-                address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-                const bool bUp =
-                    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-                ::close(fd);
-                return bUp;
-            },
-            20000));
+        ASSERT_TRUE(WaitFor([&] { return LoopbackPortOpen(m_nPort); }, 20000));
     }
 
     void TearDown() override {
