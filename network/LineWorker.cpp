@@ -51,6 +51,34 @@ void CLineWorker::Post(Task task) {
     m_wake.notify_all();
 }
 
+bool CLineWorker::RunNowIfIdle(Task& task) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_bStop || m_bRunning || !m_operator.empty() || !m_background.empty() ||
+            m_state != LineState::open) {
+            return false;
+        }
+        m_bRunning = m_bRunningElsewhere = true;
+    }
+    Entry entry{std::move(task), false};
+    const Result result = Execute(entry);
+    if (entry.task.onDone) {
+        entry.task.onDone(result);
+    }
+    entry = Entry{};
+    bool bWake = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_bRunning = m_bRunningElsewhere = false;
+        // What was posted meanwhile is the worker's now, and so is a line lost meanwhile.
+        bWake = !m_operator.empty() || !m_background.empty() || m_state != LineState::open;
+    }
+    if (bWake) {
+        m_wake.notify_all();
+    }
+    return true;
+}
+
 void CLineWorker::OpenPort(const std::string& strName, std::function<void(bool)> onDone) {
     Task task;
     task.steps.push_back(
@@ -96,6 +124,10 @@ bool CLineWorker::TakeNext(std::unique_lock<std::mutex>& lock, Entry& entry) {
     for (;;) {
         if (m_bStop) {
             return false;
+        }
+        if (m_bRunningElsewhere) {
+            m_wake.wait(lock);
+            continue;
         }
         if (!m_operator.empty()) {
             entry = std::move(m_operator.front());

@@ -96,6 +96,11 @@ public:
     CLineWorker& operator=(const CLineWorker&) = delete;
 
     void Post(Task task);
+    // Runs the task on the calling thread, at once, when the worker has nothing running or
+    // queued and the line is open; meanwhile the worker takes nothing. False, with the task
+    // untouched, when it would have to wait: Post it then. It spares a short exchange the hand-
+    // over to the worker's thread and back.
+    bool RunNowIfIdle(Task& task);
 
     // Opens the port under a name (the same name reopens it), as the next operator task. The
     // line is open or closed afterwards; onDone gets the port's result.
@@ -128,6 +133,7 @@ private:
     std::deque<Entry> m_operator;
     std::deque<Entry> m_background;
     bool m_bRunning = false;
+    bool m_bRunningElsewhere = false; // a task of RunNowIfIdle's on another thread
     bool m_bStop = false;
     LineState m_state = LineState::open;
     std::string m_strPortName;

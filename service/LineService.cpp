@@ -27,6 +27,8 @@ namespace {
 
 constexpr unsigned long kBaudRate = 57600;
 constexpr auto kReopenPeriod = std::chrono::milliseconds(2000);
+// The longest call the service's thread runs itself: a presence test, one exchange.
+constexpr std::uint32_t kShortCallMs = CZarnPort::kTxTimeout + 2 * CZarnPort::kRxTimeout;
 
 std::chrono::milliseconds PeriodMs(double fSeconds) {
     return std::chrono::milliseconds(std::llround(fSeconds * 1000.0));
@@ -560,9 +562,10 @@ void CLineService::ReadClient(std::uint64_t nKey, Client& client) {
                     Refuse(client, request.nId, "too many requests waiting");
                 } else {
                     client.queue.push_back(request);
-                    PostNextLocked();
+                    PostNextLocked(true);
                 }
             }
+            RunCallHere();
         }
         if (client.reader.IsBroken()) {
             DropClient(nKey, "sent an oversized request");
@@ -571,7 +574,7 @@ void CLineService::ReadClient(std::uint64_t nKey, Client& client) {
     }
 }
 
-void CLineService::PostNextLocked() {
+void CLineService::PostNextLocked(bool bHere) {
     if (m_bCallOnLine || m_bNoMoreCalls) {
         return;
     }
@@ -587,22 +590,45 @@ void CLineService::PostNextLocked() {
             client.queue.pop_front();
             m_nLastServed = it->first;
             m_bCallOnLine = true;
-            PostCall(it->first, client, request);
+            PostCall(it->first, client, request, bHere);
             return;
         }
     }
 }
 
-void CLineService::PostCall(std::uint64_t nKey, Client& client, Request request) {
+void CLineService::RunCallHere() {
+    std::optional<CLineWorker::Task> task;
+    std::shared_ptr<bool> pHere;
+    {
+        std::lock_guard lock(m_schedMutex);
+        task.swap(m_callHere);
+        pHere = std::move(m_pCallHere);
+    }
+    if (!task) {
+        return;
+    }
+    *pHere = true;
+    if (!m_pWorker->RunNowIfIdle(*task)) {
+        *pHere = false;
+        m_pWorker->Post(std::move(*task));
+    }
+}
+
+void CLineService::PostCall(std::uint64_t nKey, Client& client, Request request, bool bHere) {
     auto pOutcome = std::make_shared<CZarnOutcome>();
     const std::string user = client.peer.m_strUser;
     CLineWorker::Task task;
     task.priority = CLineWorker::Priority::operatorRequest;
     task.pCancel = client.pCancel;
+    // Run on this thread at once, the call reaches the line as it arrives: its "started" then
+    // goes with the outcome, sparing the client a wake-up in the middle of the exchange.
+    auto pHere = std::make_shared<bool>(false);
     task.steps.push_back(
-        [this, nKey, request, user, pOutcome, pRecords = client.pRecords](CZarnPort& port) {
+        [this, nKey, request, user, pOutcome, pHere, pRecords = client.pRecords](CZarnPort& port) {
             // The client's own time-out runs from here.
-            Deliver({nKey, ZarndMessage::Frame(ZarndMessage::EncodeStarted(request.nId))});
+            if (!*pHere) {
+                Deliver({nKey, ZarndMessage::Frame(ZarndMessage::EncodeStarted(request.nId))});
+            }
             const int ok = port.Perform(request.call, *pOutcome);
             // What passes through is recorded here, once: the clients record nothing of their own.
             pRecords->Note(request.call, *pOutcome);
@@ -625,14 +651,22 @@ void CLineService::PostCall(std::uint64_t nKey, Client& client, Request request)
             return ok != 0;
         });
     const std::uint32_t nId = request.nId;
-    task.onDone = [this, nKey, nId, pOutcome](const CLineWorker::Result& result) {
+    task.onDone = [this, nKey, nId, pOutcome, pHere](const CLineWorker::Result& result) {
         if (result.outcome != CLineWorker::Outcome::cancelled) {
             if (result.nStepsDone == 0 && result.outcome == CLineWorker::Outcome::lineDown &&
                 pOutcome->m_error == ZarnError::none) {
                 pOutcome->m_error = ZarnError::lineLost;
             }
             RecordNoise(pOutcome->m_carried);
-            Deliver({nKey, ZarndMessage::Frame(ZarndMessage::EncodeOutcome(nId, *pOutcome))});
+            std::vector<std::uint8_t> frames;
+            const bool bReachedLine =
+                result.nStepsDone > 0 || result.outcome == CLineWorker::Outcome::failed;
+            if (*pHere && bReachedLine) {
+                frames = ZarndMessage::Frame(ZarndMessage::EncodeStarted(nId));
+            }
+            const auto outcome = ZarndMessage::Frame(ZarndMessage::EncodeOutcome(nId, *pOutcome));
+            frames.insert(frames.end(), outcome.begin(), outcome.end());
+            Deliver({nKey, std::move(frames)});
         }
         // The next client's call goes to the worker before it looks at its own background
         // work: clients come first, and each waits for at most the one call on the line.
@@ -640,7 +674,13 @@ void CLineService::PostCall(std::uint64_t nKey, Client& client, Request request)
         m_bCallOnLine = false;
         PostNextLocked();
     };
-    m_pWorker->Post(std::move(task));
+    // A call as short as a presence test may hold this thread; a download goes to the worker.
+    if (bHere && request.call.LineBudgetMs() <= kShortCallMs) {
+        m_callHere = std::move(task);
+        m_pCallHere = std::move(pHere);
+    } else {
+        m_pWorker->Post(std::move(task));
+    }
 }
 
 void CLineService::RecordNoise(const std::optional<CZarnRequest>& carried) {

@@ -19,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,8 +82,14 @@ private:
     void Queue(Client& client, std::vector<std::uint8_t> frame);
     // Hands the next client's call, in turn, to the worker unless one is on the line already;
     // m_schedMutex held.
-    void PostNextLocked();
-    void PostCall(std::uint64_t nKey, Client& client, Request request);
+    // bHere: called on the service's thread, which may then run a short call itself (see
+    // RunCallHere).
+    void PostNextLocked(bool bHere = false);
+    void PostCall(std::uint64_t nKey, Client& client, Request request, bool bHere);
+    // Runs the short call PostCall left for this thread on the line at once when the worker is
+    // idle (sparing it two hand-overs between threads), else hands it to the worker; without
+    // m_schedMutex held.
+    void RunCallHere();
 
     // Worker thread: sends a frame to its client, or leaves it for the service's thread when the
     // client's socket does not take it now.
@@ -125,9 +132,11 @@ private:
     std::mutex m_schedMutex;
     std::map<std::uint64_t, std::unique_ptr<Client>> m_clients;
     std::uint64_t m_nNextClient = 1;
-    std::uint64_t m_nLastServed = 0; // round-robin position
-    bool m_bCallOnLine = false;      // a client's call is with the worker
-    bool m_bNoMoreCalls = false;     // stopping
+    std::uint64_t m_nLastServed = 0;             // round-robin position
+    bool m_bCallOnLine = false;                  // a client's call is with the worker
+    std::optional<CLineWorker::Task> m_callHere; // a short call for RunCallHere
+    std::shared_ptr<bool> m_pCallHere;           // set when it runs there
+    bool m_bNoMoreCalls = false;                 // stopping
 
     // The stations, read by the worker's steps and replaced on SIGHUP.
     mutable std::mutex m_stationMutex;

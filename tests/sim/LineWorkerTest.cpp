@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -132,6 +133,63 @@ TEST_F(LineWorkerTest, OperatorRequestsOvertakeQueuedBackgroundWorkAndCancelStop
     EXPECT_EQ(cancelResult.nStepsDone, 1u);
     EXPECT_EQ(poll.Get().outcome, Outcome::done);
     EXPECT_EQ(order, (std::vector<std::string>{"op", "poll"}));
+}
+
+TEST_F(LineWorkerTest, AnIdleWorkerLetsTheCallerRunATaskAndTakesNothingMeanwhile) {
+    StartWorker();
+    const auto caller = std::this_thread::get_id();
+    std::thread::id ranOn;
+    std::atomic<bool> bInside{false};
+    std::atomic<bool> bOverlapped{false};
+    CDone posted;
+    CLineWorker::Task task{CLineWorker::Priority::operatorRequest,
+                           {[&](CZarnPort& port) {
+                               ranOn = std::this_thread::get_id();
+                               bInside = true;
+                               // Posted while this runs: it waits, the port stays this
+                               // thread's through the exchanges that follow.
+                               m_pWorker->Post({CLineWorker::Priority::background,
+                                                {[&](CZarnPort& p) {
+                                                    bOverlapped = bInside.load();
+                                                    return p.RequestACK(2) != 0;
+                                                }},
+                                                nullptr,
+                                                posted.Callback()});
+                               bool ok = true;
+                               for (int i = 0; i < 5; ++i) {
+                                   ok = ok && port.RequestACK(1) != 0;
+                               }
+                               bInside = false;
+                               return ok;
+                           }},
+                           nullptr,
+                           nullptr};
+    ASSERT_TRUE(m_pWorker->RunNowIfIdle(task));
+    EXPECT_EQ(ranOn, caller);
+    EXPECT_EQ(posted.Get().outcome, Outcome::done);
+    EXPECT_FALSE(bOverlapped);
+
+    // Busy, it leaves the task to the caller to post.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    CDone first;
+    m_pWorker->Post({CLineWorker::Priority::operatorRequest,
+                     {[released](CZarnPort&) {
+                         released.wait();
+                         return true;
+                     }},
+                     nullptr,
+                     first.Callback()});
+    bool bRan = false;
+    CLineWorker::Task other{CLineWorker::Priority::operatorRequest,
+                            {[&](CZarnPort&) { return bRan = true; }},
+                            nullptr,
+                            nullptr};
+    EXPECT_FALSE(m_pWorker->RunNowIfIdle(other));
+    EXPECT_FALSE(bRan);
+    EXPECT_EQ(other.steps.size(), 1u);
+    release.set_value();
+    EXPECT_EQ(first.Get().outcome, Outcome::done);
 }
 
 TEST_F(LineWorkerTest, FailedStepEndsTheTaskWithItsReason) {
