@@ -9,9 +9,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -27,41 +24,6 @@ void Measure(CZarnPort& port, int runs, std::vector<double>& us) {
     }
 }
 
-// A bare round trip between two processes over a Unix socket on this machine: what any service
-// adds to a call at the least, for comparison.
-double SocketRoundTripUs() {
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
-        return 0;
-    }
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(pair[0]);
-        char bytes[64];
-        for (;;) {
-            const ssize_t n = ::recv(pair[1], bytes, sizeof bytes, 0);
-            if (n <= 0 || ::send(pair[1], bytes, static_cast<std::size_t>(n), 0) != n) {
-                ::_exit(0);
-            }
-        }
-    }
-    ::close(pair[1]);
-    std::vector<double> us;
-    char bytes[20] = {};
-    for (int i = 0; i < 5000; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        if (::send(pair[0], bytes, sizeof bytes, 0) != sizeof bytes ||
-            ::recv(pair[0], bytes, sizeof bytes, MSG_WAITALL) != sizeof bytes) {
-            break;
-        }
-        us.push_back(SecondsSince(start) * 1e6);
-    }
-    ::close(pair[0]);
-    ::waitpid(child, nullptr, 0);
-    std::sort(us.begin(), us.end());
-    return us.empty() ? 0 : us[us.size() / 2];
-}
-
 double Median(std::vector<double> us) {
     std::sort(us.begin(), us.end());
     return us[us.size() / 2];
@@ -71,8 +33,6 @@ double Median(std::vector<double> us) {
 
 int main() {
     std::signal(SIGPIPE, SIG_IGN);
-    // Before any thread starts: the measurement forks.
-    const double roundTripUs = SocketRoundTripUs();
     bool bMet = true;
     for (const bool bPace : {false, true}) {
         const int rounds = 10;
@@ -105,8 +65,5 @@ int main() {
                     bPace ? "paced" : "unpaced", rounds * runs, rounds, Median(directUs),
                     Median(sharedUs), ratio, bRoundMet ? "met" : "MISSED");
     }
-    std::printf("A bare Unix-socket round trip between two processes on this machine: median "
-                "%.1f us (what any service adds at the least)\n",
-                roundTripUs);
     return bMet ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 #include "network/ZarndMessage.h"
 #include "serial/SerialDevice.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,6 +22,8 @@ public:
     static constexpr int kTurnTimeoutMs = 300000;
     // How long the service may take over its report.
     static constexpr int kReportTimeoutMs = 5000;
+    // How long a call waits for its answer awake before it sleeps.
+    static constexpr std::chrono::microseconds kAwakeWait{100};
 
     static bool IsLinkName(const std::string& name) { return name.rfind(kScheme, 0) == 0; }
     // Connects to the socket the name gives; null with errno set when it cannot.
