@@ -72,6 +72,16 @@ protected:
         return m_changed.wait_for(lock, 10s,
                                   [&] { return !m_states.empty() && m_states.back() == state; });
     }
+    // An operator's task that keeps the worker until released.
+    static CLineWorker::Task Holding(std::shared_future<void> released, CDone& done) {
+        return {CLineWorker::Priority::operatorRequest,
+                {[released](CZarnPort&) {
+                    released.wait();
+                    return true;
+                }},
+                nullptr,
+                done.Callback()};
+    }
     static CLineWorker::Step Ack(unsigned char node) {
         return [node](CZarnPort& port) { return port.RequestACK(node) != 0; };
     }
@@ -101,13 +111,7 @@ TEST_F(LineWorkerTest, OperatorRequestsOvertakeQueuedBackgroundWorkAndCancelStop
         };
     };
     CDone first, poll, op, cancelled;
-    m_pWorker->Post({CLineWorker::Priority::operatorRequest,
-                     {[released](CZarnPort&) {
-                         released.wait();
-                         return true;
-                     }},
-                     nullptr,
-                     first.Callback()});
+    m_pWorker->Post(Holding(released, first));
     m_pWorker->Post(
         {CLineWorker::Priority::background, {note("poll"), Ack(1)}, nullptr, poll.Callback()});
     auto cancel = std::make_shared<CLineCancel>();
@@ -173,13 +177,7 @@ TEST_F(LineWorkerTest, AnIdleWorkerLetsTheCallerRunATaskAndTakesNothingMeanwhile
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     CDone first;
-    m_pWorker->Post({CLineWorker::Priority::operatorRequest,
-                     {[released](CZarnPort&) {
-                         released.wait();
-                         return true;
-                     }},
-                     nullptr,
-                     first.Callback()});
+    m_pWorker->Post(Holding(released, first));
     bool bRan = false;
     CLineWorker::Task other{CLineWorker::Priority::operatorRequest,
                             {[&](CZarnPort&) { return bRan = true; }},
