@@ -184,12 +184,12 @@ test)
     export QT_QPA_PLATFORM=offscreen
     ctest --test-dir build-ci --output-on-failure -j2 --timeout 600
     check_packages
-    # The line worker and the windows that use it, under ThreadSanitizer.
-    build build-tsan "sim_tests quorvel_line_test quorvel_network_view_test quorvel_stats_window_test quorvel_graphs_view_test" \
+    # The line worker, the windows that use it and the line service, under ThreadSanitizer.
+    build build-tsan "sim_tests quorvel_line_test quorvel_network_view_test quorvel_stats_window_test quorvel_graphs_view_test zarnd_tests" \
         -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_WERROR=ON -DQUORVEL_TSAN=ON -DQUORVEL_BUILD_BENCH=OFF
     TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp" \
         ctest --test-dir build-tsan --output-on-failure -j2 --timeout 600 \
-        -R '^(LineWorkerTest|ProgramLine|ProgramNoise|ProgramFindAnalysers|NetworkView|StatsWindow|GraphWindows)\.'
+        -R '^(LineWorkerTest|ProgramLine|ProgramNoise|ProgramFindAnalysers|NetworkView|StatsWindow|GraphWindows|ZarndService|ZarndSharing|ZarndMqtt)\.'
     # Then every loader and frame reader under libFuzzer for a short while, built with clang.
     if command -v clang++ >/dev/null; then
         build build-fuzz fuzzers -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
