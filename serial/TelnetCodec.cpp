@@ -161,12 +161,19 @@ std::vector<CTelnetCodec::CSubnegotiation> CTelnetCodec::TakeSubnegotiations() {
 
 void CTelnetCodec::EscapeData(const unsigned char* data, std::size_t count,
                               std::vector<unsigned char>& out) {
+    Escape(data, count, false, out);
+}
+
+void CTelnetCodec::Escape(const unsigned char* data, std::size_t count, bool bCrNul,
+                          std::vector<unsigned char>& out) {
     out.clear();
     out.reserve(count + 8);
     for (std::size_t i = 0; i < count; ++i) {
         out.push_back(data[i]);
         if (data[i] == IAC) {
             out.push_back(IAC);
+        } else if (data[i] == '\r' && bCrNul) {
+            out.push_back(0);
         }
     }
 }
@@ -177,17 +184,7 @@ std::size_t CTelnetCodec::Width(unsigned char b) const {
 
 void CTelnetCodec::Encode(const unsigned char* data, std::size_t count,
                           std::vector<unsigned char>& out) const {
-    const bool binary = m_local[OPT_BINARY] == State::yes;
-    out.clear();
-    out.reserve(count + 8);
-    for (std::size_t i = 0; i < count; ++i) {
-        out.push_back(data[i]);
-        if (data[i] == IAC) {
-            out.push_back(IAC);
-        } else if (data[i] == '\r' && !binary) {
-            out.push_back(0);
-        }
-    }
+    Escape(data, count, m_local[OPT_BINARY] != State::yes, out);
 }
 
 std::vector<unsigned char> CTelnetCodec::Subnegotiation(unsigned char option,

@@ -77,6 +77,10 @@ public:
                                                      const std::vector<unsigned char>& payload);
 
 private:
+    // Every 0xFF doubled, and with bCrNul every CR followed by NUL.
+    static void Escape(const unsigned char* data, std::size_t count, bool bCrNul,
+                       std::vector<unsigned char>& out);
+
     enum class Parse { data, command, option, subOption, subData, subIac, failed };
 
     // The byte after an IAC.

@@ -51,6 +51,7 @@ CLineService::~CLineService() {
 }
 
 int CLineService::Run() {
+    m_loopThread = std::this_thread::get_id();
     if (!Start()) {
         Stop();
         return 1;
@@ -598,18 +599,11 @@ void CLineService::PostNextLocked(bool bHere) {
 
 void CLineService::RunCallHere() {
     std::optional<CLineWorker::Task> task;
-    std::shared_ptr<bool> pHere;
     {
         std::lock_guard lock(m_schedMutex);
         task.swap(m_callHere);
-        pHere = std::move(m_pCallHere);
     }
-    if (!task) {
-        return;
-    }
-    *pHere = true;
-    if (!m_pWorker->RunNowIfIdle(*task)) {
-        *pHere = false;
+    if (task && !m_pWorker->RunNowIfIdle(*task)) {
         m_pWorker->Post(std::move(*task));
     }
 }
@@ -622,11 +616,10 @@ void CLineService::PostCall(std::uint64_t nKey, Client& client, Request request,
     task.pCancel = client.pCancel;
     // Run on this thread at once, the call reaches the line as it arrives: its "started" then
     // goes with the outcome, sparing the client a wake-up in the middle of the exchange.
-    auto pHere = std::make_shared<bool>(false);
     task.steps.push_back(
-        [this, nKey, request, user, pOutcome, pHere, pRecords = client.pRecords](CZarnPort& port) {
+        [this, nKey, request, user, pOutcome, pRecords = client.pRecords](CZarnPort& port) {
             // The client's own time-out runs from here.
-            if (!*pHere) {
+            if (!OnLoopThread()) {
                 Deliver({nKey, ZarndMessage::Frame(ZarndMessage::EncodeStarted(request.nId))});
             }
             const int ok = port.Perform(request.call, *pOutcome);
@@ -651,7 +644,7 @@ void CLineService::PostCall(std::uint64_t nKey, Client& client, Request request,
             return ok != 0;
         });
     const std::uint32_t nId = request.nId;
-    task.onDone = [this, nKey, nId, pOutcome, pHere](const CLineWorker::Result& result) {
+    task.onDone = [this, nKey, nId, pOutcome](const CLineWorker::Result& result) {
         if (result.outcome != CLineWorker::Outcome::cancelled) {
             if (result.nStepsDone == 0 && result.outcome == CLineWorker::Outcome::lineDown &&
                 pOutcome->m_error == ZarnError::none) {
@@ -661,7 +654,7 @@ void CLineService::PostCall(std::uint64_t nKey, Client& client, Request request,
             std::vector<std::uint8_t> frames;
             const bool bReachedLine =
                 result.nStepsDone > 0 || result.outcome == CLineWorker::Outcome::failed;
-            if (*pHere && bReachedLine) {
+            if (OnLoopThread() && bReachedLine) {
                 frames = ZarndMessage::Frame(ZarndMessage::EncodeStarted(nId));
             }
             const auto outcome = ZarndMessage::Frame(ZarndMessage::EncodeOutcome(nId, *pOutcome));
@@ -677,7 +670,6 @@ void CLineService::PostCall(std::uint64_t nKey, Client& client, Request request,
     // A call as short as a presence test may hold this thread; a download goes to the worker.
     if (bHere && request.call.LineBudgetMs() <= kShortCallMs) {
         m_callHere = std::move(task);
-        m_pCallHere = std::move(pHere);
     } else {
         m_pWorker->Post(std::move(task));
     }

@@ -21,6 +21,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 // The line service: owns the port through a line worker, polls the stations' statistics and
@@ -90,6 +91,7 @@ private:
     // idle (sparing it two hand-overs between threads), else hands it to the worker; without
     // m_schedMutex held.
     void RunCallHere();
+    bool OnLoopThread() const { return std::this_thread::get_id() == m_loopThread; }
 
     // Worker thread: sends a frame to its client, or leaves it for the service's thread when the
     // client's socket does not take it now.
@@ -114,6 +116,7 @@ private:
     int NextTimeout(Clock::time_point now) const;
 
     CServiceConfig m_config;
+    std::thread::id m_loopThread; // the service's own, set before any other starts
     std::string m_strSocket;
     CHistoryStore m_history;
     std::unique_ptr<CMqttFeed> m_pFeed;
@@ -135,7 +138,6 @@ private:
     std::uint64_t m_nLastServed = 0;             // round-robin position
     bool m_bCallOnLine = false;                  // a client's call is with the worker
     std::optional<CLineWorker::Task> m_callHere; // a short call for RunCallHere
-    std::shared_ptr<bool> m_pCallHere;           // set when it runs there
     bool m_bNoMoreCalls = false;                 // stopping
 
     // The stations, read by the worker's steps and replaced on SIGHUP.

@@ -33,6 +33,8 @@ public:
     // on, and the confirmation for the status bar when it was done on every station.
     using Ended = std::function<void(const std::vector<int>& nodes, const std::string& strDone)>;
     void SetOnEnded(Ended fn) { m_onEnded = std::move(fn); }
+    // "NAME (node N)", as the messages name a station.
+    static std::string Label(const CPress& press);
 
 private:
     struct CStation {
@@ -43,7 +45,6 @@ private:
     void OnPressRemoved(CPress* pPress) override;
     void Next();
     void Finish();
-    static std::string Label(const CPress& press);
 
     CLineClient& m_line;
     std::vector<CStation> m_stations;

@@ -263,8 +263,8 @@ void CPressPropertiesDlg::Run(CPressProperties::Request request,
         done(false);
         return;
     }
-    auto pOperation = m_pLine->BeginOperation("Press Properties: " + m_strStation + " (node " +
-                                              std::to_string(m_pLogic->m_nNodeID) + ")");
+    std::string strLabel = m_strStation + " (node " + std::to_string(m_pLogic->m_nNodeID) + ")";
+    auto pOperation = m_pLine->BeginOperation("Press Properties: " + strLabel);
     m_operations.erase(std::remove_if(m_operations.begin(), m_operations.end(),
                                       [](const auto& p) { return p.expired(); }),
                        m_operations.end());
@@ -273,14 +273,13 @@ void CPressPropertiesDlg::Run(CPressProperties::Request request,
     EnableAnalyserControls();
     m_pLine->Post(
         this, std::move(steps),
-        [this, request, pOperation, done = std::move(done)](const CLineClient::Result& result) {
+        [this, request, pOperation, strLabel = std::move(strLabel),
+         done = std::move(done)](const CLineClient::Result& result) {
             pOperation->End();
             --m_running[request];
             EnableAnalyserControls();
             if (result.outcome != CLineClient::Outcome::cancelled) {
-                m_strLostLine = m_pLine->FailureText(result, {},
-                                                     m_strStation + " (node " +
-                                                         std::to_string(m_pLogic->m_nNodeID) + ")");
+                m_strLostLine = m_pLine->FailureText(result, {}, strLabel);
                 m_bLostLineTold = false;
                 done(result.outcome == CLineClient::Outcome::done);
                 m_strLostLine.clear();

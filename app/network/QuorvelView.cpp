@@ -597,8 +597,7 @@ std::shared_ptr<CLineOperation> CQuorvelView::BeginOperation(const char* pszWhat
     if (app == nullptr || app->m_pLine == nullptr) {
         return nullptr;
     }
-    auto op = app->m_pLine->BeginOperation(std::string(pszWhat) + ": " + press.GetName() +
-                                           " (node " + std::to_string(press.GetNodeID()) + ")");
+    auto op = app->m_pLine->BeginOperation(std::string(pszWhat) + ": " + CGroupRun::Label(press));
     op->AddBusyWindow(this);
     return op;
 }
@@ -653,8 +652,7 @@ void CQuorvelView::ConfirmAndOrder(UINT nQuestion, int nGroupCode, const char* p
     }
     question += "\n\nStations:";
     for (const CPress* target : targets) {
-        question +=
-            "\n    " + target->GetName() + " (node " + std::to_string(target->GetNodeID()) + ")";
+        question += "\n    " + CGroupRun::Label(*target);
     }
     if (AfxMessageBox(question, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES) {
         return;
@@ -677,8 +675,7 @@ void CQuorvelView::ConfirmAndOrder(UINT nQuestion, int nGroupCode, const char* p
         this, {OrderStep(*press, nGroupCode, order)},
         [op, nFailure, nNodeID = press->GetNodeID(),
          strDone = std::string(pszWhat) + ": " + press->GetName() + " done.",
-         strStation = press->GetName() + " (node " + std::to_string(press->GetNodeID()) +
-                      ")"](const CLineClient::Result& result) {
+         strStation = CGroupRun::Label(*press)](const CLineClient::Result& result) {
             op->End();
             if (result.outcome == CLineClient::Outcome::done) {
                 ConfirmAndReread(strDone, {nNodeID});
